@@ -1,0 +1,33 @@
+# Running the Windows tests: under wine64 in an Xvfb display, with a private WINEPREFIX
+# under the build folder. A ctest fixture starts the display and the wineserver once per
+# run and stops them at the end; every Windows test requires it and runs alone.
+set(QRVL_WINE_DIR ${CMAKE_BINARY_DIR}/wine)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-env.sh ${QRVL_WINE_DIR}/wine-env.sh COPYONLY)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-session.sh ${QRVL_WINE_DIR}/wine-session.sh
+               COPYONLY FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.sh ${QRVL_WINE_DIR}/wine-run.sh
+               COPYONLY FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64" AND BUILD_TESTING)
+  set(QRVL_RUN_WINE_TESTS ON)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${QRVL_WINE_DIR}/wine-run.sh)
+  add_test(NAME wine.session.start COMMAND ${QRVL_WINE_DIR}/wine-session.sh start)
+  add_test(NAME wine.session.stop COMMAND ${QRVL_WINE_DIR}/wine-session.sh stop)
+  set_tests_properties(wine.session.start PROPERTIES FIXTURES_SETUP wine TIMEOUT 180)
+  set_tests_properties(wine.session.stop PROPERTIES FIXTURES_CLEANUP wine TIMEOUT 60)
+else()
+  set(QRVL_RUN_WINE_TESTS OFF)
+endif()
+
+# qrvl_add_wine_test(NAME <name> COMMAND <target> [args...] [TIMEOUT s])
+function(qrvl_add_wine_test)
+  cmake_parse_arguments(T "" "NAME;TIMEOUT" "COMMAND" ${ARGN})
+  if(NOT QRVL_RUN_WINE_TESTS)
+    return()
+  endif()
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 120)
+  endif()
+  add_test(NAME ${T_NAME} COMMAND ${T_COMMAND})
+  set_tests_properties(${T_NAME} PROPERTIES FIXTURES_REQUIRED wine RUN_SERIAL ON TIMEOUT ${T_TIMEOUT})
+endfunction()

@@ -1,0 +1,79 @@
+#!/bin/sh
+# Starts or stops the test display and the wineserver of a build:
+#   wine-session.sh start   Xvfb (unless QRVL_TEST_DISPLAY names a display), a window
+#                           manager, a prepared WINEPREFIX and a persistent wineserver
+#   wine-session.sh stop    ends what start began
+set -eu
+here=$(cd "$(dirname "$0")" && pwd)
+rm -f "$here/display"
+. "$here/wine-env.sh"
+
+stop() {
+  "$QRVL_WINESERVER" -k 2>/dev/null || true
+  for f in evilwm.pid xvfb.pid; do
+    if [ -f "$here/$f" ]; then kill "$(cat "$here/$f")" 2>/dev/null || true; rm -f "$here/$f"; fi
+  done
+  rm -f "$here/display"
+}
+
+free_display() {
+  n=50
+  while [ $n -lt 100 ]; do
+    if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then echo ":$n"; return; fi
+    n=$((n + 1))
+  done
+  echo "wine-session: no free X display number" >&2
+  exit 1
+}
+
+start_display() {
+  if [ -n "${QRVL_TEST_DISPLAY:-}" ]; then
+    DISPLAY=$QRVL_TEST_DISPLAY
+  else
+    DISPLAY=$(free_display)
+    setsid Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >"$here/xvfb.log" 2>&1 </dev/null &
+    echo $! >"$here/xvfb.pid"
+    i=0
+    until [ -e "/tmp/.X11-unix/X${DISPLAY#:}" ]; do
+      i=$((i + 1)); [ $i -lt 100 ] || { echo "wine-session: Xvfb did not start" >&2; cat "$here/xvfb.log" >&2; exit 1; }
+      sleep 0.1
+    done
+  fi
+  export DISPLAY
+  # Without a window manager, hiding a window costs a 2 s time-out and activation fails.
+  setsid evilwm >"$here/evilwm.log" 2>&1 </dev/null &
+  echo $! >"$here/evilwm.pid"
+  echo "$DISPLAY" >"$here/display"
+}
+
+prepare_prefix() {
+  [ -f "$WINEPREFIX/.qrvl-ready" ] && return
+  rm -rf "$WINEPREFIX"
+  "$QRVL_WINE" wineboot -i >/dev/null 2>&1 </dev/null
+  reg() { "$QRVL_WINE" reg add "$@" /f >/dev/null 2>&1 </dev/null; }
+  # A crash ends the program instead of waiting on a dialog.
+  reg 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0
+  # Windows stay where the programs put them.
+  reg 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N
+  # The Japanese system font resolves to the installed IPA Gothic under its own name.
+  reg 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' /v 'ＭＳ ゴシック' /t REG_SZ /d IPAGothic
+  reg 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' /v 'MS Gothic' /t REG_SZ /d IPAGothic
+  # Debian's wine does not load its own fonts folder; caption buttons need Marlett.
+  cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+  "$QRVL_WINESERVER" -w
+  touch "$WINEPREFIX/.qrvl-ready"
+}
+
+case "${1:-}" in
+  start)
+    stop
+    start_display
+    prepare_prefix
+    "$QRVL_WINESERVER" -p >/dev/null 2>&1 </dev/null
+    # Wine's background services start now, not inside a test whose output ctest reads.
+    "$QRVL_WINE" cmd /c exit </dev/null >/dev/null 2>&1
+    echo "wine session on display $DISPLAY, prefix $WINEPREFIX"
+    ;;
+  stop) stop ;;
+  *) echo "usage: $0 start|stop" >&2; exit 2 ;;
+esac

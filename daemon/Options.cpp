@@ -1,0 +1,264 @@
+#include "Options.h"
+
+#include <getopt.h>
+#include <ini.h>
+
+#include <charconv>
+#include <utility>
+
+#include "SourceFactory.h"
+
+namespace qrvld {
+
+namespace {
+// Every setting has one name, used both as a long option and as a key of the [qrvld]
+// section of the configuration file.
+const char* const kSection = "qrvld";
+
+struct Setting {
+  std::string name;
+  std::string value;
+};
+
+// A whole decimal number in [low, high]; from_chars ignores the locale.
+bool parseNumber(const std::string& text, unsigned low, unsigned high, unsigned& out) {
+  unsigned value = 0;
+  const char* first = text.data();
+  const char* last = first + text.size();
+  const auto result = std::from_chars(first, last, value);
+  if (first == last || result.ec != std::errc() || result.ptr != last || value < low || value > high) {
+    return false;
+  }
+  out = value;
+  return true;
+}
+
+// Lists may be given as repeated settings or as one value separated by blanks or commas.
+std::vector<std::string> splitList(const std::string& text) {
+  std::vector<std::string> items;
+  std::string item;
+  for (char c : text + ' ') {
+    if (c == ' ' || c == '\t' || c == ',') {
+      if (!item.empty()) items.push_back(item);
+      item.clear();
+    } else {
+      item += c;
+    }
+  }
+  return items;
+}
+
+// Applies settings in order; `replaced` tracks the lists this layer has started anew, so
+// a layer's list replaces the one beneath it instead of adding to it.
+class Applier {
+ public:
+  explicit Applier(Options& options) : options_(options) {}
+
+  void newLayer() {
+    listenStarted_ = false;
+    allowStarted_ = false;
+  }
+
+  bool apply(const Setting& s, std::string& error) {
+    const std::string& v = s.value;
+    unsigned number = 0;
+    if (s.name == "listen") {
+      if (!listenStarted_) options_.listen.clear();
+      listenStarted_ = true;
+      options_.listenDefault = false;
+      for (const std::string& item : splitList(v)) {
+        IpAddress address;
+        if (!IpAddress::parse(item, address)) return bad(s, "an IPv4 or IPv6 address", error);
+        options_.listen.push_back(address);
+      }
+      return !options_.listen.empty() || bad(s, "an IPv4 or IPv6 address", error);
+    }
+    if (s.name == "allow") {
+      if (!allowStarted_) options_.allow = AllowList();
+      allowStarted_ = true;
+      for (const std::string& item : splitList(v)) {
+        if (!options_.allow.add(item, error)) return false;
+      }
+      return !options_.allow.empty() || bad(s, "an address or a CIDR range", error);
+    }
+    if (s.name == "port") {
+      if (!parseNumber(v, 1, 65535, number)) return bad(s, "a port from 1 to 65535", error);
+      options_.port = static_cast<std::uint16_t>(number);
+      return true;
+    }
+    if (s.name == "rate") {
+      const auto slash = v.find('/');
+      unsigned burst = 0;
+      unsigned perSecond = 0;
+      if (slash == std::string::npos || !parseNumber(v.substr(0, slash), 1, 1000000, burst) ||
+          !parseNumber(v.substr(slash + 1), 0, 1000000, perSecond)) {
+        return bad(s, "BURST/PERSECOND, e.g. 20/10", error);
+      }
+      options_.burst = burst;
+      options_.perSecond = perSecond;
+      return true;
+    }
+    if (s.name == "exempt-loopback") {
+      if (v == "yes" || v == "true" || v == "1") {
+        options_.exemptLoopback = true;
+      } else if (v == "no" || v == "false" || v == "0") {
+        options_.exemptLoopback = false;
+      } else {
+        return bad(s, "yes or no", error);
+      }
+      return true;
+    }
+    if (s.name == "source") {
+      if (!isSourceName(v)) return bad(s, "auto, sim or hwmon", error);
+      options_.source = v;
+      return true;
+    }
+    if (s.name == "cadence") {
+      if (!parseNumber(v, 10, 3600000, number)) return bad(s, "milliseconds from 10 to 3600000", error);
+      options_.cadenceMs = number;
+      return true;
+    }
+    error = "unknown setting \"" + s.name + "\"";
+    return false;
+  }
+
+ private:
+  static bool bad(const Setting& s, const char* expected, std::string& error) {
+    error = "bad " + s.name + " \"" + s.value + "\": expected " + expected;
+    return false;
+  }
+
+  Options& options_;
+  bool listenStarted_ = false;
+  bool allowStarted_ = false;
+};
+
+struct FileContext {
+  Applier* applier;
+  std::string error;
+  int errorLine = 0;
+  int line = 0;
+};
+
+int onIniEntry(void* user, const char* section, const char* name, const char* value, int lineno) {
+  auto* context = static_cast<FileContext*>(user);
+  if (!context->error.empty()) return 0;
+  std::string error;
+  if (std::string(section) != kSection) {
+    error = "setting \"" + std::string(name) + "\" outside the [qrvld] section";
+  } else {
+    context->applier->apply(Setting{name, value}, error);
+  }
+  if (error.empty()) return 1;
+  context->error = error;
+  context->errorLine = lineno;
+  return 0;
+}
+
+bool loadFile(const std::string& path, Applier& applier, std::string& error) {
+  FileContext context{&applier, {}, 0, 0};
+  const int rc = ini_parse(path.c_str(), onIniEntry, &context);
+  if (rc == -1) {
+    error = "cannot open configuration file " + path;
+    return false;
+  }
+  if (!context.error.empty()) {
+    error = path + ":" + std::to_string(context.errorLine) + ": " + context.error;
+    return false;
+  }
+  if (rc != 0) {
+    error = path + ":" + std::to_string(rc) + ": not a valid INI line";
+    return false;
+  }
+  return true;
+}
+}  // namespace
+
+const char* usageText() {
+  return "usage: qrvld [OPTION]...\n"
+         "Sensor host daemon: answers sensor reading requests over UDP.\n"
+         "\n"
+         "  --config FILE           read settings from the [qrvld] section of an INI file;\n"
+         "                          options given here override them\n"
+         "  --listen ADDR           listen on this IPv4 or IPv6 address (repeatable;\n"
+         "                          default 127.0.0.1 and ::1)\n"
+         "  --port N                UDP port (default 27183)\n"
+         "  --allow ADDR|CIDR       answer only these sources (repeatable; default\n"
+         "                          loopback only: 127.0.0.0/8 and ::1)\n"
+         "  --rate BURST/PERSEC     answers per source address (default 20/10)\n"
+         "  --exempt-loopback yes|no  loopback sources bypass the rate limit (default yes)\n"
+         "  --source auto|sim|hwmon   where readings come from (default auto):\n"
+         "                          sim is a simulated chip with synthetic values, for\n"
+         "                          tests and demonstrations, not real sensors; auto uses\n"
+         "                          a hardware source when there is one, else sim\n"
+         "  --cadence MS            sampling interval in milliseconds (default 1000)\n"
+         "  --help                  show this text\n"
+         "  --version               show the version\n"
+         "\n"
+         "The same names are keys in the configuration file, e.g.\n"
+         "  [qrvld]\n"
+         "  listen = 127.0.0.1 ::1\n"
+         "  allow = 127.0.0.0/8 ::1 192.168.1.0/24\n"
+         "Logs go to stderr with syslog priority prefixes. SIGUSR1 logs the request counters;\n"
+         "SIGTERM and SIGINT stop the daemon.\n";
+}
+
+ParseResult parseOptions(int argc, char** argv, Options& options, std::string& error) {
+  enum { kHelp = 256, kVersion, kConfig, kSetting };
+  static const option kLong[] = {
+      {"help", no_argument, nullptr, kHelp},
+      {"version", no_argument, nullptr, kVersion},
+      {"config", required_argument, nullptr, kConfig},
+      {"listen", required_argument, nullptr, kSetting},
+      {"port", required_argument, nullptr, kSetting},
+      {"allow", required_argument, nullptr, kSetting},
+      {"rate", required_argument, nullptr, kSetting},
+      {"exempt-loopback", required_argument, nullptr, kSetting},
+      {"source", required_argument, nullptr, kSetting},
+      {"cadence", required_argument, nullptr, kSetting},
+      {nullptr, 0, nullptr, 0},
+  };
+  std::string configPath;
+  std::vector<Setting> settings;
+  optind = 1;
+  opterr = 0;
+  for (;;) {
+    int index = -1;
+    const int c = getopt_long(argc, argv, "", kLong, &index);
+    if (c == -1) break;
+    switch (c) {
+      case kHelp: return ParseResult::Help;
+      case kVersion: return ParseResult::Version;
+      case kConfig: configPath = optarg; break;
+      case kSetting: settings.push_back({kLong[index].name, optarg}); break;
+      default:
+        error = optopt != 0 || argv[optind - 1][0] != '-'
+                    ? std::string("option ") + argv[optind - 1] + " needs a value"
+                    : std::string("unknown option ") + argv[optind - 1];
+        return ParseResult::Error;
+    }
+  }
+  if (optind < argc) {
+    error = std::string("unexpected argument ") + argv[optind];
+    return ParseResult::Error;
+  }
+  Applier applier(options);
+  if (!configPath.empty() && !loadFile(configPath, applier, error)) return ParseResult::Error;
+  applier.newLayer();
+  for (const Setting& s : settings) {
+    if (!applier.apply(s, error)) {
+      error = "--" + error.substr(0, 0) + error;
+      return ParseResult::Error;
+    }
+  }
+  if (options.listenDefault) {
+    IpAddress v4;
+    IpAddress v6;
+    IpAddress::parse("127.0.0.1", v4);
+    IpAddress::parse("::1", v6);
+    options.listen = {v4, v6};
+  }
+  return ParseResult::Run;
+}
+
+}  // namespace qrvld

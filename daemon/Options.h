@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "AllowList.h"
+#include "IpAddress.h"
+
+namespace qrvld {
+
+// Everything the daemon is told by its command line and its configuration file.
+struct Options {
+  std::vector<IpAddress> listen;
+  std::uint16_t port = 27183;
+  AllowList allow = AllowList::loopback();
+  unsigned burst = 20;
+  unsigned perSecond = 10;
+  bool exemptLoopback = true;
+  std::string source = "auto";
+  unsigned cadenceMs = 1000;
+  bool listenDefault = true;  // listen holds the built-in loopback pair
+};
+
+enum class ParseResult { Run, Help, Version, Error };
+
+// Reads the command line; a --config file is read first and the other options override
+// it. On Error, `error` holds a one-line reason.
+ParseResult parseOptions(int argc, char** argv, Options& options, std::string& error);
+
+const char* usageText();
+
+}  // namespace qrvld

@@ -1,0 +1,93 @@
+#include "Sampler.h"
+
+#include <fcntl.h>
+#include <limits.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "Log.h"
+#include "qrvl/Record.h"
+
+namespace qrvld {
+
+// One write of at most PIPE_BUF bytes is atomic, so the reader sees whole snapshots only.
+static_assert(sizeof(Snapshot) <= PIPE_BUF, "a snapshot passes the pipe in one piece");
+
+Sampler::Sampler(SensorSource& source, std::chrono::milliseconds cadence)
+    : source_(source), cadence_(cadence) {}
+
+Sampler::~Sampler() {
+  stop();
+  if (readFd_ >= 0) close(readFd_);
+  if (writeFd_ >= 0) close(writeFd_);
+}
+
+bool Sampler::start(std::string& error) {
+  int fds[2];
+  if (pipe2(fds, O_NONBLOCK | O_CLOEXEC) != 0) {
+    error = std::string("cannot create the sampler's pipe: ") + std::strerror(errno);
+    return false;
+  }
+  readFd_ = fds[0];
+  writeFd_ = fds[1];
+  thread_ = std::thread(&Sampler::run, this);
+  return true;
+}
+
+void Sampler::stop() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+  }
+  wake_.notify_all();
+  if (thread_.joinable()) thread_.join();
+}
+
+bool Sampler::take(Snapshot& out) {
+  bool got = false;
+  Snapshot next;
+  while (read(readFd_, &next, sizeof next) == static_cast<ssize_t>(sizeof next)) {
+    out = next;
+    got = true;
+  }
+  return got;
+}
+
+void Sampler::publish(const Snapshot& snapshot) {
+  // A full pipe means the loop has not caught up; that snapshot is skipped, a newer one follows.
+  while (write(writeFd_, &snapshot, sizeof snapshot) < 0 && errno == EINTR) {
+  }
+}
+
+void Sampler::run() {
+  bool failing = false;
+  auto next = std::chrono::steady_clock::now();
+  for (;;) {
+    Snapshot snapshot{};
+    qrvl::record::Reading reading{};
+    if (source_.sample(reading)) {
+      const auto now = std::chrono::system_clock::now().time_since_epoch();
+      const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now).count();
+      snapshot.status = qrvl::wire::kStatusReading;
+      qrvl::record::encode(reading, static_cast<std::uint64_t>(ms), snapshot.record);
+      if (failing) log(Priority::Notice, "source %s reads again", source_.name());
+      failing = false;
+    } else {
+      snapshot.status = qrvl::wire::kStatusNoReading;
+      if (!failing) log(Priority::Warning, "source %s failed; answering with no reading", source_.name());
+      failing = true;
+    }
+    publish(snapshot);
+
+    next += cadence_;
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (wake_.wait_until(lock, next, [this] { return stopping_; })) return;
+    // After a stall (a suspended machine), start afresh instead of sampling in a burst.
+    const auto now = std::chrono::steady_clock::now();
+    if (next + cadence_ < now) next = now;
+  }
+}
+
+}  // namespace qrvld

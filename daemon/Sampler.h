@@ -1,0 +1,52 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "SensorSource.h"
+#include "qrvl/Wire.h"
+
+namespace qrvld {
+
+// What the request path answers with: the latest reading and whether there is one.
+struct Snapshot {
+  std::uint8_t status;
+  std::uint8_t record[qrvl::wire::kRecordSize];
+};
+
+// Samples the source on its own thread at a fixed cadence and hands every snapshot to the
+// poll loop through a pipe, so the loop never waits for the source and nothing is shared
+// between the threads.
+class Sampler {
+ public:
+  Sampler(SensorSource& source, std::chrono::milliseconds cadence);
+  ~Sampler();
+  Sampler(const Sampler&) = delete;
+  Sampler& operator=(const Sampler&) = delete;
+
+  bool start(std::string& error);
+  void stop();
+  // Readable when a snapshot waits.
+  int fd() const { return readFd_; }
+  // Takes the newest waiting snapshot without blocking; false when none waits.
+  bool take(Snapshot& out);
+
+ private:
+  void run();
+  void publish(const Snapshot& snapshot);
+
+  SensorSource& source_;
+  std::chrono::milliseconds cadence_;
+  int readFd_ = -1;
+  int writeFd_ = -1;
+  std::thread thread_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool stopping_ = false;
+};
+
+}  // namespace qrvld

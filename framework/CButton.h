@@ -1,0 +1,8 @@
+#pragma once
+#include "CWnd.h"
+
+class CButton : public CWnd {
+public:
+    int GetCheck() const { return static_cast<int>(::SendMessageA(m_hWnd, BM_GETCHECK, 0, 0)); }
+    void SetCheck(int nCheck) { ::SendMessageA(m_hWnd, BM_SETCHECK, static_cast<WPARAM>(nCheck), 0); }
+};

@@ -1,0 +1,29 @@
+#include "CDC.h"
+
+CDC::~CDC() { DeleteDC(); }
+
+BOOL CDC::CreateCompatibleDC(CDC* pDC) {
+    DeleteDC();
+    m_hDC = ::CreateCompatibleDC(pDC ? pDC->m_hDC : nullptr);
+    if (m_hDC) GdiCounters::NoteCreated();
+    return m_hDC != nullptr;
+}
+
+BOOL CDC::DeleteDC() {
+    if (!m_hDC) return FALSE;
+    BOOL bOk = ::DeleteDC(m_hDC);
+    GdiCounters::NoteReleased();
+    m_hDC = nullptr;
+    return bOk;
+}
+
+CBitmapRef CDC::SelectObject(CBitmap* pBitmap) { return SelectObject(CBitmapRef(pBitmap->GetSafeHandle())); }
+
+CBitmapRef CDC::SelectObject(CBitmapRef bitmap) {
+    return CBitmapRef(static_cast<HBITMAP>(::SelectObject(m_hDC, bitmap.GetSafeHandle())));
+}
+
+BOOL CBitmap::CreateCompatibleBitmap(CDC* pDC, int nWidth, int nHeight) {
+    Attach(::CreateCompatibleBitmap(pDC->GetSafeHdc(), nWidth, nHeight));
+    return m_hObject != nullptr;
+}

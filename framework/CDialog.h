@@ -1,0 +1,27 @@
+#pragma once
+#include "CWnd.h"
+
+// A modal dialog from a template resource. The object is bound before the window's first
+// message, so WM_CREATE reaches OnCreate before the controls exist, and an OnCreate that
+// returns -1 ends the modal run at once with -1.
+class CDialog : public CWnd {
+public:
+    explicit CDialog(UINT nIDTemplate, CWnd* pParentWnd = nullptr);
+
+    virtual INT_PTR DoModal();
+    void EndDialog(int nResult) { ::EndDialog(m_hWnd, nResult); }
+
+protected:
+    // WM_INITDIALOG: binds the controls; true to let the system set the focus.
+    virtual BOOL OnInitDialog();
+    virtual void OnOK();
+    virtual void OnCancel();
+
+    LPCSTR m_lpszTemplateName;
+    CWnd* m_pParentWnd;
+
+    DECLARE_MESSAGE_MAP()
+
+private:
+    static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+};

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs everything the build and the tests need on a Debian machine. Idempotent and
+# quiet when all is there; run as root or with sudo available.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build python3-minimal
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest
+  wine64 xvfb xdotool evilwm imagemagick fonts-ipafont-gothic fonts-wine locales
+  clang libclang-rt-14-dev libinih-dev
+  zip
+)
+
+as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  as_root apt-get update -qq
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# Wine takes its ANSI code page (932 for the Japanese texts) from the ja_JP locale.
+if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+  echo "setup: generating the ja_JP.UTF-8 locale"
+  as_root localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
+fi

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Runs every test: installs what is missing, builds the native part and both Windows
+# targets (i686 only compiles: this machine cannot run 32-bit programs), then runs the
+# native tests and the x86_64 Windows tests under wine64 in a private Xvfb display.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup.sh
+for preset in native x86_64 i686; do
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset"
+done
+ctest --preset native
+ctest --preset x86_64

@@ -1,0 +1,206 @@
+// The client side of the sensor protocol, the same on every platform; SocketApi.h hides
+// the socket API underneath.
+#include "QRVLPLUG.h"
+
+#include <chrono>
+#include <cstdarg>
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <string>
+
+#include "Deadline.h"
+#include "SocketApi.h"
+#include "qrvl/HostText.h"
+#include "qrvl/Record.h"
+#include "qrvl/Wire.h"
+
+namespace wire = qrvl::wire;
+namespace record = qrvl::record;
+namespace sockapi = qrvl::sockapi;
+
+static_assert(sizeof(LMDATA) == wire::kRecordSize, "LMDATA is the wire record");
+static_assert(offsetof(LMDATA, Vio) == record::Vio * record::kFieldSize, "channel order");
+static_assert(offsetof(LMDATA, Fan3) == record::Fan3 * record::kFieldSize, "channel order");
+static_assert(offsetof(LMDATA, SampleTime) == record::kSampleTimeOffset, "sample time");
+static_assert(sizeof(UDPCSock::peer) == sizeof(sockapi::Address::bytes), "peer address room");
+
+namespace {
+// Datagrams discarded before a request are bounded, so a flood still arriving cannot keep
+// Get from sending; whatever is left is ignored by its sequence number.
+constexpr int kMaxDiscarded = 1024;
+
+// Records why a call failed; returns 0, the failing result of Create and Get.
+int fail(char (&text)[648], int& lastError, int error, const char* format, ...) {
+  lastError = error;
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  return 0;
+}
+
+std::uint32_t firstSequence(const void* object) {
+  try {
+    std::random_device device;
+    return device();
+  } catch (...) {
+    // No entropy source: the clock and the object's address still differ between runs.
+    const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
+    return static_cast<std::uint32_t>(ticks) ^ static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(object));
+  }
+}
+
+sockapi::Address peerOf(const UDPCSock& sock) {
+  sockapi::Address a;
+  std::memcpy(a.bytes, sock.peer, sizeof a.bytes);
+  a.length = sock.peerLength;
+  return a;
+}
+}  // namespace
+
+QRVLPLUG::QRVLPLUG() {
+  libStarted = 0;
+  lastError = 0;
+  std::memset(lastFailure, 0, sizeof lastFailure);
+  std::memset(static_cast<void*>(&sock), 0, sizeof sock);
+  sock.handle = sockapi::kInvalidHandle;
+}
+
+QRVLPLUG::~QRVLPLUG() { Destroy(); }
+
+int QRVLPLUG::Create(const char* host) {
+  Destroy();
+  try {
+    qrvl::HostPort target;
+    if (!qrvl::parseHostText(host, target)) {
+      return fail(lastFailure, lastError, 0,
+                  "bad host \"%.200s\": expected name, name:port, [v6-address] or [v6-address]:port "
+                  "with a port from 1 to 65535", host != nullptr ? host : "");
+    }
+    int error = 0;
+    if (!sockapi::startup(error)) {
+      return fail(lastFailure, lastError, error, "socket library did not start: %s",
+                  sockapi::errorText(error).c_str());
+    }
+    libStarted = 1;
+    sockapi::Handle handle = sockapi::kInvalidHandle;
+    sockapi::Address peer{};
+    std::string detail;
+    const auto opened = sockapi::open(target, handle, peer, error, detail);
+    if (opened != sockapi::OpenResult::Opened) {
+      Destroy();
+      return fail(lastFailure, lastError, error,
+                  opened == sockapi::OpenResult::NotResolved ? "cannot resolve \"%.200s\": %s"
+                                                             : "cannot open a socket to \"%.200s\": %s",
+                  target.name.c_str(), detail.c_str());
+    }
+    sock.handle = handle;
+    std::memcpy(sock.peer, peer.bytes, sizeof sock.peer);
+    sock.peerLength = peer.length;
+    sock.nextSequence = firstSequence(this);
+    sock.strayCount = 0;
+    lastError = 0;
+    lastFailure[0] = '\0';
+    return 1;
+  } catch (...) {
+    // Nothing may cross the library's boundary; the only throw here is out of memory.
+    Destroy();
+    return fail(lastFailure, lastError, 0, "out of memory");
+  }
+}
+
+int QRVLPLUG::Get(LMDATA& data, unsigned timeout) {
+  const qrvl::Deadline deadline(timeout);
+  sock.strayCount = 0;
+  try {
+    if (sock.handle == sockapi::kInvalidHandle) {
+      return fail(lastFailure, lastError, 0, "not connected: Create has not succeeded");
+    }
+    int error = 0;
+    std::uint8_t buffer[wire::kRequestSize];
+    std::size_t size = 0;
+    sockapi::Address from{};
+
+    // Whatever is queued (late replies, a port-unreachable of an earlier request) belongs to
+    // an earlier Get.
+    for (int i = 0; i < kMaxDiscarded; ++i) {
+      const auto r = sockapi::receive(sock.handle, buffer, sizeof buffer, size, from, error);
+      if (r == sockapi::IoResult::Empty || r == sockapi::IoResult::Failed) break;
+    }
+
+    const std::uint32_t sequence = sock.nextSequence++;
+    std::uint8_t request[wire::kRequestSize];
+    wire::encodeRequest(sequence, request);
+    auto sent = sockapi::send(sock.handle, request, sizeof request, error);
+    // A refusal reported here can still be one of an earlier request that came in after
+    // the discarding; it is consumed by this failed send, so one retry tells.
+    if (sent == sockapi::IoResult::Refused) sent = sockapi::send(sock.handle, request, sizeof request, error);
+    if (sent == sockapi::IoResult::Refused) {
+      return fail(lastFailure, lastError, error, "%s refused the request: no sensor host on that port",
+                  sockapi::addressText(peerOf(sock)).c_str());
+    }
+    if (sent == sockapi::IoResult::Failed) {
+      return fail(lastFailure, lastError, error, "cannot send to %s: %s",
+                  sockapi::addressText(peerOf(sock)).c_str(), sockapi::errorText(error).c_str());
+    }
+
+    const sockapi::Address peer = peerOf(sock);
+    for (;;) {
+      const auto r = sockapi::receive(sock.handle, buffer, wire::kResponseSize, size, from, error);
+      if (r == sockapi::IoResult::Done) {
+        const auto check = wire::checkResponse(buffer, size, sequence);
+        if (sockapi::sameAddress(from, peer) && wire::answersRequest(check)) {
+          if (check == wire::ResponseCheck::Reading) {
+            std::memcpy(&data, buffer + wire::kRecordOffset, sizeof data);
+            lastError = 0;
+            lastFailure[0] = '\0';
+            return 1;
+          }
+          return fail(lastFailure, lastError, 0,
+                      check == wire::ResponseCheck::NoReading
+                          ? "%s has no reading (sensors not ready or failed)"
+                          : "%s sent a reading with an unterminated field",
+                      sockapi::addressText(peer).c_str());
+        }
+        ++sock.strayCount;
+        // A flood must not stretch the wait past the deadline.
+        if (deadline.passed()) break;
+        continue;
+      }
+      if (r == sockapi::IoResult::Refused) {
+        return fail(lastFailure, lastError, error, "%s refused the request: no sensor host on that port",
+                    sockapi::addressText(peer).c_str());
+      }
+      if (r == sockapi::IoResult::Failed) {
+        return fail(lastFailure, lastError, error, "cannot receive from %s: %s",
+                    sockapi::addressText(peer).c_str(), sockapi::errorText(error).c_str());
+      }
+      const int wait = deadline.remainingMs();
+      if (wait == 0) break;
+      if (sockapi::waitReadable(sock.handle, wait, error) == sockapi::WaitResult::Failed) {
+        return fail(lastFailure, lastError, error, "cannot wait for %s: %s",
+                    sockapi::addressText(peer).c_str(), sockapi::errorText(error).c_str());
+      }
+    }
+    return fail(lastFailure, lastError, 0, "no valid reply from %s within %u ms (%u other datagrams ignored)",
+                sockapi::addressText(peer).c_str(), timeout, static_cast<unsigned>(sock.strayCount));
+  } catch (...) {
+    // Only the texts of failures allocate; nothing may cross the library's boundary.
+    return fail(lastFailure, lastError, 0, "out of memory");
+  }
+}
+
+void QRVLPLUG::Destroy() {
+  if (sock.handle != sockapi::kInvalidHandle) {
+    sockapi::close(sock.handle);
+    sock.handle = sockapi::kInvalidHandle;
+  }
+  if (libStarted) {
+    sockapi::cleanup();
+    libStarted = 0;
+  }
+}
+
+const char* QRVLPLUG::LastFailure() const { return lastFailure; }

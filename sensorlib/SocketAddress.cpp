@@ -1,0 +1,57 @@
+// Address comparison and display, the same over both socket APIs.
+#if defined(_WIN32)
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#endif
+
+#include <cstring>
+#include <string>
+
+#include "SocketApi.h"
+
+namespace qrvl::sockapi {
+
+namespace {
+sockaddr_storage unpack(const Address& a) {
+  sockaddr_storage s{};
+  std::memcpy(&s, a.bytes, static_cast<std::size_t>(a.length));
+  return s;
+}
+}  // namespace
+
+bool sameAddress(const Address& a, const Address& b) {
+  const sockaddr_storage x = unpack(a);
+  const sockaddr_storage y = unpack(b);
+  if (x.ss_family != y.ss_family) return false;
+  if (x.ss_family == AF_INET) {
+    const auto& p = reinterpret_cast<const sockaddr_in&>(x);
+    const auto& q = reinterpret_cast<const sockaddr_in&>(y);
+    return p.sin_port == q.sin_port && p.sin_addr.s_addr == q.sin_addr.s_addr;
+  }
+  if (x.ss_family == AF_INET6) {
+    const auto& p = reinterpret_cast<const sockaddr_in6&>(x);
+    const auto& q = reinterpret_cast<const sockaddr_in6&>(y);
+    return p.sin6_port == q.sin6_port &&
+           std::memcmp(&p.sin6_addr, &q.sin6_addr, sizeof p.sin6_addr) == 0;
+  }
+  return false;
+}
+
+std::string addressText(const Address& a) {
+  sockaddr_storage s = unpack(a);
+  char text[INET6_ADDRSTRLEN] = "?";
+  if (s.ss_family == AF_INET) {
+    auto& v4 = reinterpret_cast<sockaddr_in&>(s);
+    inet_ntop(AF_INET, &v4.sin_addr, text, sizeof text);
+    return std::string(text) + ":" + std::to_string(ntohs(v4.sin_port));
+  }
+  auto& v6 = reinterpret_cast<sockaddr_in6&>(s);
+  inet_ntop(AF_INET6, &v6.sin6_addr, text, sizeof text);
+  return "[" + std::string(text) + "]:" + std::to_string(ntohs(v6.sin6_port));
+}
+
+}  // namespace qrvl::sockapi

@@ -1,0 +1,52 @@
+#pragma once
+// The few datagram-socket operations the client protocol needs. One implementation per
+// platform: PosixSocket.cpp (Linux) and WinsockSocket.cpp (Windows).
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "qrvl/HostText.h"
+
+namespace qrvl::sockapi {
+
+using Handle = std::uintptr_t;
+inline constexpr Handle kInvalidHandle = ~Handle{0};
+
+// Room for a sockaddr_in or a sockaddr_in6.
+struct Address {
+  unsigned char bytes[28];
+  int length;
+};
+
+// Starts the platform's socket library; every successful call is paired with cleanup().
+bool startup(int& error);
+void cleanup();
+
+enum class OpenResult { Opened, NotResolved, Failed };
+
+// Resolves the host and opens a non-blocking datagram socket connected to the first of
+// its addresses that takes one. `detail` explains a failure.
+OpenResult open(const HostPort& host, Handle& handle, Address& peer, int& error, std::string& detail);
+void close(Handle handle);
+
+enum class IoResult { Done, Empty, Refused, Failed };
+
+// Sends one datagram: Done, Refused (an earlier datagram drew a port-unreachable) or Failed.
+IoResult send(Handle handle, const void* data, std::size_t size, int& error);
+
+// Takes one queued datagram without waiting: Done, Empty (nothing queued), Refused or
+// Failed. A datagram larger than `capacity` reports a size of capacity + 1.
+IoResult receive(Handle handle, void* buffer, std::size_t capacity, std::size_t& size,
+                 Address& from, int& error);
+
+enum class WaitResult { Ready, TimedOut, Failed };
+
+// Waits until a datagram or an error is queued, at most `milliseconds`.
+WaitResult waitReadable(Handle handle, int milliseconds, int& error);
+
+bool sameAddress(const Address& a, const Address& b);
+std::string addressText(const Address& a);
+std::string errorText(int error);
+
+}  // namespace qrvl::sockapi

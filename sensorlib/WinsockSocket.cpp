@@ -1,0 +1,140 @@
+// Datagram sockets over Winsock 2 (Windows).
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+
+#include "SocketApi.h"
+
+namespace qrvl::sockapi {
+
+static_assert(sizeof(sockaddr_in6) <= sizeof(Address::bytes), "Address holds an IPv6 address");
+static_assert(sizeof(SOCKET) == sizeof(Handle), "a SOCKET fits a Handle");
+
+namespace {
+SOCKET toSocket(Handle handle) { return static_cast<SOCKET>(handle); }
+
+// Windows reports a port-unreachable on a datagram socket as WSAECONNRESET; wine
+// reports it as WSAECONNREFUSED.
+bool isRefused(int error) { return error == WSAECONNREFUSED || error == WSAECONNRESET; }
+}  // namespace
+
+bool startup(int& error) {
+  WSADATA data;
+  error = WSAStartup(MAKEWORD(2, 2), &data);
+  return error == 0;
+}
+
+void cleanup() { WSACleanup(); }
+
+OpenResult open(const HostPort& host, Handle& handle, Address& peer, int& error, std::string& detail) {
+  addrinfo hints{};
+  hints.ai_family = host.bracketed ? AF_INET6 : AF_UNSPEC;
+  hints.ai_socktype = SOCK_DGRAM;
+  hints.ai_protocol = IPPROTO_UDP;
+  hints.ai_flags = AI_NUMERICSERV | (host.bracketed ? AI_NUMERICHOST : 0);
+  addrinfo* list = nullptr;
+  const std::string port = std::to_string(host.port);
+  const int rc = getaddrinfo(host.name.c_str(), port.c_str(), &hints, &list);
+  if (rc != 0) {
+    error = rc;
+    detail = errorText(rc);
+    return OpenResult::NotResolved;
+  }
+  OpenResult result = OpenResult::Failed;
+  for (const addrinfo* ai = list; ai != nullptr; ai = ai->ai_next) {
+    if (ai->ai_addrlen > sizeof peer.bytes) continue;
+    const SOCKET s = socket(ai->ai_family, ai->ai_socktype, ai->ai_protocol);
+    if (s == INVALID_SOCKET) {
+      error = WSAGetLastError();
+      continue;
+    }
+    u_long nonBlocking = 1;
+    if (ioctlsocket(s, FIONBIO, &nonBlocking) != 0 ||
+        connect(s, ai->ai_addr, static_cast<int>(ai->ai_addrlen)) != 0) {
+      error = WSAGetLastError();
+      closesocket(s);
+      continue;
+    }
+    std::memcpy(peer.bytes, ai->ai_addr, ai->ai_addrlen);
+    peer.length = static_cast<int>(ai->ai_addrlen);
+    handle = static_cast<Handle>(s);
+    result = OpenResult::Opened;
+    break;
+  }
+  freeaddrinfo(list);
+  if (result == OpenResult::Failed) detail = errorText(error);
+  return result;
+}
+
+void close(Handle handle) { closesocket(toSocket(handle)); }
+
+IoResult send(Handle handle, const void* data, std::size_t size, int& error) {
+  for (;;) {
+    if (::send(toSocket(handle), static_cast<const char*>(data), static_cast<int>(size), 0) !=
+        SOCKET_ERROR) {
+      return IoResult::Done;
+    }
+    error = WSAGetLastError();
+    if (error == WSAEINTR) continue;
+    return isRefused(error) ? IoResult::Refused : IoResult::Failed;
+  }
+}
+
+IoResult receive(Handle handle, void* buffer, std::size_t capacity, std::size_t& size,
+                 Address& from, int& error) {
+  for (;;) {
+    sockaddr_storage source{};
+    int sourceLength = sizeof source;
+    const int n = recvfrom(toSocket(handle), static_cast<char*>(buffer), static_cast<int>(capacity),
+                           0, reinterpret_cast<sockaddr*>(&source), &sourceLength);
+    if (n != SOCKET_ERROR) {
+      size = static_cast<std::size_t>(n);
+    } else {
+      error = WSAGetLastError();
+      if (error == WSAEINTR) continue;
+      if (error == WSAEWOULDBLOCK) return IoResult::Empty;
+      if (isRefused(error)) return IoResult::Refused;
+      // The datagram was larger than the buffer; the rest of it is gone.
+      if (error != WSAEMSGSIZE) return IoResult::Failed;
+      size = capacity + 1;
+    }
+    from.length = sourceLength > 0 && sourceLength <= static_cast<int>(sizeof from.bytes) ? sourceLength : 0;
+    std::memcpy(from.bytes, &source, static_cast<std::size_t>(from.length));
+    return IoResult::Done;
+  }
+}
+
+WaitResult waitReadable(Handle handle, int milliseconds, int& error) {
+  fd_set readable;
+  fd_set failed;
+  FD_ZERO(&readable);
+  FD_ZERO(&failed);
+  FD_SET(toSocket(handle), &readable);
+  FD_SET(toSocket(handle), &failed);
+  timeval wait{milliseconds / 1000, (milliseconds % 1000) * 1000};
+  const int n = select(0, &readable, nullptr, &failed, &wait);
+  if (n > 0) return WaitResult::Ready;
+  if (n == 0) return WaitResult::TimedOut;
+  error = WSAGetLastError();
+  // An interrupted wait is retried by the caller against its own deadline.
+  return error == WSAEINTR ? WaitResult::Ready : WaitResult::Failed;
+}
+
+std::string errorText(int error) {
+  char text[256] = "";
+  const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                 static_cast<DWORD>(error), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
+                                 text, sizeof text, nullptr);
+  std::string message = "error " + std::to_string(error);
+  std::string system(text, n);
+  while (!system.empty() && (system.back() == '\r' || system.back() == '\n' || system.back() == '.')) {
+    system.pop_back();
+  }
+  if (!system.empty()) message += ": " + system;
+  return message;
+}
+
+}  // namespace qrvl::sockapi

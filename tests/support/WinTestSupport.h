@@ -1,0 +1,50 @@
+#pragma once
+// What the Windows tests need to see and drive real windows under wine: pixels read back
+// from bitmaps, device contexts, windows and the screen; message pumping; real mouse input.
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace wintest {
+
+// Pixels as COLORREF values (0x00BBGGRR), rows top to bottom.
+struct Image {
+    int width = 0;
+    int height = 0;
+    std::vector<COLORREF> pixels;
+
+    COLORREF At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+    // How many pixels of the rectangle (right and bottom excluded) have this colour.
+    int Count(COLORREF color, RECT area) const;
+    int Count(COLORREF color) const { return Count(color, {0, 0, width, height}); }
+    // Columns of a row, or rows of a column, that have this colour.
+    std::vector<int> ColumnsOf(int y, COLORREF color) const;
+    std::vector<int> RowsOf(int x, COLORREF color) const;
+    // Writes a 24-bit BMP, for looking at a test's picture.
+    bool SaveBmp(const std::string& path) const;
+};
+
+Image CaptureDC(HDC hdc, int x, int y, int width, int height);
+Image CaptureBitmap(HBITMAP hBitmap);
+// The client area as it is on the display.
+Image CaptureClient(HWND hWnd);
+// A rectangle of the screen, in screen coordinates.
+Image CaptureScreen(RECT area);
+
+// Runs this thread's messages for a while, or until the condition holds.
+void PumpMessages(DWORD milliseconds);
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMilliseconds);
+
+// Real mouse input at screen coordinates.
+void Click(int x, int y, bool rightButton = false);
+void Drag(int fromX, int fromY, int toX, int toY);
+
+// The text of a file in the Windows folder (where private profiles live), or empty.
+std::string ReadWindowsFile(const char* name);
+void DeleteWindowsFile(const char* name);
+void WriteWindowsFile(const char* name, const std::string& text);
+
+}  // namespace wintest

@@ -1,0 +1,75 @@
+#pragma once
+#include <windows.h>
+
+#include <atomic>
+
+#include "CString.h"
+#include "CWinApp.h"
+
+// Every setting of the monitor window, kept as the keys of one profile section:
+// loaded once at start, saved once at exit.
+class CMonitorSettings {
+public:
+    CMonitorSettings();
+    CMonitorSettings(const CMonitorSettings&) = delete;
+    CMonitorSettings& operator=(const CMonitorSettings&) = delete;
+
+    // Reads every key of m_strSection; rcCurrent (the window's screen rectangle now)
+    // gives the defaults of the rectangle keys.
+    void LoadSettings(CWinApp& app, const RECT& rcCurrent);
+    // Writes everything when SaveIni is on, SaveIni and ErrorCounter always; rcNormal
+    // (the window's restored rectangle) becomes the saved rectangle.
+    void SaveSettings(CWinApp& app, const RECT& rcNormal);
+
+    CString m_strSection;
+    CString m_strHostName;
+    int m_nSocketTimer;
+    int m_nMonitorTimer;   // seconds
+    int m_nDelayTimer;     // seconds
+    // Failed polls of this run; the sampling thread increments it while only the save reads it.
+    std::atomic<int> m_nErrorCounter;
+    CString m_strStringTCPU;
+    CString m_strStringTPWR;
+    CString m_strStringTSYS;
+    CString m_strStringVCORE;
+    CString m_strStringVTT;
+    CString m_strStringVIO;
+    int m_nCPUTempMax;
+    int m_nCPUTempMin;
+    int m_nPWRTempMax;
+    int m_nPWRTempMin;
+    int m_nSYSTempMax;
+    int m_nSYSTempMin;
+    int m_nVcoreMax;  // tenths of a volt, as are the other voltage bounds
+    int m_nVcoreMin;
+    int m_nVTTMax;
+    int m_nVTTMin;
+    int m_nVioMax;
+    int m_nVioMin;
+    CString m_strTitleFontName;
+    int m_nTitleFontSize;
+    CString m_strNumberFontName;
+    int m_nNumberFontSize;
+    CString m_strGraphFontName;
+    int m_nGraphFontSize;
+    COLORREF m_crBackColor;
+    COLORREF m_crLineColor;
+    COLORREF m_crTempColor;
+    COLORREF m_crVoltColor;
+    COLORREF m_crNumberColor;
+    RECT m_rcWindow;  // screen pixels
+    int m_nStick;
+    int m_nTopMost;
+    int m_nSaveIni;
+
+private:
+    CString ReadString(CWinApp& app, LPCSTR lpszKey, LPCSTR lpszDefault) const;
+    int ReadInt(CWinApp& app, LPCSTR lpszKey, int nDefault) const;
+    void WriteString(CWinApp& app, LPCSTR lpszKey, LPCSTR lpszValue) const;
+    void WriteInt(CWinApp& app, LPCSTR lpszKey, int nValue) const;
+    void WriteColor(CWinApp& app, LPCSTR lpszKey, COLORREF crValue) const;
+
+    // A start can fail before the settings are read; its save must not put unset values
+    // into the file, so a save before any load writes nothing at all.
+    bool m_bLoaded;
+};

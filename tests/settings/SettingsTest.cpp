@@ -1,0 +1,357 @@
+// The monitor's settings on real profile files in the Windows folder, written and read
+// through the platform's profile functions and compared as text.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <climits>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "CMonitorSettings.h"
+#include "CWinApp.h"
+#include "WinTestSupport.h"
+
+namespace {
+
+// "ＭＳ ゴシック" in Shift-JIS.
+const char kGothic[] = "\x82\x6C\x82\x72 \x83\x53\x83\x56\x83\x62\x83\x4E";
+
+// The window's rectangle as created, and its restored rectangle at exit.
+const RECT kCreatedRect = {3, 5, 591, 167};
+const RECT kNormalRect = {120, -40, 708, 122};
+
+// A bundled copy of a file of this folder, as it is stored there.
+std::string Resource(const char* name) {
+    HRSRC hInfo = FindResourceA(nullptr, name, RT_RCDATA);
+    if (!hInfo) return std::string();
+    HGLOBAL hData = LoadResource(nullptr, hInfo);
+    return std::string(static_cast<const char*>(LockResource(hData)), SizeofResource(nullptr, hInfo));
+}
+
+std::string WithoutCarriageReturns(std::string text) {
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+    return text;
+}
+
+bool EveryLineEndsInCrLf(const std::string& text) {
+    for (size_t i = 0; i < text.size(); ++i)
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) return false;
+    return !text.empty() && text.back() == '\n';
+}
+
+// The section every first save writes, in the profile's own CRLF form.
+std::string DefaultSection() {
+    std::string text;
+    for (char c : Resource("DEFAULT_SECTION")) {
+        if (c == '\n') text += '\r';
+        text += c;
+    }
+    return text;
+}
+
+// The text with the header of its first section renamed.
+std::string Renamed(std::string text, const std::string& section) {
+    text.replace(1, text.find(']') - 1, section);
+    return text;
+}
+
+// The text with the values of some keys (each present once) changed.
+std::string Edited(std::string text, const std::vector<std::pair<std::string, std::string>>& values) {
+    for (const auto& [key, value] : values) {
+        size_t start = text.find("\n" + key + "=") + key.size() + 2;
+        text.replace(start, text.find('\r', start) - start, value);
+    }
+    return text;
+}
+
+// The text without the lines of some keys.
+std::string Without(std::string text, const std::vector<std::string>& keys) {
+    for (const auto& key : keys) {
+        size_t start = text.find("\n" + key + "=") + 1;
+        text.erase(start, text.find('\n', start) + 1 - start);
+    }
+    return text;
+}
+
+bool EqualRects(const RECT& a, const RECT& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+class SettingsProfile : public testing::Test {
+protected:
+    void SetUp() override {
+        // The program's own naming: the executable's name plus ".INI", in the Windows folder.
+        m_app.SetNamesFromModule(nullptr);
+        ASSERT_STREQ(m_app.m_strProfileName, "settings_test.INI");
+        wintest::DeleteWindowsFile(m_app.m_strProfileName);
+    }
+    void TearDown() override { wintest::DeleteWindowsFile(m_app.m_strProfileName); }
+
+    std::string FileText() {
+        WritePrivateProfileStringA(nullptr, nullptr, nullptr, m_app.m_strProfileName);
+        return wintest::ReadWindowsFile(m_app.m_strProfileName);
+    }
+    bool FileExists() {
+        char szPath[MAX_PATH];
+        GetWindowsDirectoryA(szPath, MAX_PATH);
+        std::string path = std::string(szPath) + "\\" + m_app.m_strProfileName.GetString();
+        return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
+    void WriteFile(const std::string& text) { wintest::WriteWindowsFile(m_app.m_strProfileName, text); }
+
+    CWinApp m_app;
+};
+
+TEST_F(SettingsProfile, WithoutAFileEveryKeyTakesItsDefault) {
+    CMonitorSettings settings;
+    EXPECT_STREQ(settings.m_strSection, "QRVGRPH");
+    EXPECT_EQ(settings.m_nErrorCounter.load(), 0);
+    settings.LoadSettings(m_app, kCreatedRect);
+
+    // Loading only reads.
+    EXPECT_FALSE(FileExists());
+
+    // Host, timers, titles and scales.
+    EXPECT_STREQ(settings.m_strHostName, "localhost");
+    EXPECT_EQ(settings.m_nSocketTimer, 2000);
+    EXPECT_EQ(settings.m_nMonitorTimer, 10);
+    EXPECT_EQ(settings.m_nDelayTimer, 3);
+    EXPECT_STREQ(settings.m_strStringTCPU, "CPU");
+    EXPECT_STREQ(settings.m_strStringTPWR, "PWR");
+    EXPECT_STREQ(settings.m_strStringTSYS, "SYS");
+    EXPECT_STREQ(settings.m_strStringVCORE, "Vcore");
+    EXPECT_STREQ(settings.m_strStringVTT, "VTT");
+    EXPECT_STREQ(settings.m_strStringVIO, "Vio");
+    EXPECT_EQ(settings.m_nCPUTempMax, 60);
+    EXPECT_EQ(settings.m_nCPUTempMin, 20);
+    EXPECT_EQ(settings.m_nPWRTempMax, 60);
+    EXPECT_EQ(settings.m_nPWRTempMin, 20);
+    EXPECT_EQ(settings.m_nSYSTempMax, 60);
+    EXPECT_EQ(settings.m_nSYSTempMin, 20);
+    EXPECT_EQ(settings.m_nVcoreMax, 30);
+    EXPECT_EQ(settings.m_nVcoreMin, 20);
+    EXPECT_EQ(settings.m_nVTTMax, 30);
+    EXPECT_EQ(settings.m_nVTTMin, 20);
+    EXPECT_EQ(settings.m_nVioMax, 40);
+    EXPECT_EQ(settings.m_nVioMin, 30);
+
+    // Fonts: the Japanese system face, byte for byte.
+    EXPECT_STREQ(settings.m_strTitleFontName, kGothic);
+    EXPECT_EQ(settings.m_nTitleFontSize, 12);
+    EXPECT_STREQ(settings.m_strNumberFontName, kGothic);
+    EXPECT_EQ(settings.m_nNumberFontSize, 12);
+    EXPECT_STREQ(settings.m_strGraphFontName, kGothic);
+    EXPECT_EQ(settings.m_nGraphFontSize, 12);
+
+    // Colours.
+    EXPECT_EQ(settings.m_crBackColor, RGB(0, 0, 0));
+    EXPECT_EQ(settings.m_crLineColor, RGB(0, 192, 0));
+    EXPECT_EQ(settings.m_crTempColor, RGB(255, 64, 0));
+    EXPECT_EQ(settings.m_crVoltColor, RGB(255, 255, 64));
+    EXPECT_EQ(settings.m_crNumberColor, RGB(255, 255, 255));
+
+    // The window stays where it was created; the flags are off but saving is on.
+    EXPECT_TRUE(EqualRects(settings.m_rcWindow, kCreatedRect));
+    EXPECT_EQ(settings.m_nStick, 0);
+    EXPECT_EQ(settings.m_nTopMost, 0);
+    EXPECT_EQ(settings.m_nSaveIni, 1);
+}
+
+TEST_F(SettingsProfile, TheFirstSaveWritesTheWholeSectionInSaveOrder) {
+    CMonitorSettings settings;
+    settings.LoadSettings(m_app, kCreatedRect);
+    settings.SaveSettings(m_app, kNormalRect);
+
+    // Every key, ending with SaveIni and ErrorCounter; the rectangle is the restored one.
+    std::string text = FileText();
+    EXPECT_TRUE(EveryLineEndsInCrLf(text));
+    EXPECT_EQ(WithoutCarriageReturns(text), Resource("DEFAULT_SECTION"));
+    EXPECT_TRUE(EqualRects(settings.m_rcWindow, kNormalRect));
+
+    // The next start reads back what was saved: the colours from their "0x" form.
+    CMonitorSettings next;
+    next.LoadSettings(m_app, kCreatedRect);
+    EXPECT_EQ(next.m_crLineColor, 49152u);
+    EXPECT_EQ(next.m_crVoltColor, 0x40FFFFu);
+    EXPECT_TRUE(EqualRects(next.m_rcWindow, kNormalRect));
+    EXPECT_STREQ(next.m_strGraphFontName, kGothic);
+
+    // Saved again unchanged, the file stays byte for byte the same.
+    next.SaveSettings(m_app, next.m_rcWindow);
+    EXPECT_EQ(FileText(), text);
+}
+
+TEST_F(SettingsProfile, ColoursAreWrittenAsHexWithAtLeastSixDigits) {
+    // Typed by hand in decimal and beyond 24 bits.
+    WriteFile("[QRVGRPH]\r\nLineColor=255\r\nBackColor=0x1000000\r\nNumberColor=0xff00ff00\r\n"
+              "TempColor=16639\r\n");
+    CMonitorSettings settings;
+    settings.LoadSettings(m_app, kCreatedRect);
+    EXPECT_EQ(settings.m_crLineColor, 255u);
+    EXPECT_EQ(settings.m_crBackColor, 0x1000000u);
+    EXPECT_EQ(settings.m_crNumberColor, 0xFF00FF00u);
+    EXPECT_EQ(settings.m_crTempColor, 0x40FFu);
+
+    // Keys already in the file keep their place; the rest follow in save order.
+    settings.SaveSettings(m_app, kNormalRect);
+    std::string expected = "[QRVGRPH]\r\nLineColor=0x0000ff\r\nBackColor=0x1000000\r\nNumberColor=0xff00ff00\r\n"
+                           "TempColor=0x0040ff\r\n";
+    std::string rest = Without(DefaultSection(), {"LineColor", "BackColor", "NumberColor", "TempColor"});
+    expected += rest.substr(rest.find('\n') + 1);
+    EXPECT_EQ(FileText(), expected);
+}
+
+TEST_F(SettingsProfile, WithSaveIniOffOnlySaveIniAndErrorCounterAreWritten) {
+    // A section edited by hand: a colour in decimal, an old count, another section after it.
+    std::string section = Edited(DefaultSection(), {{"LineColor", "255"}, {"SaveIni", "0"}, {"ErrorCounter", "12"}});
+    std::string other = Renamed(DefaultSection(), "Other");
+    WriteFile(section + other);
+
+    CMonitorSettings settings;
+    settings.LoadSettings(m_app, kCreatedRect);
+    RECT rcLoaded = settings.m_rcWindow;
+    settings.m_nErrorCounter += 2;
+    settings.SaveSettings(m_app, kCreatedRect);
+
+    // Every other byte as it was: no colour rewritten, no window position saved.
+    EXPECT_EQ(FileText(), Edited(section, {{"ErrorCounter", "2"}}) + other);
+    EXPECT_TRUE(EqualRects(settings.m_rcWindow, rcLoaded));
+
+    // A section without ErrorCounter gets it at its end, before the next section.
+    WriteFile("[QRVGRPH]\r\nSaveIni=0\r\n" + other);
+    CMonitorSettings appended;
+    appended.LoadSettings(m_app, kCreatedRect);
+    appended.SaveSettings(m_app, kNormalRect);
+    EXPECT_EQ(FileText(), "[QRVGRPH]\r\nSaveIni=0\r\nErrorCounter=0\r\n" + other);
+}
+
+TEST_F(SettingsProfile, ErrorCounterIsWrittenAtEverySaveCountedFromZero) {
+    // Whatever the file held, a run starts at 0.
+    WriteFile(Edited(DefaultSection(), {{"ErrorCounter", "57"}}));
+    CMonitorSettings settings;
+    settings.LoadSettings(m_app, kCreatedRect);
+    EXPECT_EQ(settings.m_nErrorCounter.load(), 0);
+    settings.SaveSettings(m_app, kNormalRect);
+    EXPECT_EQ(FileText(), DefaultSection());
+
+    // Two threads counting at once, started together, lose no count.
+    CMonitorSettings counted;
+    counted.LoadSettings(m_app, kCreatedRect);
+    std::atomic<int> ready(0);
+    auto count = [&counted, &ready] {
+        ++ready;
+        while (ready < 2) std::this_thread::yield();
+        for (int i = 0; i < 500000; ++i) ++counted.m_nErrorCounter;
+    };
+    std::thread first(count);
+    std::thread second(count);
+    first.join();
+    second.join();
+    counted.SaveSettings(m_app, kNormalRect);
+    EXPECT_EQ(FileText(), Edited(DefaultSection(), {{"ErrorCounter", "1000000"}}));
+
+    // Also with SaveIni off.
+    counted.m_nSaveIni = 0;
+    ++counted.m_nErrorCounter;
+    counted.SaveSettings(m_app, kCreatedRect);
+    EXPECT_EQ(FileText(), Edited(DefaultSection(), {{"SaveIni", "0"}, {"ErrorCounter", "1000001"}}));
+}
+
+TEST_F(SettingsProfile, ValuesAreNeitherValidatedNorClamped) {
+    // A screen left of and above the primary one, inverted scales, zero and negative timers,
+    // flags beyond 0 and 1, an empty host and title.
+    std::string text = Edited(DefaultSection(), {{"HostName", ""},
+                                                 {"SocketTimer", "0"},
+                                                 {"MonitorTimer", "-5"},
+                                                 {"DelayTimer", "-2147483648"},
+                                                 {"StringTSYS", ""},
+                                                 {"CPUTempMax", "10"},
+                                                 {"CPUTempMin", "90"},
+                                                 {"VioMin", "-30"},
+                                                 {"TitleFontSize", "-16"},
+                                                 {"Top", "-300"},
+                                                 {"Left", "-1920"},
+                                                 {"Right", "-1332"},
+                                                 {"Bottom", "-138"},
+                                                 {"Stick", "-1"},
+                                                 {"TopMost", "2"},
+                                                 {"SaveIni", "3"}});
+    WriteFile(text);
+    CMonitorSettings settings;
+    settings.LoadSettings(m_app, kCreatedRect);
+    EXPECT_STREQ(settings.m_strHostName, "");
+    EXPECT_EQ(settings.m_nSocketTimer, 0);
+    EXPECT_EQ(settings.m_nMonitorTimer, -5);
+    EXPECT_EQ(settings.m_nDelayTimer, INT_MIN);
+    EXPECT_STREQ(settings.m_strStringTSYS, "");
+    EXPECT_EQ(settings.m_nCPUTempMax, 10);
+    EXPECT_EQ(settings.m_nCPUTempMin, 90);
+    EXPECT_EQ(settings.m_nVioMin, -30);
+    EXPECT_EQ(settings.m_nTitleFontSize, -16);
+    EXPECT_TRUE(EqualRects(settings.m_rcWindow, RECT{-1920, -300, -1332, -138}));
+    EXPECT_EQ(settings.m_nStick, -1);
+    EXPECT_EQ(settings.m_nTopMost, 2);
+    EXPECT_EQ(settings.m_nSaveIni, 3);
+
+    // Saved with the window where it was placed, the file comes back unchanged.
+    settings.SaveSettings(m_app, RECT{-1920, -300, -1332, -138});
+    EXPECT_EQ(FileText(), text);
+
+    // SaveIni 3 is on like 1: moved back to the primary screen, the window's place is saved.
+    settings.SaveSettings(m_app, kNormalRect);
+    EXPECT_EQ(FileText(), Edited(text, {{"Top", "-40"}, {"Left", "120"}, {"Right", "708"}, {"Bottom", "122"}}));
+}
+
+TEST_F(SettingsProfile, EachSectionIsItsOwn) {
+    // A section named by blanks and quotes, created by its first save.
+    const char kQuoted[] = "\"sensor box\" 2  'b'";
+    CMonitorSettings quoted;
+    quoted.m_strSection = kQuoted;
+    quoted.LoadSettings(m_app, kCreatedRect);
+    quoted.SaveSettings(m_app, kNormalRect);
+    EXPECT_EQ(FileText(), Renamed(DefaultSection(), kQuoted));
+
+    // It reads back from that section only.
+    std::string first = Renamed(Edited(DefaultSection(), {{"HostName", "alpha"}}), kQuoted);
+    std::string second = Renamed(Edited(DefaultSection(), {{"HostName", "beta"}, {"SaveIni", "0"}}), "QRVGRPH");
+    WriteFile(first + second);
+    CMonitorSettings a;
+    a.m_strSection = kQuoted;
+    a.LoadSettings(m_app, kCreatedRect);
+    CMonitorSettings b;
+    b.LoadSettings(m_app, kCreatedRect);
+    EXPECT_STREQ(a.m_strHostName, "alpha");
+    EXPECT_STREQ(b.m_strHostName, "beta");
+
+    // Two sections in one file, each saved without touching the other.
+    a.m_nTopMost = 1;
+    a.m_nErrorCounter = 4;
+    a.SaveSettings(m_app, kCreatedRect);
+    std::string firstSaved = Edited(first, {{"TopMost", "1"}, {"ErrorCounter", "4"}, {"Top", "5"},
+                                            {"Left", "3"}, {"Right", "591"}, {"Bottom", "167"}});
+    EXPECT_EQ(FileText(), firstSaved + second);
+    b.m_nErrorCounter = 9;
+    b.SaveSettings(m_app, kCreatedRect);
+    EXPECT_EQ(FileText(), firstSaved + Edited(second, {{"ErrorCounter", "9"}}));
+}
+
+TEST_F(SettingsProfile, ASaveWithoutALoadWritesNothing) {
+    // A start that failed before loading leaves no file behind.
+    CMonitorSettings failed;
+    failed.m_strSection = "failed start";
+    ++failed.m_nErrorCounter;
+    failed.SaveSettings(m_app, kNormalRect);
+    EXPECT_FALSE(FileExists());
+
+    // Nor does it touch a file that is there, not even SaveIni and ErrorCounter.
+    std::string text = Edited(DefaultSection(), {{"ErrorCounter", "7"}});
+    WriteFile(text);
+    CMonitorSettings unloaded;
+    unloaded.SaveSettings(m_app, kCreatedRect);
+    EXPECT_EQ(FileText(), text);
+}
+
+}  // namespace

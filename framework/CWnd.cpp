@@ -100,7 +100,7 @@ BOOL CWnd::ModifyLong(int nIndex, DWORD dwRemove, DWORD dwAdd) {
 }
 
 const MessageMap* CWnd::GetThisMessageMap() {
-    static const MessageMapEntry entries[] = {{0, 0, 0, nullptr}};
+    static const MessageMapEntry entries[] = {{0, 0, 0, nullptr, nullptr}};
     static const MessageMap map = {nullptr, entries};
     return &map;
 }
@@ -114,7 +114,8 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     for (const MessageMap* pMap = GetMessageMap(); pMap; pMap = pMap->pfnGetBaseMap ? pMap->pfnGetBaseMap() : nullptr) {
         for (const MessageMapEntry* pEntry = pMap->lpEntries; pEntry->pfnHandler; ++pEntry) {
-            if (pEntry->nMessage == message) return pEntry->pfnHandler(this, wParam, lParam);
+            UINT nEntryMessage = pEntry->pnRegisteredMessage ? *pEntry->pnRegisteredMessage : pEntry->nMessage;
+            if (nEntryMessage == message) return pEntry->pfnHandler(this, wParam, lParam);
         }
     }
     return DefWindowProc(message, wParam, lParam);

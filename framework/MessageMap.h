@@ -10,6 +10,7 @@ struct MessageMapEntry {
     UINT nCode;  // WM_COMMAND only: notification code (0 for menu commands and BN_CLICKED)
     UINT nID;    // WM_COMMAND only: command or control id
     LRESULT (*pfnHandler)(CWnd* pWnd, WPARAM wParam, LPARAM lParam);
+    const UINT* pnRegisteredMessage;  // a message number known only at run time, else null
 };
 
 struct MessageMap {
@@ -84,19 +85,21 @@ protected:                                                         \
         using TheBaseClass = baseClass;                                                  \
         static const MessageMapEntry entries[] = {
 #define END_MESSAGE_MAP()                                                     \
-    {0, 0, 0, nullptr}};                                                      \
+    {0, 0, 0, nullptr, nullptr}};                                                      \
     static const MessageMap map = {&TheBaseClass::GetThisMessageMap, entries}; \
     return &map;                                                              \
     }
 
-#define ON_WM_CREATE() {WM_CREATE, 0, 0, &msgthunk::Create<&ThisClass::OnCreate>},
-#define ON_WM_DESTROY() {WM_DESTROY, 0, 0, &msgthunk::Void<&ThisClass::OnDestroy>},
-#define ON_WM_PAINT() {WM_PAINT, 0, 0, &msgthunk::Void<&ThisClass::OnPaint>},
-#define ON_WM_SIZE() {WM_SIZE, 0, 0, &msgthunk::Size<&ThisClass::OnSize>},
-#define ON_WM_SYSCOMMAND() {WM_SYSCOMMAND, 0, 0, &msgthunk::SysCommand<&ThisClass::OnSysCommand>},
-#define ON_WM_QUERYDRAGICON() {WM_QUERYDRAGICON, 0, 0, &msgthunk::QueryDragIcon<&ThisClass::OnQueryDragIcon>},
-#define ON_WM_NCHITTEST() {WM_NCHITTEST, 0, 0, &msgthunk::NcHitTest<&ThisClass::OnNcHitTest>},
-#define ON_MESSAGE(message, memberFxn) {message, 0, 0, &msgthunk::Message<&ThisClass::memberFxn>},
-#define ON_COMMAND(id, memberFxn) {WM_COMMAND, 0, id, &msgthunk::Void<&ThisClass::memberFxn>},
-#define ON_BN_CLICKED(id, memberFxn) {WM_COMMAND, BN_CLICKED, id, &msgthunk::Void<&ThisClass::memberFxn>},
-#define ON_CONTROL(code, id, memberFxn) {WM_COMMAND, code, id, &msgthunk::Void<&ThisClass::memberFxn>},
+#define ON_WM_CREATE() {WM_CREATE, 0, 0, &msgthunk::Create<&ThisClass::OnCreate>, nullptr},
+#define ON_WM_DESTROY() {WM_DESTROY, 0, 0, &msgthunk::Void<&ThisClass::OnDestroy>, nullptr},
+#define ON_WM_PAINT() {WM_PAINT, 0, 0, &msgthunk::Void<&ThisClass::OnPaint>, nullptr},
+#define ON_WM_SIZE() {WM_SIZE, 0, 0, &msgthunk::Size<&ThisClass::OnSize>, nullptr},
+#define ON_WM_SYSCOMMAND() {WM_SYSCOMMAND, 0, 0, &msgthunk::SysCommand<&ThisClass::OnSysCommand>, nullptr},
+#define ON_WM_QUERYDRAGICON() {WM_QUERYDRAGICON, 0, 0, &msgthunk::QueryDragIcon<&ThisClass::OnQueryDragIcon>, nullptr},
+#define ON_WM_NCHITTEST() {WM_NCHITTEST, 0, 0, &msgthunk::NcHitTest<&ThisClass::OnNcHitTest>, nullptr},
+#define ON_MESSAGE(message, memberFxn) {message, 0, 0, &msgthunk::Message<&ThisClass::memberFxn>, nullptr},
+#define ON_COMMAND(id, memberFxn) {WM_COMMAND, 0, id, &msgthunk::Void<&ThisClass::memberFxn>, nullptr},
+#define ON_BN_CLICKED(id, memberFxn) {WM_COMMAND, BN_CLICKED, id, &msgthunk::Void<&ThisClass::memberFxn>, nullptr},
+#define ON_CONTROL(code, id, memberFxn) {WM_COMMAND, code, id, &msgthunk::Void<&ThisClass::memberFxn>, nullptr},
+#define ON_REGISTERED_MESSAGE(nMessageVariable, memberFxn) \
+    {0, 0, 0, &msgthunk::Message<&ThisClass::memberFxn>, &nMessageVariable},

@@ -38,8 +38,14 @@ BEGIN_MESSAGE_MAP(BaseWnd, CWnd)
     ON_COMMAND(7, OnBaseCommand)
 END_MESSAGE_MAP()
 
+const UINT g_nRegistered = RegisterWindowMessageA("qrvl.framework.test");
+
 class DerivedWnd : public BaseWnd {
 public:
+    LRESULT OnRegistered(WPARAM, LPARAM) {
+        log.push_back("registered");
+        return 42;
+    }
     LRESULT OnUserAFirst(WPARAM w, LPARAM) {
         log.push_back("derived A first " + std::to_string(w));
         return 10;
@@ -60,6 +66,7 @@ BEGIN_MESSAGE_MAP(DerivedWnd, BaseWnd)
     ON_BN_CLICKED(5, OnClicked)
     ON_CONTROL(BN_DOUBLECLICKED, 5, OnDoubleClicked)
     ON_COMMAND(9, OnThrow)
+    ON_REGISTERED_MESSAGE(g_nRegistered, OnRegistered)
 END_MESSAGE_MAP()
 
 HWND CreatePlain(CWnd& wnd) {
@@ -83,13 +90,15 @@ TEST(MessageMap, SearchesInOrderChainsToBaseAndRoutesCommands) {
     SendMessageA(hWnd, WM_COMMAND, MAKEWPARAM(5, BN_DOUBLECLICKED), 0);
     SendMessageA(hWnd, WM_COMMAND, MAKEWPARAM(5, BN_SETFOCUS), 0);
     SendMessageA(hWnd, WM_COMMAND, MAKEWPARAM(7, 0), 0);
+    // A message registered at run time is matched by its number.
+    EXPECT_EQ(SendMessageA(hWnd, g_nRegistered, 0, 0), 42);
     // An exception in a handler stays on our side of the window procedure.
     EXPECT_EQ(SendMessageA(hWnd, WM_COMMAND, MAKEWPARAM(9, 0), 0), 0);
     // An unlisted message gets the default processing.
     EXPECT_EQ(SendMessageA(hWnd, WM_GETTEXTLENGTH, 0, 0), 5);
 
     std::vector<std::string> expected = {"derived A first 3", "base B", "clicked 5", "double-clicked 5",
-                                         "base command 7"};
+                                         "base command 7", "registered"};
     EXPECT_EQ(wnd.log, expected);
 
     wnd.log.clear();

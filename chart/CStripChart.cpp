@@ -1,0 +1,318 @@
+#include "CStripChart.h"
+
+#include <optional>
+
+#include "AfxRegisterWndClass.h"
+#include "CClientDC.h"
+#include "CFont.h"
+#include "CPaintDC.h"
+#include "CResourceException.h"
+#include "ChartGeometry.h"
+
+namespace {
+
+const char kDefaultFace[] = "ＭＳ ゴシック";
+
+// The window class of every chart, registered by the first Create of the process.
+const CString& ChartClassName() {
+    static const CString s_strClassName = AfxRegisterWndClass(CS_HREDRAW | CS_VREDRAW, nullptr, nullptr, nullptr);
+    return s_strClassName;
+}
+
+// A font for one drawing pass.
+void MakeFont(CFont& font, const CString& strFace, int nHeight, int nEscapement) {
+    font.CreateFont(nHeight, 0, nEscapement, 0, FW_LIGHT, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS | DEFAULT_PITCH, strFace);
+}
+
+// A layer: a memory context with its own bitmap selected, both like the window's.
+void CreateLayer(CDC& dcWindow, int nWidth, int nHeight, CDC& dcLayer, CBitmap& bmLayer, CBitmapRef& oldBitmap) {
+    dcLayer.CreateCompatibleDC(&dcWindow);
+    bmLayer.CreateCompatibleBitmap(&dcWindow, nWidth, nHeight);
+    oldBitmap = dcLayer.SelectObject(&bmLayer);
+}
+
+}  // namespace
+
+// WM_ERASEBKGND is left to the default handling: the class has no brush, so it erases nothing.
+BEGIN_MESSAGE_MAP(CStripChart, CWnd)
+    ON_WM_PAINT()
+    ON_WM_SIZE()
+END_MESSAGE_MAP()
+
+CStripChart::CStripChart()
+    : m_nScrollStep(2),
+      m_nDecimals(3),
+      m_strTitle("Y units"),
+      m_crBack(0x000000),   // black
+      m_crGrid(0xFFFF00),   // cyan
+      m_crTrace(0xFFFFFF),  // white
+      m_strValueFont(kDefaultFace),
+      m_strTitleFont(kDefaultFace),
+      m_strScaleFont(kDefaultFace),
+      m_nValueFontSize(12),
+      m_nTitleFontSize(12),
+      m_nScaleFontSize(12),
+      m_crText(0xFFFFFF),
+      m_dCurrent(0.0),
+      m_dPrevious(0.0),
+      m_nNewPointInset(1),
+      // The previous point sits where the newest one was before the step moved it.
+      m_nPrevPointInset(3),
+      m_nClientHeight(0),
+      m_nClientWidth(0),
+      m_nPlotHeight(0),
+      m_nPlotWidth(0),
+      m_dMin(-10.0),
+      m_dMax(10.0),
+      m_dRange(20.0),
+      m_dScale(0.0),
+      m_rcClient{},
+      m_rcPlot{} {
+    m_penTrace.CreatePen(PS_SOLID, 0, m_crTrace);
+    m_brBack.CreateSolidBrush(m_crBack);
+}
+
+CStripChart::~CStripChart() {
+    // Nothing may be deleted while still selected: put the displaced bitmaps back first.
+    if (m_pOldBackgroundBitmap.GetSafeHandle()) m_dcBackground.SelectObject(m_pOldBackgroundBitmap);
+    if (m_pOldPlotBitmap.GetSafeHandle()) m_dcPlot.SelectObject(m_pOldPlotBitmap);
+    m_bmPlot.DeleteObject();
+    m_bmBackground.DeleteObject();
+    m_dcPlot.DeleteDC();
+    m_dcBackground.DeleteDC();
+    m_brBack.DeleteObject();
+    m_penTrace.DeleteObject();
+}
+
+BOOL CStripChart::Create(DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT nID) {
+    const CString& strClassName = ChartClassName();
+    // The size notification during creation sets the geometry before CreateEx returns.
+    BOOL bCreated = CreateEx(WS_EX_CLIENTEDGE | WS_EX_STATICEDGE, strClassName, nullptr, dwStyle, rect.left, rect.top,
+                             rect.right - rect.left, rect.bottom - rect.top,
+                             pParentWnd ? pParentWnd->GetSafeHwnd() : nullptr,
+                             reinterpret_cast<HMENU>(static_cast<UINT_PTR>(nID)));
+    if (bCreated) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        RebuildLayers();
+    }
+    return bCreated;
+}
+
+void CStripChart::OnSize(UINT nType, int cx, int cy) {
+    CWnd::OnSize(nType, cx, cy);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    GetClientRect(&m_rcClient);
+    m_nClientHeight = m_rcClient.bottom - m_rcClient.top;
+    m_nClientWidth = m_rcClient.right - m_rcClient.left;
+    m_rcPlot.left = 4;
+    m_rcPlot.top = 0;
+    m_rcPlot.right = m_rcClient.right - 4;
+    m_rcPlot.bottom = m_rcClient.bottom - 4;
+    m_nPlotHeight = m_rcPlot.bottom - m_rcPlot.top;
+    m_nPlotWidth = m_rcPlot.right - m_rcPlot.left;
+    m_dScale = chart::PlotScale(m_nPlotHeight, m_dRange);
+}
+
+void CStripChart::SetRange(double dMin, double dMax, int nDecimals) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_dMin = dMin;
+    m_nDecimals = nDecimals;
+    m_dMax = dMax;
+    m_dRange = dMax - dMin;
+    m_dScale = chart::PlotScale(m_nPlotHeight, m_dRange);
+    RebuildLayers();
+}
+
+void CStripChart::SetTitle(CString strTitle) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_strTitle = std::move(strTitle);
+    RebuildLayers();
+}
+
+void CStripChart::SetValueFont(CString strFace, int nHeight) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_strValueFont = std::move(strFace);
+    m_nValueFontSize = nHeight;
+}
+
+void CStripChart::SetTitleFont(CString strFace, int nHeight) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_strTitleFont = std::move(strFace);
+    m_nTitleFontSize = nHeight;
+}
+
+void CStripChart::SetScaleFont(CString strFace, int nHeight) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_strScaleFont = std::move(strFace);
+    m_nScaleFontSize = nHeight;
+}
+
+void CStripChart::SetFontColor(COLORREF crText) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_crText = crText;
+}
+
+void CStripChart::SetGridColor(COLORREF crGrid) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_crGrid = crGrid;
+    RebuildLayers();
+}
+
+void CStripChart::SetTraceColor(COLORREF crTrace) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_crTrace = crTrace;
+    m_penTrace.DeleteObject();
+    m_penTrace.CreatePen(PS_SOLID, 0, m_crTrace);
+    RebuildLayers();
+}
+
+void CStripChart::SetBackColor(COLORREF crBack) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_crBack = crBack;
+    m_brBack.DeleteObject();
+    m_brBack.CreateSolidBrush(m_crBack);
+    RebuildLayers();
+}
+
+double CStripChart::AppendValue(double dValue) {
+    double dOld;
+    HWND hWnd;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        dOld = m_dCurrent;
+        m_dCurrent = dValue;
+        ScrollAndPlot();
+        hWnd = m_hWnd;
+    }
+    // Invalidation may come from any thread and needs no lock. Without a window there is
+    // nothing to invalidate (a null handle would mean every window).
+    if (hWnd) ::InvalidateRect(hWnd, nullptr, TRUE);
+    return dOld;
+}
+
+void CStripChart::RebuildLayers() {
+    if (!m_hWnd) return;
+    CPen penGrid;
+    if (!penGrid.CreatePen(PS_SOLID, 0, m_crGrid)) AfxThrowResourceException();
+    CClientDC dc(this);
+
+    if (!m_dcBackground.GetSafeHdc())
+        CreateLayer(dc, m_nClientWidth, m_nClientHeight, m_dcBackground, m_bmBackground, m_pOldBackgroundBitmap);
+    // Texts are drawn opaque on the background colour.
+    m_dcBackground.SetBkColor(m_crBack);
+    m_dcBackground.FillRect(&m_rcClient, &m_brBack);
+
+    m_rcPlot.left = chart::PlotLeft(m_rcClient.left, m_dMin, m_dMax, m_nDecimals);
+    m_nPlotWidth = m_rcPlot.right - m_rcPlot.left;
+
+    {
+        CSelectScope pen(m_dcBackground, penGrid);
+        m_dcBackground.MoveTo(m_rcPlot.left, m_rcPlot.top);
+        m_dcBackground.LineTo(m_rcPlot.right + 1, m_rcPlot.top);
+        m_dcBackground.LineTo(m_rcPlot.right + 1, m_rcPlot.bottom + 1);
+        m_dcBackground.LineTo(m_rcPlot.left, m_rcPlot.bottom + 1);
+        m_dcBackground.LineTo(m_rcPlot.left, m_rcPlot.top);
+    }
+
+    int nMid = (m_rcPlot.bottom + m_rcPlot.top) / 2;
+    int nQuarter = m_nPlotHeight / 4;
+    for (int x = m_rcPlot.left; x < m_rcPlot.right; x += 4) {
+        m_dcBackground.SetPixel(x, nMid - nQuarter, m_crGrid);
+        m_dcBackground.SetPixel(x, nMid, m_crGrid);
+        m_dcBackground.SetPixel(x, nMid + nQuarter, m_crGrid);
+    }
+
+    CFont fontScale;
+    CFont fontTitle;
+    MakeFont(fontScale, m_strScaleFont, m_nScaleFontSize, 0);
+    // Escapement 900: the title reads bottom to top.
+    MakeFont(fontTitle, m_strTitleFont, m_nTitleFontSize, 900);
+    {
+        CSelectScope font(m_dcBackground, fontScale);
+        m_dcBackground.SetTextColor(m_crText);
+        CString strLabel;
+        m_dcBackground.SetTextAlign(TA_RIGHT | TA_TOP);
+        strLabel.Format("%.*lf", chart::LabelPrecision(m_nDecimals), m_dMax);
+        m_dcBackground.TextOut(m_rcPlot.left - 4, m_rcPlot.top, strLabel);
+        m_dcBackground.SetTextAlign(TA_RIGHT | TA_BASELINE);
+        strLabel.Format("%.*lf", chart::LabelPrecision(m_nDecimals), m_dMin);
+        m_dcBackground.TextOut(m_rcPlot.left - 4, m_rcPlot.bottom, strLabel);
+    }
+    {
+        // Drawn after the labels: where they meet, the title covers them.
+        CSelectScope font(m_dcBackground, fontTitle);
+        m_dcBackground.SetTextAlign(TA_CENTER | TA_BASELINE);
+        m_dcBackground.TextOut((m_rcPlot.left + m_rcClient.left) / 2, (m_rcPlot.bottom + m_rcPlot.top) / 2, m_strTitle);
+    }
+
+    if (!m_dcPlot.GetSafeHdc()) CreateLayer(dc, m_nClientWidth, m_nClientHeight, m_dcPlot, m_bmPlot, m_pOldPlotBitmap);
+    m_dcPlot.SetBkColor(m_crBack);
+    // The trace drawn so far is gone; m_dPrevious stays, so the next segment starts from it.
+    m_dcPlot.FillRect(&m_rcClient, &m_brBack);
+
+    InvalidateRect(&m_rcClient, TRUE);
+}
+
+void CStripChart::ScrollAndPlot() {
+    if (!m_dcPlot.GetSafeHdc()) return;
+
+    // Only the trace rows move; the rows outside them keep nothing between values.
+    m_dcPlot.BitBlt(m_rcPlot.left, m_rcPlot.top + 1, m_nPlotWidth, m_nPlotHeight, &m_dcPlot,
+                    m_rcPlot.left + m_nScrollStep, m_rcPlot.top + 1, SRCCOPY);
+    RECT rcFreed = {m_rcPlot.right - m_nScrollStep, m_rcPlot.top, m_rcPlot.right, m_rcPlot.bottom};
+    m_dcPlot.FillRect(&rcFreed, &m_brBack);
+
+    int xNew = m_rcPlot.right - m_nNewPointInset;
+    int xPrev = m_rcPlot.right - m_nPrevPointInset;
+    std::optional<int> yPrev = chart::ValueToRow(m_dPrevious, m_dMin, m_dScale, m_rcPlot.bottom);
+    std::optional<int> yNew = chart::ValueToRow(m_dCurrent, m_dMin, m_dScale, m_rcPlot.bottom);
+    // A NaN at either end has no row: its two segments are left out, and the trace goes on
+    // from the first number after it.
+    if (yPrev && yNew) {
+        {
+            CSelectScope pen(m_dcPlot, m_penTrace);
+            m_dcPlot.MoveTo(xPrev, chart::LineCoordinate(*yPrev));
+            m_dcPlot.LineTo(xNew, chart::LineCoordinate(*yNew));
+        }
+        // What the segment drew outside the trace rows goes again, in its own columns.
+        if (*yPrev <= m_rcPlot.top || *yNew <= m_rcPlot.top) {
+            RECT rcAbove = {xPrev, m_rcClient.top, xNew + 1, m_rcPlot.top + 1};
+            m_dcPlot.FillRect(&rcAbove, &m_brBack);
+        }
+        if (*yPrev >= m_rcPlot.bottom || *yNew >= m_rcPlot.bottom) {
+            RECT rcBelow = {xPrev, m_rcPlot.bottom + 1, xNew + 1, m_rcClient.bottom + 1};
+            m_dcPlot.FillRect(&rcBelow, &m_brBack);
+        }
+    }
+    m_dPrevious = m_dCurrent;
+
+    // The readout lives in the layer that does not scroll; drawn opaque, it covers the
+    // previous one as far as its blanks reach.
+    CFont fontValue;
+    MakeFont(fontValue, m_strValueFont, m_nValueFontSize, 0);
+    CSelectScope font(m_dcBackground, fontValue);
+    m_dcBackground.SetTextColor(m_crText);
+    m_strReadout.Format("  %.*lf  ", m_nDecimals, m_dCurrent);
+    m_dcBackground.SetTextAlign(TA_CENTER | TA_TOP);
+    m_dcBackground.TextOut((m_rcPlot.right + m_rcPlot.left) / 2, m_rcPlot.top + 3, m_strReadout);
+}
+
+void CStripChart::OnPaint() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    CPaintDC dc(this);
+    // Composed off screen and copied in one transfer: no intermediate state is ever shown.
+    CDC dcMem;
+    CBitmap bmMem;
+    dcMem.CreateCompatibleDC(&dc);
+    bmMem.CreateCompatibleBitmap(&dc, m_nClientWidth, m_nClientHeight);
+    CBitmapRef oldBitmap = dcMem.SelectObject(&bmMem);
+    if (dcMem.GetSafeHdc()) {
+        dcMem.BitBlt(0, 0, m_nClientWidth, m_nClientHeight, &m_dcBackground, 0, 0, SRCCOPY);
+        dcMem.BitBlt(0, 0, m_nClientWidth, m_nClientHeight, &m_dcPlot, 0, 0, SRCPAINT);
+        dc.BitBlt(0, 0, m_nClientWidth, m_nClientHeight, &dcMem, 0, 0, SRCCOPY);
+    }
+    if (oldBitmap.GetSafeHandle()) dcMem.SelectObject(oldBitmap);
+    bmMem.DeleteObject();
+    dcMem.DeleteDC();
+}

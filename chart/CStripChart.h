@@ -1,0 +1,96 @@
+#pragma once
+#include <windows.h>
+
+#include <mutex>
+
+#include "CBitmap.h"
+#include "CBrush.h"
+#include "CDC.h"
+#include "CPen.h"
+#include "CString.h"
+#include "CWnd.h"
+
+// A child window that shows one channel as a scrolling strip chart: frame, dotted grid,
+// scale labels, vertical title and the newest value. The history is the picture: two
+// off-screen layers hold it, and a paint only composes them.
+//
+// AppendValue may be called on another thread than the window's; an append, a rebuilding
+// setter and a paint of one chart never overlap.
+class CStripChart : public CWnd {
+public:
+    CStripChart();
+    ~CStripChart() override;
+
+    // Creates the window (rect in the parent's client coordinates) and draws its layers;
+    // nonzero on success.
+    virtual BOOL Create(DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT nID);
+
+    // Range of the plot and decimals of the readout (the labels show one fewer). Equal
+    // bounds are accepted: every value is then drawn on the bottom row.
+    void SetRange(double dMin, double dMax, int nDecimals);
+    void SetTitle(CString strTitle);
+    // Fonts and text colour: stored, seen at the next rebuild (title, labels) or value (readout).
+    void SetValueFont(CString strFace, int nHeight);
+    void SetTitleFont(CString strFace, int nHeight);
+    void SetScaleFont(CString strFace, int nHeight);
+    void SetFontColor(COLORREF crText);
+    void SetGridColor(COLORREF crGrid);
+    void SetTraceColor(COLORREF crTrace);
+    void SetBackColor(COLORREF crBack);
+
+    // Adds the newest value: scrolls the trace, draws the new segment and the readout.
+    // A NaN leaves a gap in the trace; infinities run off the plot like any far value.
+    // Returns the value appended before it.
+    double AppendValue(double dValue);
+
+protected:
+    // Redraws the background layer from the settings and clears the plot layer.
+    void RebuildLayers();
+    // One appended value's drawing in the layers.
+    void ScrollAndPlot();
+
+    void OnPaint();
+    void OnSize(UINT nType, int cx, int cy);
+
+    DECLARE_MESSAGE_MAP()
+
+    int m_nScrollStep;
+    int m_nDecimals;
+    CString m_strReadout;
+    CString m_strTitle;
+    COLORREF m_crBack;
+    COLORREF m_crGrid;
+    COLORREF m_crTrace;
+    CString m_strValueFont;
+    CString m_strTitleFont;
+    CString m_strScaleFont;
+    int m_nValueFontSize;
+    int m_nTitleFontSize;
+    int m_nScaleFontSize;
+    COLORREF m_crText;
+    double m_dCurrent;
+    double m_dPrevious;
+    int m_nNewPointInset;
+    int m_nPrevPointInset;
+    int m_nClientHeight;
+    int m_nClientWidth;
+    int m_nPlotHeight;
+    int m_nPlotWidth;
+    double m_dMin;
+    double m_dMax;
+    double m_dRange;
+    double m_dScale;
+    RECT m_rcClient;
+    RECT m_rcPlot;
+    CPen m_penTrace;
+    CBrush m_brBack;
+    CDC m_dcBackground;
+    CDC m_dcPlot;
+    CBitmapRef m_pOldBackgroundBitmap;
+    CBitmapRef m_pOldPlotBitmap;
+    CBitmap m_bmBackground;
+    CBitmap m_bmPlot;
+
+    // Keeps an append (sampling thread), a rebuild and a paint (window thread) apart.
+    std::mutex m_mutex;
+};

@@ -136,11 +136,10 @@ class Applier {
 struct FileContext {
   Applier* applier;
   std::string error;
-  int errorLine = 0;
-  int line = 0;
 };
 
-int onIniEntry(void* user, const char* section, const char* name, const char* value, int lineno) {
+// A handler returning 0 makes ini_parse report that line as the first error.
+int onIniEntry(void* user, const char* section, const char* name, const char* value) {
   auto* context = static_cast<FileContext*>(user);
   if (!context->error.empty()) return 0;
   std::string error;
@@ -151,23 +150,19 @@ int onIniEntry(void* user, const char* section, const char* name, const char* va
   }
   if (error.empty()) return 1;
   context->error = error;
-  context->errorLine = lineno;
   return 0;
 }
 
 bool loadFile(const std::string& path, Applier& applier, std::string& error) {
-  FileContext context{&applier, {}, 0, 0};
+  FileContext context{&applier, {}};
   const int rc = ini_parse(path.c_str(), onIniEntry, &context);
   if (rc == -1) {
     error = "cannot open configuration file " + path;
     return false;
   }
-  if (!context.error.empty()) {
-    error = path + ":" + std::to_string(context.errorLine) + ": " + context.error;
-    return false;
-  }
   if (rc != 0) {
-    error = path + ":" + std::to_string(rc) + ": not a valid INI line";
+    error = path + ":" + std::to_string(rc) + ": " +
+            (context.error.empty() ? std::string("not a valid INI line") : context.error);
     return false;
   }
   return true;
@@ -224,17 +219,19 @@ ParseResult parseOptions(int argc, char** argv, Options& options, std::string& e
   opterr = 0;
   for (;;) {
     int index = -1;
-    const int c = getopt_long(argc, argv, "", kLong, &index);
+    // The leading ':' makes a missing value come back as ':' rather than '?'.
+    const int c = getopt_long(argc, argv, ":", kLong, &index);
     if (c == -1) break;
     switch (c) {
       case kHelp: return ParseResult::Help;
       case kVersion: return ParseResult::Version;
       case kConfig: configPath = optarg; break;
       case kSetting: settings.push_back({kLong[index].name, optarg}); break;
+      case ':':
+        error = std::string("option ") + argv[optind - 1] + " needs a value";
+        return ParseResult::Error;
       default:
-        error = optopt != 0 || argv[optind - 1][0] != '-'
-                    ? std::string("option ") + argv[optind - 1] + " needs a value"
-                    : std::string("unknown option ") + argv[optind - 1];
+        error = std::string("unknown option ") + argv[optind - 1];
         return ParseResult::Error;
     }
   }
@@ -246,10 +243,7 @@ ParseResult parseOptions(int argc, char** argv, Options& options, std::string& e
   if (!configPath.empty() && !loadFile(configPath, applier, error)) return ParseResult::Error;
   applier.newLayer();
   for (const Setting& s : settings) {
-    if (!applier.apply(s, error)) {
-      error = "--" + error.substr(0, 0) + error;
-      return ParseResult::Error;
-    }
+    if (!applier.apply(s, error)) return ParseResult::Error;
   }
   if (options.listenDefault) {
     IpAddress v4;

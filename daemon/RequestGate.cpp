@@ -6,8 +6,8 @@ namespace qrvld {
 
 const char* dropName(Drop drop) {
   static const char* const kNames[] = {
-      "answered",    "not allowed",   "wrong size",        "wrong magic",  "wrong version",
-      "wrong type",  "reserved set",  "padding set",       "rate limited", "send failed",
+      "answered",   "not-allowed",  "wrong-size",  "wrong-magic",  "wrong-version",
+      "wrong-type", "reserved-set", "padding-set", "rate-limited", "send-failed",
   };
   static_assert(sizeof kNames / sizeof kNames[0] == static_cast<int>(Drop::kCount), "one name per drop");
   return kNames[static_cast<int>(drop)];

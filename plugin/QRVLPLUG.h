@@ -54,7 +54,8 @@ class UDPCSock {
   int peerLength;
   std::uint32_t nextSequence;     // sequence number of the next request
   std::uint32_t strayCount;       // datagrams ignored during the last Get
-  unsigned char reserved[20];     // keeps the 32-bit layout at 64 bytes
+  int cancelled;                  // set by Cancel from another thread, cleared by Create
+  unsigned char reserved[16];     // keeps the 32-bit layout at 64 bytes
 };
 
 // The sensor plug-in: Create once, Get per poll, Destroy at the end.
@@ -72,6 +73,9 @@ class QRVLPLUG : public SOCKLIB {
   QRVLPLUG_API int Get(LMDATA& data, unsigned timeout);
   // Releases what Create set up; harmless when Create failed, never ran, or on a second call.
   QRVLPLUG_API void Destroy();
+  // For stopping a thread that may be inside Get: callable from any thread, it makes a
+  // waiting Get return 0 within some 50 ms, and every later Get until the next Create.
+  QRVLPLUG_API void Cancel();
   // Why the last Create or Get failed; empty after a success.
   QRVLPLUG_API const char* LastFailure() const;
 

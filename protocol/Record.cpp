@@ -20,8 +20,6 @@ constexpr ChannelInfo kChannels[kChannelCount] = {
 
 const char* channelName(Channel c) { return kChannels[c].name; }
 
-int channelDecimals(Channel c) { return kChannels[c].decimals; }
-
 std::size_t formatValue(double value, int decimals, char (&text)[kFieldSize]) {
   std::memset(text, 0, sizeof text);
   if (!std::isfinite(value)) return 0;

@@ -30,9 +30,12 @@ namespace {
 // Datagrams discarded before a request are bounded, so a flood still arriving cannot keep
 // Get from sending; whatever is left is ignored by its sequence number.
 constexpr int kMaxDiscarded = 1024;
+// A waiting Get looks at the cancel flag this often.
+constexpr int kCancelCheckMs = 50;
 
 // Records why a call failed; returns 0, the failing result of Create and Get.
-int fail(char (&text)[648], int& lastError, int error, const char* format, ...) {
+template <std::size_t N>
+int fail(char (&text)[N], int& lastError, int error, const char* format, ...) {
   lastError = error;
   va_list args;
   va_start(args, format);
@@ -51,6 +54,9 @@ std::uint32_t firstSequence(const void* object) {
     return static_cast<std::uint32_t>(ticks) ^ static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(object));
   }
 }
+
+// The flag is written by Cancel on another thread while Get reads it.
+bool cancelled(const UDPCSock& sock) { return __atomic_load_n(&sock.cancelled, __ATOMIC_ACQUIRE) != 0; }
 
 sockapi::Address peerOf(const UDPCSock& sock) {
   sockapi::Address a;
@@ -101,6 +107,7 @@ int QRVLPLUG::Create(const char* host) {
     sock.peerLength = peer.length;
     sock.nextSequence = firstSequence(this);
     sock.strayCount = 0;
+    sock.cancelled = 0;
     lastError = 0;
     lastFailure[0] = '\0';
     return 1;
@@ -118,6 +125,7 @@ int QRVLPLUG::Get(LMDATA& data, unsigned timeout) {
     if (sock.handle == sockapi::kInvalidHandle) {
       return fail(lastFailure, lastError, 0, "not connected: Create has not succeeded");
     }
+    if (cancelled(sock)) return fail(lastFailure, lastError, 0, "cancelled");
     int error = 0;
     std::uint8_t buffer[wire::kRequestSize];
     std::size_t size = 0;
@@ -165,7 +173,8 @@ int QRVLPLUG::Get(LMDATA& data, unsigned timeout) {
                       sockapi::addressText(peer).c_str());
         }
         ++sock.strayCount;
-        // A flood must not stretch the wait past the deadline.
+        // A flood must not stretch the wait past the deadline nor hold off a Cancel.
+        if (cancelled(sock)) return fail(lastFailure, lastError, 0, "cancelled");
         if (deadline.passed()) break;
         continue;
       }
@@ -179,7 +188,9 @@ int QRVLPLUG::Get(LMDATA& data, unsigned timeout) {
       }
       const int wait = deadline.remainingMs();
       if (wait == 0) break;
-      if (sockapi::waitReadable(sock.handle, wait, error) == sockapi::WaitResult::Failed) {
+      if (cancelled(sock)) return fail(lastFailure, lastError, 0, "cancelled");
+      if (sockapi::waitReadable(sock.handle, wait < kCancelCheckMs ? wait : kCancelCheckMs, error) ==
+          sockapi::WaitResult::Failed) {
         return fail(lastFailure, lastError, error, "cannot wait for %s: %s",
                     sockapi::addressText(peer).c_str(), sockapi::errorText(error).c_str());
       }
@@ -202,5 +213,7 @@ void QRVLPLUG::Destroy() {
     libStarted = 0;
   }
 }
+
+void QRVLPLUG::Cancel() { __atomic_store_n(&sock.cancelled, 1, __ATOMIC_RELEASE); }
 
 const char* QRVLPLUG::LastFailure() const { return lastFailure; }

@@ -21,8 +21,8 @@ struct Reading {
   double value[kChannelCount];
 };
 
+// Short display name of a channel: CPU, PWR, SYS, Vcore, VTT, Vio, Fan1, Fan2, Fan3.
 const char* channelName(Channel c);
-int channelDecimals(Channel c);
 
 // Formats like printf "%.*f" in the C locale whatever the process locale is. Returns the
 // length, or 0 with an empty text when the value is not finite or needs more than 7

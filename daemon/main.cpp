@@ -1,0 +1,62 @@
+// qrvld: the sensor host daemon.
+#include <signal.h>
+
+#include <cstdio>
+#include <random>
+#include <string>
+
+#include "Log.h"
+#include "Options.h"
+#include "RateLimiter.h"
+#include "RequestGate.h"
+#include "Sampler.h"
+#include "Server.h"
+#include "SourceFactory.h"
+
+using namespace qrvld;
+
+int main(int argc, char** argv) {
+  Options options;
+  std::string error;
+  switch (parseOptions(argc, argv, options, error)) {
+    case ParseResult::Help:
+      std::fputs(usageText(), stdout);
+      return 0;
+    case ParseResult::Version:
+      std::puts("qrvld " QRVL_VERSION);
+      return 0;
+    case ParseResult::Error:
+      log(Priority::Error, "%s (see qrvld --help)", error.c_str());
+      return 2;
+    case ParseResult::Run:
+      break;
+  }
+
+  // Blocked before any thread exists, so every thread inherits the mask and the signals
+  // reach the poll loop's signalfd only.
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGTERM);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGUSR1);
+  sigprocmask(SIG_BLOCK, &signals, nullptr);
+
+  auto source = makeSource(options.source, error);
+  if (!source) {
+    log(Priority::Error, "%s", error.c_str());
+    return 1;
+  }
+  RateLimiter limiter(options.burst, options.perSecond, std::random_device{}());
+  RequestGate gate(options.allow, limiter, options.exemptLoopback);
+  Sampler sampler(*source, std::chrono::milliseconds(options.cadenceMs));
+  Server server(options, gate, sampler);
+  if (!sampler.start(error) || !server.open(error)) {
+    log(Priority::Error, "%s", error.c_str());
+    return 1;
+  }
+  log(Priority::Info, "ready: allow %s; rate %u/%u per second%s; cadence %u ms", options.allow.text().c_str(),
+      options.burst, options.perSecond, options.exemptLoopback ? ", loopback exempt" : "", options.cadenceMs);
+  server.run();
+  sampler.stop();
+  return 0;
+}

@@ -1,0 +1,147 @@
+#include "DaemonProcess.h"
+
+#include <fcntl.h>
+#include <sched.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "UdpPeer.h"
+
+namespace qrvltest {
+
+namespace {
+using Clock = std::chrono::steady_clock;
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::string tempFile() {
+  char path[] = "/tmp/qrvld-test-XXXXXX";
+  const int fd = mkstemp(path);
+  if (fd >= 0) close(fd);
+  return path;
+}
+
+int exitCode(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status); }
+
+// fork and exec qrvld with stdout and stderr sent to files; -1 on failure.
+pid_t spawn(const std::vector<std::string>& args, const std::string& outPath, const std::string& errPath, int cpu) {
+  const pid_t pid = fork();
+  if (pid != 0) return pid;
+  const int out = open(outPath.c_str(), O_WRONLY | O_TRUNC);
+  const int err = open(errPath.c_str(), O_WRONLY | O_TRUNC);
+  dup2(out, STDOUT_FILENO);
+  dup2(err, STDERR_FILENO);
+  if (cpu >= 0) {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    CPU_SET(cpu, &set);
+    sched_setaffinity(0, sizeof set, &set);
+  }
+  std::vector<char*> argv{const_cast<char*>(QRVLD_PATH)};
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  execv(QRVLD_PATH, argv.data());
+  _exit(127);
+}
+}  // namespace
+
+DaemonProcess::Exit DaemonProcess::run(const std::vector<std::string>& args, int timeoutMs) {
+  const std::string outPath = tempFile();
+  const std::string errPath = tempFile();
+  const pid_t pid = spawn(args, outPath, errPath, -1);
+  int status = 0;
+  const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (waitpid(pid, &status, WNOHANG) == 0) {
+    if (Clock::now() > end) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  Exit result{exitCode(status), readFile(outPath), readFile(errPath)};
+  std::remove(outPath.c_str());
+  std::remove(errPath.c_str());
+  return result;
+}
+
+DaemonProcess::DaemonProcess(std::vector<std::string> args, std::uint16_t port, int cpu)
+    : args_(std::move(args)), port_(port), fixedPort_(port != 0), cpu_(cpu), logPath_(tempFile()) {}
+
+DaemonProcess::~DaemonProcess() {
+  if (running()) stop();
+  std::remove(logPath_.c_str());
+}
+
+bool DaemonProcess::launch(std::string& error) {
+  if (!fixedPort_) port_ = freePort();
+  std::vector<std::string> args{"--port", std::to_string(port_)};
+  args.insert(args.end(), args_.begin(), args_.end());
+  pid_ = spawn(args, "/dev/null", logPath_, cpu_);
+  const auto end = Clock::now() + std::chrono::seconds(5);
+  while (Clock::now() < end) {
+    if (log().find("ready") != std::string::npos) return true;
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) == pid_) {
+      pid_ = -1;
+      error = "qrvld ended at start-up: " + log();
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  error = "qrvld did not get ready: " + log();
+  return false;
+}
+
+bool DaemonProcess::start(std::string& error) {
+  // Another process may take a free port before the daemon binds it.
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    if (launch(error)) return true;
+    if (fixedPort_ || error.find("cannot listen") == std::string::npos) return false;
+  }
+  return false;
+}
+
+int DaemonProcess::stop(int sig) {
+  if (pid_ < 0) return -1;
+  kill(pid_, sig);
+  int status = 0;
+  waitpid(pid_, &status, 0);
+  pid_ = -1;
+  return exitCode(status);
+}
+
+void DaemonProcess::signal(int sig) const { kill(pid_, sig); }
+
+bool DaemonProcess::running() const {
+  if (pid_ <= 0) return false;
+  // WNOWAIT leaves an ended child to stop(), which collects its exit status.
+  siginfo_t info{};
+  return waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == 0;
+}
+
+std::string DaemonProcess::log() const { return readFile(logPath_); }
+
+bool DaemonProcess::waitForLog(const std::string& text, int timeoutMs) const {
+  const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  do {
+    if (log().find(text) != std::string::npos) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  } while (Clock::now() < end);
+  return false;
+}
+
+}  // namespace qrvltest

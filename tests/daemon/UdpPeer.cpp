@@ -1,0 +1,112 @@
+#include "UdpPeer.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "qrvl/Wire.h"
+
+namespace qrvltest {
+
+namespace {
+[[noreturn]] void die(const char* what) {
+  std::perror(what);
+  std::abort();
+}
+
+socklen_t fill(const std::string& address, std::uint16_t port, sockaddr_storage& out) {
+  std::memset(&out, 0, sizeof out);
+  auto& v4 = reinterpret_cast<sockaddr_in&>(out);
+  if (inet_pton(AF_INET, address.c_str(), &v4.sin_addr) == 1) {
+    v4.sin_family = AF_INET;
+    v4.sin_port = htons(port);
+    return sizeof v4;
+  }
+  auto& v6 = reinterpret_cast<sockaddr_in6&>(out);
+  if (inet_pton(AF_INET6, address.c_str(), &v6.sin6_addr) != 1) die(address.c_str());
+  v6.sin6_family = AF_INET6;
+  v6.sin6_port = htons(port);
+  return sizeof v6;
+}
+}  // namespace
+
+UdpPeer::UdpPeer(const std::string& address, std::uint16_t port) {
+  sockaddr_storage sa;
+  const socklen_t length = fill(address, port, sa);
+  family_ = sa.ss_family;
+  fd_ = socket(family_, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  if (fd_ < 0) die("socket");
+  if (bind(fd_, reinterpret_cast<sockaddr*>(&sa), length) != 0) die("bind");
+  socklen_t got = sizeof sa;
+  getsockname(fd_, reinterpret_cast<sockaddr*>(&sa), &got);
+  port_ = ntohs(family_ == AF_INET ? reinterpret_cast<sockaddr_in&>(sa).sin_port
+                                   : reinterpret_cast<sockaddr_in6&>(sa).sin6_port);
+}
+
+UdpPeer::~UdpPeer() { close(fd_); }
+
+void UdpPeer::sendTo(const std::string& address, std::uint16_t port, const std::vector<std::uint8_t>& data) {
+  Datagram to{};
+  to.fromLength = fill(address, port, to.from);
+  sendTo(to, data);
+}
+
+void UdpPeer::sendTo(const Datagram& to, const std::vector<std::uint8_t>& data) {
+  if (sendto(fd_, data.data(), data.size(), 0, reinterpret_cast<const sockaddr*>(&to.from), to.fromLength) < 0) {
+    die("sendto");
+  }
+}
+
+std::optional<Datagram> UdpPeer::receive(int timeoutMs) {
+  pollfd p{fd_, POLLIN, 0};
+  if (poll(&p, 1, timeoutMs) <= 0) return std::nullopt;
+  Datagram d{};
+  d.data.resize(65536);
+  d.fromLength = sizeof d.from;
+  const ssize_t n = recvfrom(fd_, d.data.data(), d.data.size(), 0, reinterpret_cast<sockaddr*>(&d.from),
+                             &d.fromLength);
+  if (n < 0) return std::nullopt;
+  d.data.resize(static_cast<std::size_t>(n));
+  return d;
+}
+
+std::vector<std::uint8_t> request(std::uint32_t sequence) {
+  std::uint8_t bytes[qrvl::wire::kRequestSize];
+  qrvl::wire::encodeRequest(sequence, bytes);
+  return {bytes, bytes + sizeof bytes};
+}
+
+std::uint16_t freePort() {
+  for (;;) {
+    UdpPeer v4("127.0.0.1");
+    // Also free on ::1, where the daemon listens by default.
+    const int fd = socket(AF_INET6, SOCK_DGRAM, 0);
+    sockaddr_storage sa;
+    const socklen_t length = fill("::1", v4.port(), sa);
+    const bool free6 = bind(fd, reinterpret_cast<sockaddr*>(&sa), length) == 0;
+    close(fd);
+    if (free6) return v4.port();
+  }
+}
+
+std::uint16_t sourcePort(const Datagram& d) {
+  return ntohs(d.from.ss_family == AF_INET ? reinterpret_cast<const sockaddr_in&>(d.from).sin_port
+                                           : reinterpret_cast<const sockaddr_in6&>(d.from).sin6_port);
+}
+
+std::string sourceAddress(const Datagram& d) {
+  char text[INET6_ADDRSTRLEN] = "";
+  if (d.from.ss_family == AF_INET) {
+    inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in&>(d.from).sin_addr, text, sizeof text);
+  } else {
+    inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6&>(d.from).sin6_addr, text, sizeof text);
+  }
+  return text;
+}
+
+}  // namespace qrvltest

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <sys/socket.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qrvltest {
+
+struct Datagram {
+  std::vector<std::uint8_t> data;
+  sockaddr_storage from;
+  socklen_t fromLength;
+};
+
+// A datagram socket bound to a loopback address, playing either side of the protocol.
+class UdpPeer {
+ public:
+  // Binds to `address` (an IPv4 or IPv6 literal) and `port` (0: any free port); aborts
+  // the test program if that fails.
+  explicit UdpPeer(const std::string& address = "127.0.0.1", std::uint16_t port = 0);
+  ~UdpPeer();
+  UdpPeer(const UdpPeer&) = delete;
+  UdpPeer& operator=(const UdpPeer&) = delete;
+
+  std::uint16_t port() const { return port_; }
+
+  void sendTo(const std::string& address, std::uint16_t port, const std::vector<std::uint8_t>& data);
+  void sendTo(const Datagram& to, const std::vector<std::uint8_t>& data);
+  // The next datagram within `timeoutMs`, or none.
+  std::optional<Datagram> receive(int timeoutMs);
+
+ private:
+  int fd_;
+  int family_;
+  std::uint16_t port_;
+};
+
+// A request of the protocol with this sequence number.
+std::vector<std::uint8_t> request(std::uint32_t sequence);
+// A UDP port that was free a moment ago on 127.0.0.1 and ::1.
+std::uint16_t freePort();
+std::uint16_t sourcePort(const Datagram& d);
+std::string sourceAddress(const Datagram& d);
+
+}  // namespace qrvltest

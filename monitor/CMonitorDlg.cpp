@@ -1,0 +1,275 @@
+#include "CMonitorDlg.h"
+
+#include "CAboutDlg.h"
+#include "ImageChecksum.h"
+#include "resource.h"
+
+namespace {
+const UINT g_nTaskbarCreated = ::RegisterWindowMessageA("TaskbarCreated");
+}
+
+CMonitorDlg::CMonitorDlg(CWnd* pParent)
+    : CDialog(IDD_MONITOR_DIALOG, pParent),
+      m_hIcon(::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))),
+      m_pApp(AfxGetApp()),
+      m_sampler(m_plugin, m_lmData, m_settings.m_nSocketTimer, m_settings.m_nMonitorTimer, m_settings.m_nDelayTimer,
+                {&m_wndChart[0], &m_wndChart[1], &m_wndChart[2], &m_wndChart[3], &m_wndChart[4], &m_wndChart[5]},
+                m_trayIcon, m_settings.m_nErrorCounter) {}
+
+CMonitorDlg::~CMonitorDlg() = default;
+
+BEGIN_MESSAGE_MAP(CMonitorDlg, CDialog)
+    ON_WM_SYSCOMMAND()
+    ON_WM_PAINT()
+    ON_WM_QUERYDRAGICON()
+    ON_WM_CREATE()
+    ON_WM_NCHITTEST()
+    ON_BN_CLICKED(IDC_EXIT, OnExitButton)
+    ON_WM_DESTROY()
+    ON_MESSAGE(WM_TRAYNOTIFY, OnTrayNotify)
+    ON_MESSAGE(WM_REFRESHCONTROLS, OnRefreshControls)
+    ON_BN_CLICKED(IDC_TOPMOST, OnTopMostButton)
+    ON_REGISTERED_MESSAGE(g_nTaskbarCreated, OnTaskbarCreated)
+END_MESSAGE_MAP()
+
+void CMonitorDlg::DoDataExchange(CDataExchange* pDX) {
+    CDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_TOPMOST, m_btnTopMost);
+}
+
+void CMonitorDlg::ShowStartFailure(const char* pszMessage) {
+    ::MessageBoxA(m_hWnd, pszMessage, m_pApp->m_strAppName, MB_OK | MB_ICONEXCLAMATION);
+}
+
+int CMonitorDlg::OnCreate(LPCREATESTRUCT lpCreateStruct) {
+    if (CDialog::OnCreate(lpCreateStruct) == -1) return -1;
+
+    char szPath[MAX_PATH];
+    DWORD nLength = ::GetModuleFileNameA(nullptr, szPath, sizeof szPath);
+    if (nLength == 0 || nLength >= sizeof szPath || !VerifyImageChecksum(szPath)) {
+        ShowStartFailure("PROGRAM FILE IS DAMAGED!");
+        return -1;
+    }
+
+    if (!m_pApp->m_strCmdLine.IsEmpty()) m_settings.m_strSection = m_pApp->m_strCmdLine;
+    LoadSettings();
+
+    if (!m_plugin.Create(m_settings.m_strHostName)) {
+        ShowStartFailure("SOCKET ERROR!");
+        return -1;
+    }
+    if (!m_sampler.Start()) {
+        ShowStartFailure("THREAD CREATE ERROR!!");
+        return -1;
+    }
+
+    m_strTip.Format("QUORVEL GRAPH - %s", m_settings.m_strHostName.GetString());
+    TrayIconInit init = {AfxGetInstanceHandle(), m_hWnd, 0};
+    m_trayIcon.Create(init, 3);
+    m_trayIcon.SetCallbackMessage(WM_TRAYNOTIFY);
+    m_trayIcon.SetTip(m_strTip);
+    m_trayIcon.AddIcon(IDI_TRAY_IDLE);
+    m_trayIcon.AddIcon(IDI_TRAY_RECEIVED);
+    m_trayIcon.AddIcon(IDI_TRAY_ERROR);
+    return 0;
+}
+
+BOOL CMonitorDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+
+    HMENU hSysMenu = GetSystemMenu(FALSE);
+    if (hSysMenu) {
+        CString strAboutMenu;
+        strAboutMenu.LoadString(IDS_ABOUTBOX);
+        if (!strAboutMenu.IsEmpty()) {
+            ::AppendMenuA(hSysMenu, MF_SEPARATOR, 0, nullptr);
+            ::AppendMenuA(hSysMenu, MF_STRING, IDM_ABOUTBOX, strAboutMenu);
+        }
+    }
+    SetIcon(m_hIcon, TRUE);
+
+    // A captionless tool window: off the taskbar, with a thin dialog frame.
+    ShowWindow(SW_HIDE);
+    ModifyStyleEx(WS_EX_APPWINDOW, WS_EX_TOOLWINDOW);
+    ModifyStyle(WS_CAPTION | WS_SYSMENU, WS_DLGFRAME);
+    const RECT& rc = m_settings.m_rcWindow;
+    MoveWindow(rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, TRUE);
+    m_bPlaced = true;
+    ApplyTopMost(m_settings.m_nTopMost);
+    SendDlgItemMessage(IDC_TOPMOST, BM_SETCHECK, static_cast<WPARAM>(m_settings.m_nTopMost), 0);
+    if (IsIconic()) OpenIcon();
+    ShowWindow(SW_SHOW);
+
+    for (int i = 0; i < 6; ++i) {
+        RECT rcChart;
+        ::GetWindowRect(GetDlgItem(IDC_CHART_FIRST + i), &rcChart);
+        ScreenToClient(&rcChart);
+        m_wndChart[i].Create(WS_CHILD | WS_VISIBLE, rcChart, this, 0);
+        ConfigureChart(i);
+    }
+
+    m_trayIcon.Add(0);
+    return TRUE;
+}
+
+void CMonitorDlg::ConfigureChart(int nChart) {
+    const CMonitorSettings& s = m_settings;
+    struct ChartSettings {
+        const CString& strTitle;
+        int nMin, nMax;
+        bool bVoltage;
+    };
+    const ChartSettings table[6] = {
+        {s.m_strStringTCPU, s.m_nCPUTempMin, s.m_nCPUTempMax, false},
+        {s.m_strStringTPWR, s.m_nPWRTempMin, s.m_nPWRTempMax, false},
+        {s.m_strStringTSYS, s.m_nSYSTempMin, s.m_nSYSTempMax, false},
+        {s.m_strStringVCORE, s.m_nVcoreMin, s.m_nVcoreMax, true},
+        {s.m_strStringVTT, s.m_nVTTMin, s.m_nVTTMax, true},
+        {s.m_strStringVIO, s.m_nVioMin, s.m_nVioMax, true},
+    };
+    const ChartSettings& c = table[nChart];
+    CStripChart& chart = m_wndChart[nChart];
+    // Voltage bounds are kept in tenths of a volt.
+    if (c.bVoltage)
+        chart.SetRange(c.nMin * 0.1, c.nMax * 0.1, 2);
+    else
+        chart.SetRange(c.nMin, c.nMax, 1);
+    chart.SetTitle(c.strTitle);
+    chart.SetTitleFont(s.m_strTitleFontName, s.m_nTitleFontSize);
+    chart.SetValueFont(s.m_strGraphFontName, s.m_nGraphFontSize);
+    chart.SetScaleFont(s.m_strNumberFontName, s.m_nNumberFontSize);
+    chart.SetFontColor(s.m_crNumberColor);
+    chart.SetBackColor(s.m_crBackColor);
+    chart.SetGridColor(s.m_crLineColor);
+    chart.SetTraceColor(c.bVoltage ? s.m_crVoltColor : s.m_crTempColor);
+}
+
+void CMonitorDlg::ApplyTopMost(int nFlag) {
+    if (nFlag == 1)
+        SetWindowPos(HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
+    else if (nFlag == 0)
+        SetWindowPos(HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
+}
+
+void CMonitorDlg::OnPaint() {
+    if (!IsIconic()) {
+        CDialog::OnPaint();
+        return;
+    }
+    CPaintDC dc(this);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
+    RECT rc;
+    GetClientRect(&rc);
+    int x = (rc.right - rc.left - ::GetSystemMetrics(SM_CXICON) + 1) / 2;
+    int y = (rc.bottom - rc.top - ::GetSystemMetrics(SM_CYICON) + 1) / 2;
+    dc.DrawIcon(x, y, m_hIcon);
+}
+
+HCURSOR CMonitorDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); }
+
+void CMonitorDlg::OnDestroy() {
+    CDialog::OnDestroy();
+    // The worker goes first: nothing below may run while it still polls.
+    m_sampler.Stop();
+    m_plugin.Destroy();
+    m_trayIcon.Delete();
+    m_trayIcon.Destroy();
+    SaveSettings();
+}
+
+void CMonitorDlg::LoadSettings() {
+    RECT rcWindow;
+    GetWindowRect(&rcWindow);
+    m_settings.LoadSettings(*m_pApp, rcWindow);
+}
+
+void CMonitorDlg::SaveSettings() {
+    // A start that failed before the window was placed keeps the rectangle it loaded:
+    // the template's place would otherwise overwrite where the user had put the window.
+    RECT rcNormal = m_settings.m_rcWindow;
+    if (m_bPlaced) {
+        WINDOWPLACEMENT wp;
+        if (GetWindowPlacement(&wp)) rcNormal = wp.rcNormalPosition;
+    }
+    m_settings.SaveSettings(*m_pApp, rcNormal);
+}
+
+BOOL CMonitorDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
+    CWnd* pMainWnd = m_pApp->m_pMainWnd;
+    switch (wParam) {
+    case ID_TOPMOST:
+        m_settings.m_nTopMost ^= 1;
+        ApplyTopMost(m_settings.m_nTopMost);
+        SendDlgItemMessage(IDC_TOPMOST, BM_SETCHECK, static_cast<WPARAM>(m_settings.m_nTopMost), 0);
+        pMainWnd->PostMessage(WM_REFRESHCONTROLS, 0, 0);
+        break;
+    case ID_STICK:
+        m_settings.m_nStick ^= 1;
+        break;
+    case ID_SAVEINI:
+        m_settings.m_nSaveIni ^= 1;
+        break;
+    case ID_VERSION:
+        // Posted, so the About box opens after the popup menu has closed.
+        pMainWnd->PostMessage(WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+        break;
+    case ID_EXIT:
+        pMainWnd->PostMessage(WM_CLOSE, 0, 0);
+        break;
+    }
+    return CDialog::OnCommand(wParam, lParam);
+}
+
+LRESULT CMonitorDlg::OnTrayNotify(WPARAM, LPARAM lParam) {
+    if (lParam == WM_LBUTTONDOWN) {
+        SetForegroundWindow();
+        SetFocus();
+    } else if (lParam == WM_RBUTTONDOWN) {
+        POINT pt;
+        ::GetCursorPos(&pt);
+        SetForegroundWindow();
+        SetFocus();
+        HMENU hMenu = ::LoadMenuA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_TRAYMENU));
+        HMENU hPopup = ::GetSubMenu(hMenu, 0);
+        if (m_settings.m_nTopMost) ::CheckMenuItem(hPopup, ID_TOPMOST, MF_BYCOMMAND | MF_CHECKED);
+        if (m_settings.m_nStick) ::CheckMenuItem(hPopup, ID_STICK, MF_BYCOMMAND | MF_CHECKED);
+        if (m_settings.m_nSaveIni) ::CheckMenuItem(hPopup, ID_SAVEINI, MF_BYCOMMAND | MF_CHECKED);
+        ::TrackPopupMenu(hPopup, TPM_LEFTALIGN | TPM_RIGHTBUTTON, pt.x, pt.y, 0, m_hWnd, nullptr);
+        ::DestroyMenu(hMenu);
+        m_pApp->m_pMainWnd->PostMessage(WM_NULL, 0, 0);
+    }
+    return 0;
+}
+
+LRESULT CMonitorDlg::OnRefreshControls(WPARAM, LPARAM) {
+    UpdateData(FALSE);
+    return 0;
+}
+
+void CMonitorDlg::OnExitButton() { m_pApp->m_pMainWnd->PostMessage(WM_CLOSE, 0, 0); }
+
+void CMonitorDlg::OnTopMostButton() {
+    m_settings.m_nTopMost ^= 1;
+    ApplyTopMost(m_settings.m_nTopMost);
+}
+
+LRESULT CMonitorDlg::OnNcHitTest(POINT point) {
+    LRESULT nHit = CDialog::OnNcHitTest(point);
+    return m_settings.m_nStick ? nHit : HTCAPTION;
+}
+
+void CMonitorDlg::OnSysCommand(UINT nID, LPARAM lParam) {
+    if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg dlgAbout;
+        dlgAbout.DoModal();
+    } else {
+        CDialog::OnSysCommand(nID, lParam);
+    }
+}
+
+LRESULT CMonitorDlg::OnTaskbarCreated(WPARAM, LPARAM) {
+    // The shell's notification area was rebuilt: without our icon again, the context
+    // menu would be out of reach until the next start.
+    m_trayIcon.Readd();
+    return 0;
+}

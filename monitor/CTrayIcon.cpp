@@ -1,0 +1,181 @@
+#include "CTrayIcon.h"
+
+#include <shellapi.h>
+
+#include <cstddef>
+#include <cstring>
+#include <new>
+
+static_assert(sizeof(NotifyIconDataV1) == NOTIFYICONDATAA_V1_SIZE, "the shell's first record layout");
+static_assert(offsetof(NotifyIconDataV1, hIcon) == offsetof(NOTIFYICONDATAA, hIcon), "the shell's field order");
+static_assert(offsetof(NotifyIconDataV1, szTip) == offsetof(NOTIFYICONDATAA, szTip), "the shell's field order");
+#if !defined(_WIN64)
+static_assert(sizeof(NotifyIconDataV1) == 88, "the 88-byte record of the 32-bit shell");
+#endif
+
+namespace {
+
+// Holds the object's lock for one operation.
+class CLockScope {
+public:
+    explicit CLockScope(CRITICAL_SECTION& cs) : m_cs(cs) { EnterCriticalSection(&m_cs); }
+    CLockScope(const CLockScope&) = delete;
+    CLockScope& operator=(const CLockScope&) = delete;
+    ~CLockScope() { LeaveCriticalSection(&m_cs); }
+
+private:
+    CRITICAL_SECTION& m_cs;
+};
+
+}  // namespace
+
+CTrayIcon::CTrayIcon()
+    : m_hInstance(nullptr),
+      m_hWndOwner(nullptr),
+      m_nID(0),
+      m_nid(),
+      m_phIcons(nullptr),
+      m_nLoaded(0),
+      m_nCapacity(0),
+      m_bCreated(0),
+      m_bAdded(0) {
+    InitializeCriticalSection(&m_lock);
+}
+
+CTrayIcon::~CTrayIcon() {
+    Destroy();
+    DeleteCriticalSection(&m_lock);
+}
+
+int CTrayIcon::Create(const TrayIconInit& init, UINT nCount) {
+    CLockScope lock(m_lock);
+    if (m_bCreated) return 1;
+    m_phIcons = new (std::nothrow) HICON[nCount]();
+    if (m_phIcons == nullptr) return 0;
+    m_hInstance = init.hInstance;
+    m_hWndOwner = init.hWnd;
+    m_nID = init.uID;
+    m_nCapacity = nCount;
+    if (m_nID == 0) m_nID = MakeId();
+    m_nid = NotifyIconDataV1();
+    m_nid.cbSize = sizeof m_nid;
+    m_nid.hWnd = m_hWndOwner;
+    m_nid.uID = m_nID;
+    m_nid.uFlags = NIF_ICON;
+    m_bCreated = 1;
+    return 1;
+}
+
+UINT CTrayIcon::MakeId() {
+    // The pause makes two set-ups in a row differ in their milliseconds.
+    Sleep(50);
+    FILETIME ft;
+    GetSystemTimeAsFileTime(&ft);
+    ULARGE_INTEGER ticks;
+    ticks.LowPart = ft.dwLowDateTime;
+    ticks.HighPart = ft.dwHighDateTime;
+    // 100 ns ticks since 1601 to milliseconds since 1970.
+    const unsigned long long ms = (ticks.QuadPart - 116444736000000000ULL) / 10000ULL;
+    const UINT seconds = static_cast<UINT>(ms / 1000ULL);
+    const UINT millis = static_cast<UINT>(ms % 1000ULL);
+    return ((seconds & 0xFFFFu) << 16) | millis;
+}
+
+void CTrayIcon::SetCallbackMessage(UINT nMessage) {
+    CLockScope lock(m_lock);
+    if (!m_bCreated) return;
+    m_nid.uFlags |= NIF_MESSAGE;
+    m_nid.uCallbackMessage = nMessage;
+}
+
+void CTrayIcon::SetTip(LPCSTR lpszTip) {
+    CLockScope lock(m_lock);
+    if (!m_bCreated) return;
+    m_nid.uFlags |= NIF_TIP;
+    const size_t nRoom = sizeof m_nid.szTip - 1;
+    size_t nLength = 0;
+    if (lpszTip != nullptr) {
+        // Cut between characters: a double-byte character never loses its second byte.
+        while (lpszTip[nLength] != '\0') {
+            const size_t nStep = IsDBCSLeadByte(static_cast<BYTE>(lpszTip[nLength])) && lpszTip[nLength + 1] != '\0' ? 2 : 1;
+            if (nLength + nStep > nRoom) break;
+            nLength += nStep;
+        }
+        std::memcpy(m_nid.szTip, lpszTip, nLength);
+    }
+    m_nid.szTip[nLength] = '\0';
+}
+
+void CTrayIcon::AddIcon(UINT nIDResource) {
+    CLockScope lock(m_lock);
+    if (m_nLoaded >= m_nCapacity) return;
+    LoadSlotIcon(nIDResource, m_nLoaded, 16, 16);
+    ++m_nLoaded;
+}
+
+HICON CTrayIcon::LoadSlotIcon(UINT nIDResource, UINT nSlot, int cx, int cy) {
+    CLockScope lock(m_lock);
+    if (!m_bCreated || nSlot >= m_nCapacity) return nullptr;
+    HICON hIcon = static_cast<HICON>(
+        LoadImageA(m_hInstance, MAKEINTRESOURCEA(LOWORD(nIDResource)), IMAGE_ICON, cx, cy, LR_DEFAULTCOLOR));
+    HICON hOld = m_phIcons[nSlot];
+    m_phIcons[nSlot] = hIcon;
+    if (hOld != nullptr) {
+        // A reloaded slot must not leak its old image nor leave the record pointing at it.
+        if (m_nid.hIcon == hOld) m_nid.hIcon = hIcon;
+        DestroyIcon(hOld);
+    }
+    return hIcon;
+}
+
+void CTrayIcon::Add(UINT nSlot) {
+    CLockScope lock(m_lock);
+    if (!m_bCreated || nSlot >= m_nCapacity) return;
+    m_nid.hIcon = m_phIcons[nSlot];
+    Notify(NIM_ADD);
+    m_bAdded = 1;
+}
+
+void CTrayIcon::Modify(UINT nSlot) {
+    CLockScope lock(m_lock);
+    if (!m_bCreated || nSlot >= m_nCapacity) return;
+    m_nid.hIcon = m_phIcons[nSlot];
+    Notify(NIM_MODIFY);
+}
+
+void CTrayIcon::Readd() {
+    CLockScope lock(m_lock);
+    if (!m_bCreated || !m_bAdded) return;
+    Notify(NIM_ADD);
+}
+
+BOOL CTrayIcon::Delete() {
+    CLockScope lock(m_lock);
+    if (!m_bCreated) return 0;
+    m_nid.hIcon = nullptr;
+    m_bAdded = 0;
+    return Notify(NIM_DELETE);
+}
+
+void CTrayIcon::Destroy() {
+    CLockScope lock(m_lock);
+    if (m_bCreated) Delete();
+    m_hInstance = nullptr;
+    m_hWndOwner = nullptr;
+    m_nID = 0;
+    m_nid = NotifyIconDataV1();
+    if (m_phIcons != nullptr) {
+        for (UINT i = 0; i < m_nCapacity; ++i)
+            if (m_phIcons[i] != nullptr) DestroyIcon(m_phIcons[i]);
+        delete[] m_phIcons;
+        m_phIcons = nullptr;
+        m_nCapacity = 0;
+        m_nLoaded = 0;
+    }
+    m_bCreated = 0;
+}
+
+BOOL CTrayIcon::Notify(DWORD dwMessage) {
+    // The first layout is a prefix of the platform's record; cbSize tells the shell which.
+    return Shell_NotifyIconA(dwMessage, reinterpret_cast<PNOTIFYICONDATAA>(&m_nid));
+}

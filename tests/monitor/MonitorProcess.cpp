@@ -1,0 +1,151 @@
+#include "MonitorProcess.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <stdexcept>
+
+#include "WinTestSupport.h"
+
+namespace monitortest {
+
+namespace {
+std::string Env(const char* name) {
+    const char* value = std::getenv(name);
+    if (!value) throw std::runtime_error(std::string("missing environment variable ") + name);
+    return value;
+}
+
+void RunUnix(const std::string& commandLine) {
+    std::string line = "start.exe /wait /unix " + commandLine;
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        throw std::runtime_error("cannot run " + line);
+    WaitForSingleObject(pi.hProcess, 30000);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+}
+
+void DaemonControl(const char* what) {
+    RunUnix("/bin/sh " + Env("QRVL_DAEMON_CTL") + " " + what + " " + Env("QRVL_STATE") + " " + Env("QRVLD"));
+}
+}  // namespace
+
+std::string MonitorExe() { return WindowsPathOf(Env("QRVL_MONITOR_EXE")); }
+
+std::string WindowsPathOf(const std::string& unixPath) {
+    std::string path = "Z:" + unixPath;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+void StopDaemon() { DaemonControl("stop"); }
+void StartDaemon() { DaemonControl("start"); }
+
+MonitorProcess::MonitorProcess(const std::string& arguments, const std::string& exe) {
+    std::string line = "\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments);
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    if (!CreateProcessA(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &m_pi))
+        throw std::runtime_error("cannot start " + exe);
+}
+
+MonitorProcess::~MonitorProcess() {
+    if (WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT) {
+        TerminateProcess(m_pi.hProcess, 1);
+        WaitForSingleObject(m_pi.hProcess, 5000);
+    }
+    CloseHandle(m_pi.hThread);
+    CloseHandle(m_pi.hProcess);
+}
+
+std::vector<HWND> MonitorProcess::TopLevelWindows() const {
+    struct Search {
+        DWORD pid;
+        std::vector<HWND> found;
+    } search{m_pi.dwProcessId, {}};
+    EnumWindows(
+        [](HWND hWnd, LPARAM p) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(p);
+            DWORD pid = 0;
+            GetWindowThreadProcessId(hWnd, &pid);
+            if (pid == s->pid) s->found.push_back(hWnd);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND MonitorProcess::FindWindowOf(const std::function<bool(HWND)>& match, DWORD timeoutMs) {
+    HWND result = nullptr;
+    wintest::PumpUntil(
+        [&] {
+            for (HWND hWnd : TopLevelWindows())
+                if (match(hWnd)) result = hWnd;
+            return result != nullptr;
+        },
+        timeoutMs);
+    return result;
+}
+
+HWND MonitorProcess::Window(DWORD timeoutMs) {
+    HWND hWnd = FindWindowOf(
+        [](HWND hWnd) {
+            return ClassOf(hWnd) == "#32770" && IsWindowVisible(hWnd) && GetDlgItem(hWnd, 1006) != nullptr &&
+                   ChartsOf(hWnd).size() == 6;
+        },
+        timeoutMs);
+    // Shown is not yet painted: give the charts their first paint.
+    if (hWnd) wintest::PumpMessages(700);
+    return hWnd;
+}
+
+HWND MonitorProcess::MessageBoxWith(const char* text, DWORD timeoutMs) {
+    return FindWindowOf(
+        [text](HWND hWnd) {
+            if (ClassOf(hWnd) != "#32770" || !IsWindowVisible(hWnd)) return false;
+            for (HWND hChild = GetWindow(hWnd, GW_CHILD); hChild; hChild = GetWindow(hChild, GW_HWNDNEXT))
+                if (TextOf(hChild) == text) return true;
+            return false;
+        },
+        timeoutMs);
+}
+
+bool MonitorProcess::WaitExit(DWORD timeoutMs) {
+    return wintest::PumpUntil([this] { return WaitForSingleObject(m_pi.hProcess, 0) == WAIT_OBJECT_0; }, timeoutMs);
+}
+
+std::string ClassOf(HWND hWnd) {
+    char name[256] = {};
+    GetClassNameA(hWnd, name, sizeof name);
+    return name;
+}
+
+std::string TextOf(HWND hWnd) {
+    char text[512] = {};
+    GetWindowTextA(hWnd, text, sizeof text);
+    return text;
+}
+
+std::vector<HWND> ChartsOf(HWND hMonitor) {
+    std::vector<HWND> charts;
+    for (HWND hChild = GetWindow(hMonitor, GW_CHILD); hChild; hChild = GetWindow(hChild, GW_HWNDNEXT))
+        if (ClassOf(hChild).rfind("Afx:", 0) == 0) charts.push_back(hChild);
+    std::sort(charts.begin(), charts.end(), [](HWND a, HWND b) {
+        RECT ra, rb;
+        GetWindowRect(a, &ra);
+        GetWindowRect(b, &rb);
+        return ra.top != rb.top ? ra.top < rb.top : ra.left < rb.left;
+    });
+    return charts;
+}
+
+RECT ClientOnScreen(HWND hWnd) {
+    RECT rc;
+    GetClientRect(hWnd, &rc);
+    MapWindowPoints(hWnd, nullptr, reinterpret_cast<POINT*>(&rc), 2);
+    return rc;
+}
+
+}  // namespace monitortest

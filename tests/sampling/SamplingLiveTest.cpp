@@ -1,0 +1,148 @@
+// The worker with the real sensor library against qrvld on loopback.
+// usage: sampling_live_test HOST:PORT FOLDER
+// The program writes "readings" into FOLDER once readings have arrived, for the script to
+// stop the daemon, and "failures" once polls have failed, for the script to start it again.
+#include <gtest/gtest.h>
+
+#include <winsock2.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "IconWatcher.h"
+#include "SamplingOwner.h"
+#include "TrayProbe.h"
+
+namespace {
+
+std::string g_host;
+std::string g_folder;
+
+double ClockMs() {
+    static const DWORD s_start = GetTickCount();
+    return static_cast<double>(GetTickCount() - s_start);
+}
+
+void Tell(const char* what) { std::ofstream(g_folder + "\\" + what) << what << "\n"; }
+
+template <typename Condition>
+bool WaitUntil(Condition done, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start > timeoutMs) return false;
+        Sleep(20);
+    }
+    return true;
+}
+
+TEST(SamplingLive, ReadingsFailuresWhileTheDaemonIsDownAndReadingsAgain) {
+    SamplingOwner owner;
+    owner.nSocketTimer = 500;
+    owner.nMonitorTimer = 1;
+    owner.nDelayTimer = 0;
+    ASSERT_EQ(owner.plug.Create(g_host.c_str()), 1) << owner.plug.LastFailure();
+    owner.PrepareIcon();
+    owner.trayIcon.Add(0);
+    ASSERT_EQ(trayprobe::Shown(), (std::vector<std::string>{"red"}));
+    IconWatcher watcher(ClockMs);
+    ASSERT_TRUE(owner.loop.Start());
+
+    // The daemon answers: green flashes, nothing counted.
+    ASSERT_TRUE(WaitUntil([&] { return watcher.Count("green") >= 2; }, 20000)) << owner.plug.LastFailure();
+    EXPECT_EQ(owner.nErrorCounter, 0);
+    Tell("readings");
+
+    // The daemon is gone: every poll fails, is counted and flashes magenta.
+    ASSERT_TRUE(WaitUntil([&] { return owner.nErrorCounter >= 2 && watcher.Count("magenta") >= 2; }, 20000));
+    const int nGreenWhileDown = watcher.Count("green");
+    Tell("failures");
+
+    // Started again: readings come back and the count stops growing.
+    ASSERT_TRUE(WaitUntil([&] { return watcher.Count("green") >= nGreenWhileDown + 2; }, 20000));
+    const int nErrors = owner.nErrorCounter;
+    ASSERT_TRUE(WaitUntil([&] { return watcher.Count("green") >= nGreenWhileDown + 3; }, 20000));
+    EXPECT_EQ(owner.nErrorCounter, nErrors);
+
+    // The worker stops at once; the last values are plausible sensor values.
+    const double ms = MeasureMs([&] { owner.loop.Stop(); });
+    EXPECT_LT(ms, 100.0);
+    owner.Shutdown();
+    for (int i = 0; i < CSamplingLoop::CHANNELS; ++i) {
+        const double value = owner.LastValue(i);
+        // Temperatures in degrees, then voltages.
+        EXPECT_GT(value, i < 3 ? 10.0 : 0.5) << i;
+        EXPECT_LT(value, i < 3 ? 100.0 : 5.0) << i;
+    }
+}
+
+// A loopback port that takes requests and never answers.
+class SilentHost {
+public:
+    SilentHost() {
+        WSADATA wsa;
+        WSAStartup(MAKEWORD(2, 2), &wsa);
+        m_socket = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+        sockaddr_in address = {};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bind(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        int length = sizeof address;
+        getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &length);
+        m_port = ntohs(address.sin_port);
+    }
+    SilentHost(const SilentHost&) = delete;
+    SilentHost& operator=(const SilentHost&) = delete;
+    ~SilentHost() {
+        closesocket(m_socket);
+        WSACleanup();
+    }
+    std::string Host() const { return "127.0.0.1:" + std::to_string(m_port); }
+    // Requests that have come in so far.
+    int Requests() {
+        int n = 0;
+        u_long pending = 0;
+        char buffer[512];
+        while (ioctlsocket(m_socket, FIONREAD, &pending) == 0 && pending > 0 &&
+               recv(m_socket, buffer, sizeof buffer, 0) >= 0)
+            ++n;
+        return n;
+    }
+
+private:
+    SOCKET m_socket;
+    int m_port = 0;
+};
+
+TEST(SamplingLive, StopEndsAGetThatWaitsForASilentHost) {
+    SilentHost host;
+    SamplingOwner owner;
+    owner.nSocketTimer = 2000;
+    owner.nDelayTimer = 0;
+    ASSERT_EQ(owner.plug.Create(host.Host().c_str()), 1) << owner.plug.LastFailure();
+    owner.PrepareIcon();
+    owner.trayIcon.Add(0);
+    ASSERT_TRUE(owner.loop.Start());
+    ASSERT_TRUE(WaitUntil([&] { return host.Requests() == 1; }, 2000));
+    Sleep(200);
+
+    const double ms = MeasureMs([&] { owner.loop.Stop(); });
+    EXPECT_LT(ms, 100.0);
+    // The cancelled poll is neither counted nor shown.
+    EXPECT_EQ(owner.nErrorCounter, 0);
+    EXPECT_EQ(trayprobe::Shown(), (std::vector<std::string>{"red"}));
+    owner.Shutdown();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: sampling_live_test HOST:PORT FOLDER\n");
+        return 2;
+    }
+    g_host = argv[1];
+    g_folder = argv[2];
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,273 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "IconWatcher.h"
+#include "SamplingOwner.h"
+#include "ScriptedPlug.h"
+#include "TrayProbe.h"
+
+namespace {
+
+using scripted::Answer;
+using scripted::Step;
+
+const Step kFailure = {Answer::Failure, {}};
+const Step kHang = {Answer::Hang, {}};
+
+Step ReadingStep(const std::vector<std::string>& fields) { return {Answer::Reading, MakeReading(fields)}; }
+
+void Play(const std::vector<Step>& steps) { scripted::SetScript(steps.data(), static_cast<int>(steps.size())); }
+
+// Waits until the count-th Get has returned, then the given time more.
+bool WaitAfterGet(int count, DWORD ms) {
+    if (!scripted::WaitForGetCalls(count, 10000)) return false;
+    while (scripted::GetCallAt(count - 1).endMs < 0) Sleep(2);
+    Sleep(ms);
+    return true;
+}
+
+// Whether the worker's thread has ended, seen through a handle of our own.
+class ThreadHandle {
+public:
+    explicit ThreadHandle(HANDLE hThread) {
+        DuplicateHandle(GetCurrentProcess(), hThread, GetCurrentProcess(), &m_h, SYNCHRONIZE, FALSE, 0);
+    }
+    ThreadHandle(const ThreadHandle&) = delete;
+    ThreadHandle& operator=(const ThreadHandle&) = delete;
+    ~ThreadHandle() {
+        if (m_h != nullptr) CloseHandle(m_h);
+    }
+    bool Ended() const { return m_h != nullptr && WaitForSingleObject(m_h, 0) == WAIT_OBJECT_0; }
+
+private:
+    HANDLE m_h = nullptr;
+};
+
+TEST(Sampling, FieldsReachChartsZeroToFive) {
+    // One poll (an interval of -1 is 49.7 days): field i goes to chart i, converted as atof
+    // converts, but never past the field's 8 bytes; the socket time-out reaches Get as it is.
+    {
+        const Step reading = ReadingStep({"  3.31", "45.5x", "abc", "12345678", "9", "-1.5e+01", "7"});
+        Play({reading});
+        SamplingOwner owner;
+        owner.nSocketTimer = 1234;
+        owner.nMonitorTimer = -1;
+        ASSERT_TRUE(owner.loop.Start());
+        ASSERT_TRUE(WaitAfterGet(1, 450));
+        owner.Shutdown();
+        EXPECT_EQ(scripted::GetCallCount(), 1);
+        EXPECT_EQ(scripted::GetCallAt(0).timeout, 1234u);
+        EXPECT_EQ(std::memcmp(&owner.data, &reading.data, sizeof(LMDATA)), 0);
+        const double expected[] = {3.31, 45.5, 0.0, 12345678.0, 9.0, -15.0};
+        for (int i = 0; i < CSamplingLoop::CHANNELS; ++i) EXPECT_DOUBLE_EQ(owner.LastValue(i), expected[i]) << i;
+        EXPECT_EQ(owner.nErrorCounter, 0);
+    }
+
+    // Polls in a row: each good reading replaces the values, a failed one leaves them; the
+    // poll that the stop request ends while Get waits is not counted.
+    {
+        Play({ReadingStep({"40.0", "41.0", "42.0", "1.20", "1.05", "3.30"}),
+              ReadingStep({"50.5", "51.5", "52.5", "1.25", "1.10", "3.35"}), kFailure, kHang});
+        SamplingOwner owner;
+        owner.nMonitorTimer = 0;
+        ASSERT_TRUE(owner.loop.Start());
+        ASSERT_TRUE(scripted::WaitForGetCalls(4, 5000));
+        owner.Shutdown();
+        const double expected[] = {50.5, 51.5, 52.5, 1.25, 1.10, 3.35};
+        for (int i = 0; i < CSamplingLoop::CHANNELS; ++i) EXPECT_DOUBLE_EQ(owner.LastValue(i), expected[i]) << i;
+        EXPECT_EQ(owner.nErrorCounter, 1);
+    }
+}
+
+TEST(Sampling, EachPollShowsItsOutcomeAndFailuresAreCounted) {
+    // A plug-in that always fails: one count and one magenta flash per poll, and the charts
+    // keep what they had.
+    {
+        Play({kFailure});
+        SamplingOwner owner;
+        owner.nMonitorTimer = 1;
+        for (int i = 0; i < CSamplingLoop::CHANNELS; ++i) owner.charts[i].AppendValue(10.0 + i);
+        owner.PrepareIcon();
+        owner.trayIcon.Add(0);
+        ASSERT_EQ(trayprobe::Shown(), (std::vector<std::string>{"red"}));
+        IconWatcher watcher(scripted::NowMs);
+        ASSERT_TRUE(owner.loop.Start());
+        // Stopped inside the third poll's outcome pause.
+        ASSERT_TRUE(WaitAfterGet(3, 150));
+        owner.loop.Stop();
+        EXPECT_EQ(scripted::GetCallCount(), 3);
+        EXPECT_EQ(owner.nErrorCounter, 3);
+        EXPECT_EQ(watcher.Count("magenta"), 3);
+        EXPECT_EQ(watcher.Count("green"), 0);
+        owner.Shutdown();
+        for (int i = 0; i < CSamplingLoop::CHANNELS; ++i) EXPECT_DOUBLE_EQ(owner.LastValue(i), 10.0 + i) << i;
+    }
+
+    // Mixed outcomes, one second apart: green after a reading, magenta after a failure, each
+    // for 300 ms from the end of its Get, red in between.
+    {
+        const Step reading = ReadingStep({"45.0", "40.0", "33.0", "1.20", "1.05", "3.30"});
+        Play({reading, kFailure, kFailure, reading, kHang});
+        SamplingOwner owner;
+        owner.nMonitorTimer = 1;
+        owner.PrepareIcon();
+        owner.trayIcon.Add(0);
+        ASSERT_EQ(trayprobe::Shown(), (std::vector<std::string>{"red"}));
+        IconWatcher watcher(scripted::NowMs);
+        ASSERT_TRUE(owner.loop.Start());
+        ASSERT_TRUE(scripted::WaitForGetCalls(5, 10000));
+        owner.loop.Stop();
+        EXPECT_EQ(owner.nErrorCounter, 2);
+        const std::vector<std::string> expected = {"red", "green",   "red", "magenta", "red",
+                                                   "magenta", "red", "green", "red"};
+        std::vector<IconWatcher::Change> changes = watcher.Changes();
+        ASSERT_EQ(watcher.Colours(), expected);
+        for (int poll = 0; poll < 4; ++poll) {
+            const IconWatcher::Change& shown = changes[1 + 2 * poll];
+            const IconWatcher::Change& idle = changes[2 + 2 * poll];
+            const double getEnd = scripted::GetCallAt(poll).endMs;
+            EXPECT_NEAR(shown.ms - getEnd, 0.0, 100.0) << poll;
+            EXPECT_NEAR(idle.ms - getEnd, 300.0, 100.0) << poll;
+        }
+        // The interval starts after the outcome pause: polls are 1300 ms apart.
+        for (int poll = 1; poll < 5; ++poll)
+            EXPECT_NEAR(scripted::GetCallAt(poll).startMs - scripted::GetCallAt(poll - 1).startMs, 1300.0, 100.0)
+                << poll;
+    }
+}
+
+TEST(Sampling, StartDelayAndMonitorInterval) {
+    // The pauses are the 32-bit products of the seconds, negative ones taken as unsigned.
+    EXPECT_EQ(CSamplingLoop::PauseOf(0), 0u);
+    EXPECT_EQ(CSamplingLoop::PauseOf(1), 1000u);
+    EXPECT_EQ(CSamplingLoop::PauseOf(-1), 4294966296u);
+    EXPECT_EQ(CSamplingLoop::PauseOf(INT_MAX), 4294966296u);
+    EXPECT_EQ(CSamplingLoop::PauseOf(INT_MIN), 0u);
+    EXPECT_EQ(CSamplingLoop::PauseOf(4294967), 4294967000u);
+
+    // DelayTimer 0: the first poll comes at once, before the icon is shown and while the
+    // charts have no windows. Its image change is lost; the icon shows red when it appears,
+    // and the chart still keeps the value.
+    {
+        Play({ReadingStep({"47.5", "40.0", "33.0", "1.20", "1.05", "3.30"})});
+        SamplingOwner owner;
+        owner.nDelayTimer = 0;
+        owner.nMonitorTimer = -1;
+        owner.PrepareIcon();
+        const double started = scripted::NowMs();
+        ASSERT_TRUE(owner.loop.Start());
+        ASSERT_TRUE(WaitAfterGet(1, 0));
+        EXPECT_LT(scripted::GetCallAt(0).startMs - started, 100.0);
+        EXPECT_TRUE(trayprobe::ShownIcons().empty());
+        owner.trayIcon.Add(0);
+        EXPECT_EQ(trayprobe::Shown(), (std::vector<std::string>{"red"}));
+        EXPECT_LT(scripted::NowMs() - scripted::GetCallAt(0).endMs, 300.0);
+        Sleep(CSamplingLoop::OUTCOME_MS);
+        EXPECT_EQ(trayprobe::Shown(), (std::vector<std::string>{"red"}));
+        owner.Shutdown();
+        EXPECT_DOUBLE_EQ(owner.LastValue(0), 47.5);
+    }
+
+    // DelayTimer 1: the first poll one second after the start; -1: none for 49.7 days.
+    {
+        Play({kHang});
+        SamplingOwner owner;
+        owner.nDelayTimer = 1;
+        const double started = scripted::NowMs();
+        ASSERT_TRUE(owner.loop.Start());
+        ASSERT_TRUE(scripted::WaitForGetCalls(1, 3000));
+        EXPECT_NEAR(scripted::GetCallAt(0).startMs - started, 1000.0, 100.0);
+    }
+    {
+        Play({kHang});
+        SamplingOwner owner;
+        owner.nDelayTimer = -1;
+        ASSERT_TRUE(owner.loop.Start());
+        EXPECT_FALSE(scripted::WaitForGetCalls(1, 500));
+    }
+
+    // MonitorTimer 0: polls follow each other with only the 300 ms outcome pause.
+    {
+        Play({ReadingStep({"45.0"})});
+        SamplingOwner owner;
+        owner.nMonitorTimer = 0;
+        ASSERT_TRUE(owner.loop.Start());
+        ASSERT_TRUE(scripted::WaitForGetCalls(4, 3000));
+        for (int poll = 1; poll < 4; ++poll)
+            EXPECT_NEAR(scripted::GetCallAt(poll).startMs - scripted::GetCallAt(poll - 1).startMs, 300.0, 60.0)
+                << poll;
+    }
+}
+
+TEST(Sampling, StopEndsTheWorkerWithinMilliseconds) {
+    // Wherever the worker stands (waiting in Get with a 2000 ms time-out, in a start delay or
+    // an interval of 49.7 days, in the outcome pause) it is gone within 100 ms of Stop.
+    struct Case {
+        const char* where;
+        std::vector<Step> script;
+        int nDelayTimer;
+        int nMonitorTimer;
+        int nWaitMs;         // after the start
+        int nGets;           // begun by then
+        const char* colour;  // shown when stopped
+    };
+    const Step reading = ReadingStep({"45.0"});
+    const Case cases[] = {
+        {"in Get", {kHang}, 0, 1, 200, 1, "red"},
+        {"in the start delay", {reading}, -1, 1, 200, 0, "red"},
+        {"in the outcome pause", {reading}, 0, -1, 150, 1, "green"},
+        {"in the interval", {reading}, 0, -1, 600, 1, "red"},
+    };
+    for (const Case& c : cases) {
+        Play(c.script);
+        SamplingOwner owner;
+        owner.nDelayTimer = c.nDelayTimer;
+        owner.nMonitorTimer = c.nMonitorTimer;
+        owner.PrepareIcon();
+        owner.trayIcon.Add(0);
+        ASSERT_TRUE(owner.loop.Start()) << c.where;
+        ThreadHandle worker(owner.loop.GetThreadHandle());
+        Sleep(c.nWaitMs);
+        EXPECT_EQ(scripted::GetCallCount(), c.nGets) << c.where;
+        const double ms = MeasureMs([&] { owner.loop.Stop(); });
+        EXPECT_LT(ms, 100.0) << c.where;
+        EXPECT_TRUE(worker.Ended()) << c.where;
+        EXPECT_EQ(owner.loop.GetThreadHandle(), nullptr) << c.where;
+        EXPECT_EQ(scripted::CancelCount(), 1) << c.where;
+        // A cancelled Get is no failure: nothing counted, no magenta.
+        EXPECT_EQ(owner.nErrorCounter, 0) << c.where;
+        EXPECT_EQ(trayprobe::Shown(), (std::vector<std::string>{c.colour})) << c.where;
+        owner.Shutdown();
+        EXPECT_EQ(scripted::OutOfOrderCalls(), 0) << c.where;
+    }
+
+    // Start while running keeps the one worker; Stop without a worker does nothing; the
+    // owner's shutdown puts the plug-in's Destroy after the worker's last Get.
+    {
+        Play({reading});
+        SamplingOwner owner;
+        owner.loop.Stop();
+        EXPECT_EQ(scripted::CancelCount(), 0);
+        owner.nMonitorTimer = 0;
+        ASSERT_TRUE(owner.loop.Start());
+        const HANDLE hFirst = owner.loop.GetThreadHandle();
+        const DWORD dwId = owner.loop.GetThreadId();
+        EXPECT_NE(dwId, 0u);
+        EXPECT_TRUE(owner.loop.Start());
+        EXPECT_EQ(owner.loop.GetThreadHandle(), hFirst);
+        EXPECT_EQ(owner.loop.GetThreadId(), dwId);
+        ASSERT_TRUE(scripted::WaitForGetCalls(2, 2000));
+        owner.Shutdown();
+        const int nCalls = scripted::GetCallCount();
+        Sleep(400);
+        EXPECT_EQ(scripted::GetCallCount(), nCalls);
+        EXPECT_EQ(scripted::OutOfOrderCalls(), 0);
+        EXPECT_EQ(owner.loop.GetThreadId(), 0u);
+    }
+}
+
+}  // namespace

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <string>
 
+#include "IconWatcher.h"
 #include "MonitorProcess.h"
 #include "WinTestSupport.h"
 
@@ -214,6 +215,249 @@ TEST(Monitor, TopMostOtherThanZeroOrOneLeavesTheBandAlone) {
     PostMessageA(hWnd, WM_KEYDOWN, VK_RETURN, 0);
     EXPECT_TRUE(monitor.WaitExit(3000));
     EXPECT_EQ(wintest::ReadWindowsFile(kIni), "[QRVGRPH]\r\nTopMost=2\r\nSaveIni=0\r\nErrorCounter=0\r\n");
+}
+
+}  // namespace
+
+namespace {
+
+const UINT ID_TOPMOST = 32771, ID_STICK = 32772, ID_SAVEINI = 32773;
+
+bool IsTopMost(HWND hWnd) { return (GetWindowLongA(hWnd, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
+
+// A point of the window's own surface: the strip left of the charts, below the buttons.
+POINT StripPoint(HWND hWnd) {
+    RECT client;
+    GetClientRect(hWnd, &client);
+    POINT pt = {4, client.bottom - 6};
+    ClientToScreen(hWnd, &pt);
+    return pt;
+}
+
+HWND OpenTrayMenu(MonitorProcess& monitor, HWND hWnd) {
+    SetCursorPos(300, 300);
+    PostMessageA(hWnd, WM_TRAYNOTIFY, 0, WM_RBUTTONDOWN);
+    HWND hMenu = monitor.FindWindowOf([](HWND h) { return ClassOf(h) == "#32768" && IsWindowVisible(h); }, 3000);
+    wintest::PumpMessages(300);
+    return hMenu;
+}
+
+bool MenuOpen(MonitorProcess& monitor) {
+    for (HWND h : monitor.TopLevelWindows())
+        if (ClassOf(h) == "#32768" && IsWindowVisible(h)) return true;
+    return false;
+}
+
+// Rows of the menu's check-mark column that differ from the menu without marks, grouped
+// into runs: one run per checked item, top to bottom, as the centre row of each.
+std::vector<int> CheckMarkRows(const wintest::Image& marked, const wintest::Image& plain) {
+    std::vector<int> centres;
+    int runStart = -1;
+    for (int y = 0; y <= marked.height; ++y) {
+        bool differs = false;
+        for (int x = 0; y < marked.height && x < 16; ++x) differs |= marked.At(x, y) != plain.At(x, y);
+        if (differs && runStart < 0) runStart = y;
+        if (!differs && runStart >= 0) {
+            centres.push_back((runStart + y - 1) / 2);
+            runStart = -1;
+        }
+    }
+    return centres;
+}
+
+// ---- commands ----------------------------------------------------------------------------
+
+TEST(Monitor, TrayMenuShowsTheFlagsAndRunsItsCommands) {
+    wintest::WriteWindowsFile(kIni, "[QRVGRPH]\r\nTopMost=0\r\nStick=0\r\nSaveIni=1\r\nDelayTimer=1\r\n");
+    MonitorProcess monitor("");
+    HWND hWnd = monitor.Window();
+    ASSERT_NE(hWnd, nullptr);
+
+    // The left button brings the window to the front and shows no menu.
+    PostMessageA(hWnd, WM_TRAYNOTIFY, 0, WM_LBUTTONDOWN);
+    wintest::PumpMessages(400);
+    EXPECT_EQ(GetForegroundWindow(), hWnd);
+    EXPECT_FALSE(MenuOpen(monitor));
+
+    // The body drags the window while it is not fixed.
+    POINT strip = StripPoint(hWnd);
+    EXPECT_EQ(SendMessageA(hWnd, WM_NCHITTEST, 0, MAKELPARAM(strip.x, strip.y)), HTCAPTION);
+    RECT before = WindowRect(hWnd);
+    wintest::Drag(strip.x, strip.y, strip.x + 60, strip.y + 40);
+    RECT moved = WindowRect(hWnd);
+    EXPECT_EQ(moved.left - before.left, 60);
+    EXPECT_EQ(moved.top - before.top, 40);
+
+    // The right button opens the menu at the cursor; no flag is on, so no item is checked.
+    HWND hMenu = OpenTrayMenu(monitor, hWnd);
+    ASSERT_NE(hMenu, nullptr);
+    RECT menuRect = WindowRect(hMenu);
+    EXPECT_EQ(menuRect.left, 300);
+    EXPECT_EQ(menuRect.top, 300);
+    wintest::Image plain = wintest::CaptureScreen(menuRect);
+    wintest::Click(900, 700);
+    EXPECT_TRUE(wintest::PumpUntil([&] { return !MenuOpen(monitor); }, 2000));
+
+    // Each command flips its flag; always-on-top shows at once, on the window and its button.
+    for (UINT id : {ID_TOPMOST, ID_STICK, ID_SAVEINI}) PostMessageA(hWnd, WM_COMMAND, id, 0);
+    wintest::PumpMessages(400);
+    EXPECT_TRUE(IsTopMost(hWnd));
+    EXPECT_EQ(SendDlgItemMessageA(hWnd, 1007, BM_GETCHECK, 0, 0), BST_CHECKED);
+    strip = StripPoint(hWnd);
+    EXPECT_NE(SendMessageA(hWnd, WM_NCHITTEST, 0, MAKELPARAM(strip.x, strip.y)), HTCAPTION);
+    before = WindowRect(hWnd);
+    wintest::Drag(strip.x, strip.y, strip.x + 60, strip.y + 40);
+    EXPECT_TRUE(EqualRect(&before, &moved) || WindowRect(hWnd).left == before.left) << "a fixed window moved";
+
+    // Now the first three items carry check marks.
+    hMenu = OpenTrayMenu(monitor, hWnd);
+    ASSERT_NE(hMenu, nullptr);
+    std::vector<int> marks = CheckMarkRows(wintest::CaptureScreen(menuRect), plain);
+    ASSERT_EQ(marks.size(), 3u);
+    EXPECT_LT(marks[2], (menuRect.bottom - menuRect.top) / 2 + 8);
+    const int pitch = marks[1] - marks[0];
+    const int border = marks[0] - pitch / 2;
+    const int exitRow = menuRect.bottom - border - pitch / 2;
+    const int versionRow = exitRow - pitch;
+
+    // A click on the first item turns always-on-top off again, window and button together.
+    wintest::Click(menuRect.left + 30, menuRect.top + marks[0]);
+    EXPECT_TRUE(wintest::PumpUntil([&] { return !IsTopMost(hWnd); }, 2000));
+    EXPECT_EQ(SendDlgItemMessageA(hWnd, 1007, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+
+    // Version information opens the About box once the menu has closed.
+    ASSERT_NE(OpenTrayMenu(monitor, hWnd), nullptr);
+    wintest::Click(menuRect.left + 30, versionRow);
+    HWND hAbout = monitor.FindWindowOf([](HWND h) { return TextOf(h) == "バージョン情報" && IsWindowVisible(h); }, 3000);
+    ASSERT_NE(hAbout, nullptr);
+    EXPECT_FALSE(MenuOpen(monitor));
+    HWND hOk = GetDlgItem(hAbout, IDOK);
+    ASSERT_NE(hOk, nullptr);
+    SendMessageA(hOk, BM_CLICK, 0, 0);
+    EXPECT_TRUE(wintest::PumpUntil([&] { return !IsWindow(hAbout); }, 2000));
+
+    // The system command of the About box opens it too; other system commands go on as usual.
+    PostMessageA(hWnd, WM_SYSCOMMAND, 0x0010, 0);
+    hAbout = monitor.FindWindowOf([](HWND h) { return TextOf(h) == "バージョン情報" && IsWindowVisible(h); }, 3000);
+    ASSERT_NE(hAbout, nullptr);
+    PostMessageA(hAbout, WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_TRUE(wintest::PumpUntil([&] { return !IsWindow(hAbout); }, 2000));
+
+    // The last item ends the program. Save-at-exit is off now: only SaveIni and ErrorCounter
+    // are written, the rest of the file stays as it was.
+    ASSERT_NE(OpenTrayMenu(monitor, hWnd), nullptr);
+    wintest::Click(menuRect.left + 30, exitRow);
+    EXPECT_TRUE(monitor.WaitExit(3000));
+    EXPECT_EQ(wintest::ReadWindowsFile(kIni),
+              "[QRVGRPH]\r\nTopMost=0\r\nStick=0\r\nSaveIni=0\r\nDelayTimer=1\r\nErrorCounter=0\r\n");
+}
+
+TEST(Monitor, EscEndsTheProgram) {
+    wintest::WriteWindowsFile(kIni, "[QRVGRPH]\r\nSaveIni=0\r\n");
+    MonitorProcess monitor("");
+    HWND hWnd = monitor.Window();
+    ASSERT_NE(hWnd, nullptr);
+    PostMessageA(hWnd, WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_TRUE(monitor.WaitExit(3000));
+}
+
+// ---- failures ----------------------------------------------------------------------------
+
+TEST(Monitor, UnresolvableHostShowsOneBoxAndEnds) {
+    const std::string file = "[QRVGRPH]\r\nHostName=no-such-host.invalid\r\nLeft=100\r\nTop=100\r\nRight=400\r\nBottom=260\r\n";
+    wintest::WriteWindowsFile(kIni, file);
+    MonitorProcess monitor("");
+    HWND hBox = monitor.MessageBoxWith("SOCKET ERROR!");
+    ASSERT_NE(hBox, nullptr);
+    EXPECT_EQ(TextOf(hBox), "QRVLGRPH");
+    SendMessageA(GetDlgItem(hBox, IDOK), BM_CLICK, 0, 0);
+    EXPECT_TRUE(monitor.WaitExit(3000));
+    // The settings were loaded, so they are saved; the window never got to its place, and
+    // the rectangle the user had saved stays.
+    std::string ini = wintest::ReadWindowsFile(kIni);
+    EXPECT_NE(ini.find("Left=100\r\nTop=100\r\nRight=400\r\nBottom=260\r\n"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("HostName=no-such-host.invalid\r\n"), std::string::npos);
+}
+
+TEST(Monitor, ChangedProgramFileFailsItsSelfCheck) {
+    const std::string file = "[QRVGRPH]\r\nLeft=100\r\n";
+    wintest::WriteWindowsFile(kIni, file);
+    // A copy of the program and its library with one byte of the program changed.
+    std::string exe = MonitorExe();
+    std::string dir = exe.substr(0, exe.find_last_of('\\'));
+    CreateDirectoryA("C:\\qrvltest", nullptr);
+    ASSERT_TRUE(CopyFileA((dir + "\\QRVLPLUG.dll").c_str(), "C:\\qrvltest\\QRVLPLUG.dll", FALSE));
+    ASSERT_TRUE(CopyFileA(exe.c_str(), "C:\\qrvltest\\QRVLGRPH.exe", FALSE));
+    {
+        std::fstream f("C:\\qrvltest\\QRVLGRPH.exe", std::ios::in | std::ios::out | std::ios::binary);
+        f.seekg(0, std::ios::end);
+        std::streamoff middle = f.tellg() / 2;
+        f.seekg(middle);
+        char byte = static_cast<char>(f.get());
+        f.seekp(middle);
+        f.put(static_cast<char>(byte ^ 0x01));
+    }
+    MonitorProcess monitor("", "C:\\qrvltest\\QRVLGRPH.exe");
+    HWND hBox = monitor.MessageBoxWith("PROGRAM FILE IS DAMAGED!");
+    ASSERT_NE(hBox, nullptr);
+    EXPECT_EQ(TextOf(hBox), "QRVLGRPH");
+    SendMessageA(GetDlgItem(hBox, IDOK), BM_CLICK, 0, 0);
+    EXPECT_TRUE(monitor.WaitExit(3000));
+    // Nothing was loaded, so nothing is saved.
+    EXPECT_EQ(wintest::ReadWindowsFile(kIni), file);
+    DeleteFileA("C:\\qrvltest\\QRVLGRPH.exe");
+    DeleteFileA("C:\\qrvltest\\QRVLPLUG.dll");
+    RemoveDirectoryA("C:\\qrvltest");
+}
+
+// ---- copies and the error count -----------------------------------------------------------
+
+TEST(Monitor, TwoCopiesKeepSeparateSections) {
+    wintest::WriteWindowsFile(kIni,
+                              "[left copy]\r\nLeft=0\r\nTop=300\r\nRight=450\r\nBottom=460\r\nSaveIni=1\r\n"
+                              "[right copy]\r\nLeft=500\r\nTop=300\r\nRight=950\r\nBottom=460\r\nSaveIni=1\r\n");
+    MonitorProcess left("left copy"), right("right copy");
+    HWND hLeft = left.Window(), hRight = right.Window();
+    ASSERT_NE(hLeft, nullptr);
+    ASSERT_NE(hRight, nullptr);
+    EXPECT_EQ(WindowRect(hLeft).left, 0);
+    EXPECT_EQ(WindowRect(hRight).left, 500);
+    // Each saves its own place into its own section.
+    SetWindowPos(hLeft, nullptr, 20, 320, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    PostMessageA(hLeft, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(left.WaitExit(3000));
+    PostMessageA(hRight, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(right.WaitExit(3000));
+    std::string ini = wintest::ReadWindowsFile(kIni);
+    size_t leftAt = ini.find("[left copy]"), rightAt = ini.find("[right copy]");
+    ASSERT_LT(leftAt, rightAt);
+    EXPECT_NE(ini.find("Left=20\r\nTop=320\r\nRight=470\r\nBottom=480\r\n", leftAt), std::string::npos) << ini;
+    EXPECT_LT(ini.find("Left=20\r\n"), rightAt);
+    EXPECT_NE(ini.find("Left=500\r\nTop=300\r\nRight=950\r\nBottom=460\r\n", rightAt), std::string::npos) << ini;
+}
+
+double Now() { return static_cast<double>(GetTickCount()); }
+
+TEST(Monitor, ErrorCounterCountsThePollsThatFailedWhileTheDaemonWasDown) {
+    // The window stays clear of the notification area, whose icon tells each poll's outcome.
+    const std::string file = "[QRVGRPH]\r\nHostName=127.0.0.1\r\nSocketTimer=500\r\nMonitorTimer=1\r\nDelayTimer=0\r\n"
+                             "Left=400\r\nTop=450\r\nRight=850\r\nBottom=610\r\nSaveIni=0\r\n";
+    wintest::WriteWindowsFile(kIni, file);
+    MonitorProcess monitor("");
+    HWND hWnd = monitor.Window();
+    ASSERT_NE(hWnd, nullptr);
+    IconWatcher watcher(Now);
+    EXPECT_TRUE(wintest::PumpUntil([&] { return watcher.Count("green") >= 2; }, 8000));
+    StopDaemon();
+    EXPECT_TRUE(wintest::PumpUntil([&] { return watcher.Count("magenta") >= 2; }, 10000));
+    StartDaemon();
+    int greenBefore = watcher.Count("green");
+    EXPECT_TRUE(wintest::PumpUntil([&] { return watcher.Count("green") >= greenBefore + 2; }, 10000));
+    PostMessageA(hWnd, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(monitor.WaitExit(3000));
+    int failed = watcher.Count("magenta");
+    EXPECT_GE(failed, 2);
+    EXPECT_EQ(wintest::ReadWindowsFile(kIni), file + "ErrorCounter=" + std::to_string(failed) + "\r\n");
 }
 
 }  // namespace

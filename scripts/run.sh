@@ -16,21 +16,18 @@ for preset in native x86_64; do
   cmake --build --preset "$preset" >/dev/null
 done
 
-wine_dir=$root/build/x86_64/wine
+# A wine session of its own, apart from the tests' one.
+wine_dir=$root/build/run
+mkdir -p "$wine_dir"
+cp "$root"/build/x86_64/wine/wine-*.sh "$wine_dir"/
 shot=$root/build/monitor-screenshot.png
 if [ -n "${DISPLAY:-}" ]; then export QRVL_TEST_DISPLAY=$DISPLAY; fi
 "$wine_dir/wine-session.sh" start >/dev/null
 display=$(cat "$wine_dir/display")
 
-qrvld=$root/build/native/daemon/qrvld
-if [ -n "$(ls -A /sys/class/hwmon 2>/dev/null)" ] && "$qrvld" --source hwmon --check >/dev/null 2>&1; then
-  source=hwmon
-  echo "run: qrvld reads this machine's hardware-monitor chips"
-else
-  source=sim
-  echo "run: no hardware-monitor chip here: qrvld serves its simulated chip"
-fi
-"$qrvld" --source "$source" &
+# qrvld picks the machine's hardware-monitor chips when there are any and its simulated
+# chip otherwise; its first log lines say which.
+"$root/build/native/daemon/qrvld" --source auto &
 qrvld_pid=$!
 
 shooter_pid=

@@ -74,7 +74,7 @@ class QRVLPLUG : public SOCKLIB {
   // Releases what Create set up; harmless when Create failed, never ran, or on a second call.
   QRVLPLUG_API void Destroy();
   // For stopping a thread that may be inside Get: callable from any thread, it makes a
-  // waiting Get return 0 within some 50 ms, and every later Get until the next Create.
+  // waiting Get return 0 within some 20 ms, and every later Get until the next Create.
   QRVLPLUG_API void Cancel();
   // Why the last Create or Get failed; empty after a success.
   QRVLPLUG_API const char* LastFailure() const;

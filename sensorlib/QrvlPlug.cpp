@@ -31,7 +31,7 @@ namespace {
 // Get from sending; whatever is left is ignored by its sequence number.
 constexpr int kMaxDiscarded = 1024;
 // A waiting Get looks at the cancel flag this often.
-constexpr int kCancelCheckMs = 50;
+constexpr int kCancelCheckMs = 20;
 
 // Records why a call failed; returns 0, the failing result of Create and Get.
 template <std::size_t N>

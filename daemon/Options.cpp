@@ -14,6 +14,8 @@ namespace {
 // Every setting has one name, used both as a long option and as a key of the [qrvld]
 // section of the configuration file.
 const char* const kSection = "qrvld";
+// Where each channel's value comes from; the command line has no counterpart.
+const char* const kMapSection = "map";
 
 struct Setting {
   std::string name;
@@ -113,6 +115,11 @@ class Applier {
       options_.source = v;
       return true;
     }
+    if (s.name == "sysfs-root") {
+      if (v.empty()) return bad(s, "a directory", error);
+      options_.sysfsRoot = v;
+      return true;
+    }
     if (s.name == "cadence") {
       if (!parseNumber(v, 10, 3600000, number)) return bad(s, "milliseconds from 10 to 3600000", error);
       options_.cadenceMs = number;
@@ -135,6 +142,7 @@ class Applier {
 
 struct FileContext {
   Applier* applier;
+  Options* options;
   std::string error;
 };
 
@@ -143,8 +151,10 @@ int onIniEntry(void* user, const char* section, const char* name, const char* va
   auto* context = static_cast<FileContext*>(user);
   if (!context->error.empty()) return 0;
   std::string error;
-  if (std::string(section) != kSection) {
-    error = "setting \"" + std::string(name) + "\" outside the [qrvld] section";
+  if (std::string(section) == kMapSection) {
+    context->options->map.set(name, value, error);
+  } else if (std::string(section) != kSection) {
+    error = "setting \"" + std::string(name) + "\" outside the [qrvld] and [map] sections";
   } else {
     context->applier->apply(Setting{name, value}, error);
   }
@@ -153,8 +163,8 @@ int onIniEntry(void* user, const char* section, const char* name, const char* va
   return 0;
 }
 
-bool loadFile(const std::string& path, Applier& applier, std::string& error) {
-  FileContext context{&applier, {}};
+bool loadFile(const std::string& path, Applier& applier, Options& options, std::string& error) {
+  FileContext context{&applier, &options, {}};
   const int rc = ini_parse(path.c_str(), onIniEntry, &context);
   if (rc == -1) {
     error = "cannot open configuration file " + path;
@@ -185,8 +195,12 @@ const char* usageText() {
          "  --source auto|sim|hwmon   where readings come from (default auto):\n"
          "                          sim is a simulated chip with synthetic values, for\n"
          "                          tests and demonstrations, not real sensors; auto uses\n"
-         "                          a hardware source when there is one, else sim\n"
+         "                          the hwmon chips when the sysfs root has any, else sim\n"
          "  --cadence MS            sampling interval in milliseconds (default 1000)\n"
+         "  --sysfs-root DIR        where the hwmon chips are (default /sys/class/hwmon)\n"
+         "  --list                  print every hwmon chip and sensor with its value and\n"
+         "                          the channel it feeds, and the mapping as a [map]\n"
+         "                          section, then exit\n"
          "  --help                  show this text\n"
          "  --version               show the version\n"
          "\n"
@@ -194,12 +208,18 @@ const char* usageText() {
          "  [qrvld]\n"
          "  listen = 127.0.0.1 ::1\n"
          "  allow = 127.0.0.0/8 ::1 192.168.1.0/24\n"
+         "A [map] section chooses each channel's sensor (cpu, pwr, sys, vcore, vtt, vio,\n"
+         "fan1, fan2, fan3): CHIP[@DEVICE] ATTRIBUTE [* MULTIPLIER] [+|- OFFSET], or none;\n"
+         "  [map]\n"
+         "  cpu = k10temp temp1\n"
+         "  vio = nct6798 in3 * 2\n"
+         "Channels not in it are chosen automatically (see --list).\n"
          "Logs go to stderr with syslog priority prefixes. SIGUSR1 logs the request counters;\n"
          "SIGTERM and SIGINT stop the daemon.\n";
 }
 
 ParseResult parseOptions(int argc, char** argv, Options& options, std::string& error) {
-  enum { kHelp = 256, kVersion, kConfig, kSetting };
+  enum { kHelp = 256, kVersion, kConfig, kSetting, kList };
   static const option kLong[] = {
       {"help", no_argument, nullptr, kHelp},
       {"version", no_argument, nullptr, kVersion},
@@ -211,10 +231,13 @@ ParseResult parseOptions(int argc, char** argv, Options& options, std::string& e
       {"exempt-loopback", required_argument, nullptr, kSetting},
       {"source", required_argument, nullptr, kSetting},
       {"cadence", required_argument, nullptr, kSetting},
+      {"sysfs-root", required_argument, nullptr, kSetting},
+      {"list", no_argument, nullptr, kList},
       {nullptr, 0, nullptr, 0},
   };
   std::string configPath;
   std::vector<Setting> settings;
+  bool list = false;
   optind = 1;
   opterr = 0;
   for (;;) {
@@ -226,6 +249,7 @@ ParseResult parseOptions(int argc, char** argv, Options& options, std::string& e
       case kHelp: return ParseResult::Help;
       case kVersion: return ParseResult::Version;
       case kConfig: configPath = optarg; break;
+      case kList: list = true; break;
       case kSetting: settings.push_back({kLong[index].name, optarg}); break;
       case ':':
         error = std::string("option ") + argv[optind - 1] + " needs a value";
@@ -240,7 +264,7 @@ ParseResult parseOptions(int argc, char** argv, Options& options, std::string& e
     return ParseResult::Error;
   }
   Applier applier(options);
-  if (!configPath.empty() && !loadFile(configPath, applier, error)) return ParseResult::Error;
+  if (!configPath.empty() && !loadFile(configPath, applier, options, error)) return ParseResult::Error;
   applier.newLayer();
   for (const Setting& s : settings) {
     if (!applier.apply(s, error)) return ParseResult::Error;
@@ -252,7 +276,7 @@ ParseResult parseOptions(int argc, char** argv, Options& options, std::string& e
     IpAddress::parse("::1", v6);
     options.listen = {v4, v6};
   }
-  return ParseResult::Run;
+  return list ? ParseResult::List : ParseResult::Run;
 }
 
 }  // namespace qrvld

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "AllowList.h"
+#include "ChannelMap.h"
 #include "IpAddress.h"
 
 namespace qrvld {
@@ -19,10 +20,12 @@ struct Options {
   bool exemptLoopback = true;
   std::string source = "auto";
   unsigned cadenceMs = 1000;
+  std::string sysfsRoot = "/sys/class/hwmon";
+  ChannelMap map;  // the [map] section
   bool listenDefault = true;  // listen holds the built-in loopback pair
 };
 
-enum class ParseResult { Run, Help, Version, Error };
+enum class ParseResult { Run, Help, Version, List, Error };
 
 // Reads the command line; a --config file is read first and the other options override
 // it. On Error, `error` holds a one-line reason.

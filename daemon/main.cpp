@@ -1,10 +1,12 @@
 // qrvld: the sensor host daemon.
 #include <signal.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <random>
 #include <string>
 
+#include "ChipList.h"
 #include "Log.h"
 #include "Options.h"
 #include "RateLimiter.h"
@@ -25,6 +27,15 @@ int main(int argc, char** argv) {
     case ParseResult::Version:
       std::puts("qrvld " QRVL_VERSION);
       return 0;
+    case ParseResult::List: {
+      std::string text;
+      if (!listChips(options.sysfsRoot, options.map, ::pread, text, error)) {
+        log(Priority::Error, "%s", error.c_str());
+        return 1;
+      }
+      std::fputs(text.c_str(), stdout);
+      return 0;
+    }
     case ParseResult::Error:
       log(Priority::Error, "%s (see qrvld --help)", error.c_str());
       return 2;
@@ -41,7 +52,7 @@ int main(int argc, char** argv) {
   sigaddset(&signals, SIGUSR1);
   sigprocmask(SIG_BLOCK, &signals, nullptr);
 
-  auto source = makeSource(options.source, error);
+  auto source = makeSource(options, error);
   if (!source) {
     log(Priority::Error, "%s", error.c_str());
     return 1;

@@ -21,7 +21,8 @@ class DaemonProcess {
   // Runs qrvld with `args` to its end (killed after `timeoutMs`).
   static Exit run(const std::vector<std::string>& args, int timeoutMs = 5000);
 
-  // `args` come after "--port N"; `cpu` >= 0 pins the daemon to that processor.
+  // `args` come after "--source sim --port N" and may name another source; `cpu` >= 0
+  // pins the daemon to that processor.
   explicit DaemonProcess(std::vector<std::string> args = {}, std::uint16_t port = 0, int cpu = -1);
   // Stops the daemon if it still runs.
   ~DaemonProcess();

@@ -300,10 +300,10 @@ TEST(Daemon, OptionsConfigurationAndSignals) {
     EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
   }
 
-  // The hardware source is not part of this build: a clear refusal when asked for it.
-  const auto hwmon = DaemonProcess::run({"--source", "hwmon"});
+  // The hardware source asked for on a sysfs root that is not there: a clear refusal.
+  const auto hwmon = DaemonProcess::run({"--source", "hwmon", "--sysfs-root", "/nonexistent/hwmon"});
   EXPECT_EQ(hwmon.code, 1);
-  EXPECT_NE(hwmon.err.find("hwmon source not available"), std::string::npos);
+  EXPECT_NE(hwmon.err.find("cannot read /nonexistent/hwmon"), std::string::npos);
 
   // A bad configuration file is named with the line at fault.
   const std::string broken = writeConfig("[qrvld]\nport = 1234\ncolour = blue\n");

@@ -19,7 +19,7 @@ trap cleanup EXIT
 # A port someone else holds makes qrvld end at once; the next one is tried.
 port=$((20000 + $$ % 30000))
 for attempt in 1 2 3 4 5 6 7 8; do
-  "$qrvld" --listen 127.0.0.1 --port "$port" --cadence 200 2>"$log" &
+  "$qrvld" --listen 127.0.0.1 --port "$port" --source sim --cadence 200 2>"$log" &
   pid=$!
   i=0
   while [ $i -lt 200 ] && ! grep -q ready "$log" && kill -0 "$pid" 2>/dev/null; do

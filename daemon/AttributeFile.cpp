@@ -1,0 +1,63 @@
+#include "AttributeFile.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <utility>
+
+namespace qrvld {
+
+namespace {
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n'; }
+
+// The kernel writes one decimal integer and a newline; anything else is not a reading.
+bool parseInteger(const char* first, const char* last, long long& value) {
+  while (first < last && isBlank(*first)) ++first;
+  while (last > first && isBlank(last[-1])) --last;
+  const auto result = std::from_chars(first, last, value);
+  return first != last && result.ec == std::errc() && result.ptr == last;
+}
+}  // namespace
+
+AttributeFile::AttributeFile(ReadFunction read, std::string name) : read_(std::move(read)), name_(std::move(name)) {}
+
+AttributeFile::~AttributeFile() { close(); }
+
+AttributeFile::AttributeFile(AttributeFile&& other) noexcept
+    : read_(std::move(other.read_)), name_(std::move(other.name_)), fd_(other.fd_), error_(other.error_) {
+  other.fd_ = -1;
+}
+
+void AttributeFile::close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+AttributeFile::Result AttributeFile::read(int directoryFd, long long& value) {
+  if (fd_ < 0) {
+    fd_ = openat(directoryFd, name_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) {
+      error_ = errno;
+      return Result::CannotOpen;
+    }
+  }
+  // Longer than any number a driver writes, so a longer text is caught as not a number.
+  char text[32];
+  ssize_t n;
+  do {
+    n = read_(fd_, text, sizeof text, 0);
+  } while (n < 0 && errno == EINTR);
+  if (n < 0) {
+    // EIO, ENODATA, EAGAIN, ENXIO from a driver, ENODEV once the device has gone: the
+    // value is missing this time, and the file is opened afresh next time.
+    error_ = errno;
+    close();
+    return Result::ReadError;
+  }
+  const bool whole = static_cast<std::size_t>(n) < sizeof text;
+  return whole && parseInteger(text, text + n, value) ? Result::Value : Result::NotANumber;
+}
+
+}  // namespace qrvld

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+
+#include "AttributeFile.h"
+#include "ChannelMap.h"
+
+namespace qrvld {
+
+// What --list prints: every chip under `root` with each sensor's label, value and the
+// channel it feeds, then the mapping in effect as a [map] section to copy into the
+// configuration. False with the reason in `error` when there is no chip to list.
+bool listChips(const std::string& root, const ChannelMap& map, const ReadFunction& read, std::string& text,
+               std::string& error);
+
+}  // namespace qrvld

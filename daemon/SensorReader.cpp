@@ -1,0 +1,62 @@
+#include "SensorReader.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+namespace qrvld {
+
+namespace {
+SensorReader::Result fromFile(AttributeFile::Result result, int error) {
+  switch (result) {
+    // Opened in the chip's directory, a file is missing only when the directory has been
+    // removed; a file that is there but refused (EACCES) is only a missing value.
+    case AttributeFile::Result::CannotOpen:
+      return {error == ENOENT ? SensorReader::Outcome::Gone : SensorReader::Outcome::ReadError, NAN, error};
+    case AttributeFile::Result::ReadError: return {SensorReader::Outcome::ReadError, NAN, error};
+    default: return {SensorReader::Outcome::NotANumber, NAN, 0};
+  }
+}
+}  // namespace
+
+SensorReader::SensorReader(const ReadFunction& read, SensorKind kind, int index, bool hasFault)
+    : kind_(kind), input_(read, sensorName(kind, index) + "_input") {
+  if (hasFault) fault_.emplace(read, sensorName(kind, index) + "_fault");
+}
+
+SensorReader::Result SensorReader::read(int chipFd, double multiplier, double offset) {
+  long long raw = 0;
+  const auto input = input_.read(chipFd, raw);
+  if (input != AttributeFile::Result::Value) return fromFile(input, input_.error());
+  if (fault_) {
+    long long fault = 0;
+    const auto flag = fault_->read(chipFd, fault);
+    if (flag != AttributeFile::Result::Value) return fromFile(flag, fault_->error());
+    if (fault != 0) return {Outcome::Fault, NAN, 0};
+  }
+  const SensorKindInfo& info = sensorKindInfo(kind_);
+  const double value = static_cast<double>(raw) * info.scale * multiplier + offset;
+  if (!(value >= info.low && value <= info.high)) return {Outcome::Implausible, value, 0};
+  return {Outcome::Value, value, 0};
+}
+
+std::string SensorReader::describe(const Result& r) const {
+  const SensorKindInfo& info = sensorKindInfo(kind_);
+  auto number = [&](double value) {
+    char text[64];
+    const auto end = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, info.decimals).ptr;
+    return std::string(text, end) + " " + info.unit;
+  };
+  switch (r.outcome) {
+    case Outcome::Value: return number(r.value);
+    case Outcome::Gone: return std::string("cannot open (") + std::strerror(r.error) + ")";
+    case Outcome::ReadError: return std::string("read error (") + std::strerror(r.error) + ")";
+    case Outcome::NotANumber: return "not a number";
+    case Outcome::Fault: return "fault";
+    case Outcome::Implausible: return "implausible (" + number(r.value) + ")";
+  }
+  return "";
+}
+
+}  // namespace qrvld

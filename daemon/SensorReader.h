@@ -1,0 +1,37 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "AttributeFile.h"
+#include "SensorKind.h"
+
+namespace qrvld {
+
+// One sensor of a chip: its input file, and its fault flag where the driver has one,
+// read into a value in the record's units.
+class SensorReader {
+ public:
+  enum class Outcome { Value, Gone, ReadError, NotANumber, Fault, Implausible };
+  struct Result {
+    Outcome outcome;
+    double value;  // for Value, and the rejected value for Implausible
+    int error;     // errno for Gone and ReadError
+  };
+
+  SensorReader(const ReadFunction& read, SensorKind kind, int index, bool hasFault);
+
+  // Reads the files in the chip's directory; Gone when they are no longer there, as when
+  // the chip's directory has been removed.
+  Result read(int chipFd, double multiplier = 1.0, double offset = 0.0);
+
+  // "45.0 C", "fault", "implausible (127.0 C)", "read error (Input/output error)", ...
+  std::string describe(const Result& result) const;
+
+ private:
+  SensorKind kind_;
+  AttributeFile input_;
+  std::optional<AttributeFile> fault_;
+};
+
+}  // namespace qrvld

@@ -45,10 +45,17 @@ std::string DefaultSection(const char* section, const RECT& rc, int errors) {
            std::to_string(errors) + "\r\n";
 }
 
-// The scale labels as the chart draws them: right-aligned four pixels left of the plot,
-// the maximum on the top row and the minimum's baseline on the plot's bottom row.
-wintest::Image ReferenceLabels(int width, int height, int left, const char* max, const char* min, COLORREF back,
-                               COLORREF text) {
+// The margin as the chart draws it: the labels right-aligned four pixels left of the plot
+// (the maximum on the top row, the minimum's baseline on the plot's bottom row), then the
+// title bottom to top, centred in the margin.
+struct Margin {
+    int left;
+    const char* max;
+    const char* min;
+    const char* title;
+};
+
+wintest::Image ReferenceMargin(int width, int height, const Margin& m, COLORREF back, COLORREF text) {
     HDC hScreen = GetDC(nullptr);
     HDC hdc = CreateCompatibleDC(hScreen);
     HBITMAP hBitmap = CreateCompatibleBitmap(hScreen, width, height);
@@ -56,18 +63,25 @@ wintest::Image ReferenceLabels(int width, int height, int left, const char* max,
     HBRUSH hBrush = CreateSolidBrush(back);
     RECT all = {0, 0, width, height};
     FillRect(hdc, &all, hBrush);
-    HFONT hFont = CreateFontA(12, 0, 0, 0, FW_LIGHT, 0, 0, 0, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                              DEFAULT_QUALITY, FF_SWISS | DEFAULT_PITCH, kGothic);
-    HGDIOBJ hOldFont = SelectObject(hdc, hFont);
+    auto font = [](int escapement) {
+        return CreateFontA(12, 0, escapement, 0, FW_LIGHT, 0, 0, 0, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS | DEFAULT_PITCH, kGothic);
+    };
+    HFONT hScale = font(0), hTitle = font(900);
+    HGDIOBJ hOldFont = SelectObject(hdc, hScale);
     SetBkColor(hdc, back);
     SetTextColor(hdc, text);
     SetTextAlign(hdc, TA_RIGHT | TA_TOP);
-    TextOutA(hdc, left - 4, 0, max, static_cast<int>(strlen(max)));
+    TextOutA(hdc, m.left - 4, 0, m.max, static_cast<int>(strlen(m.max)));
     SetTextAlign(hdc, TA_RIGHT | TA_BASELINE);
-    TextOutA(hdc, left - 4, height - 4, min, static_cast<int>(strlen(min)));
+    TextOutA(hdc, m.left - 4, height - 4, m.min, static_cast<int>(strlen(m.min)));
+    SelectObject(hdc, hTitle);
+    SetTextAlign(hdc, TA_CENTER | TA_BASELINE);
+    TextOutA(hdc, m.left / 2, (height - 4) / 2, m.title, static_cast<int>(strlen(m.title)));
     wintest::Image image = wintest::CaptureDC(hdc, 0, 0, width, height);
     SelectObject(hdc, hOldFont);
-    DeleteObject(hFont);
+    DeleteObject(hScale);
+    DeleteObject(hTitle);
     SelectObject(hdc, hOldBitmap);
     DeleteObject(hBitmap);
     DeleteObject(hBrush);
@@ -76,19 +90,18 @@ wintest::Image ReferenceLabels(int width, int height, int left, const char* max,
     return image;
 }
 
-// Compares the label corners (top left and bottom left, up to the plot's frame).
-void ExpectLabels(HWND hChart, int left, const char* max, const char* min, COLORREF back, COLORREF text) {
+// Compares everything left of the plot's frame.
+void ExpectMargin(HWND hChart, const Margin& m, COLORREF back, COLORREF text) {
     wintest::Image shot = wintest::CaptureScreen(ClientOnScreen(hChart));
-    wintest::Image expected = ReferenceLabels(shot.width, shot.height, left, max, min, back, text);
+    wintest::Image expected = ReferenceMargin(shot.width, shot.height, m, back, text);
     int differing = 0, ink = 0;
-    for (int y : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, shot.height - 14, shot.height - 12, shot.height - 10,
-                  shot.height - 8, shot.height - 6, shot.height - 5})
-        for (int x = 0; x < left - 2; ++x) {
+    for (int y = 0; y < shot.height; ++y)
+        for (int x = 0; x < m.left; ++x) {
             if (shot.At(x, y) != expected.At(x, y)) ++differing;
             if (expected.At(x, y) == text) ++ink;
         }
-    EXPECT_GT(ink, 4) << max << " / " << min;
-    EXPECT_EQ(differing, 0) << "labels " << max << " / " << min;
+    EXPECT_GT(ink, 20) << m.title;
+    EXPECT_EQ(differing, 0) << "margin of " << m.title << ": " << m.max << " / " << m.min;
 }
 
 // Waits until the readout at the top of a chart's plot shows text.
@@ -142,10 +155,11 @@ TEST(Monitor, StartsWithDefaultsShowsReadingsAndSavesTheWholeSection) {
         RECT chart = WindowRect(charts[i]), placeholder = WindowRect(GetDlgItem(hWnd, 1000 + i));
         EXPECT_TRUE(EqualRect(&chart, &placeholder)) << "chart " << i;
     }
-    ExpectLabels(charts[0], 30, "60", "20", RGB(0, 0, 0), kWhite);
-    ExpectLabels(charts[2], 30, "60", "20", RGB(0, 0, 0), kWhite);
-    ExpectLabels(charts[3], 30, "3.0", "2.0", RGB(0, 0, 0), kWhite);
-    ExpectLabels(charts[5], 30, "4.0", "3.0", RGB(0, 0, 0), kWhite);
+    const char* titles[6] = {"CPU", "PWR", "SYS", "Vcore", "VTT", "Vio"};
+    for (int i = 0; i < 3; ++i) ExpectMargin(charts[i], {30, "60", "20", titles[i]}, RGB(0, 0, 0), kWhite);
+    ExpectMargin(charts[3], {30, "3.0", "2.0", titles[3]}, RGB(0, 0, 0), kWhite);
+    ExpectMargin(charts[4], {30, "3.0", "2.0", titles[4]}, RGB(0, 0, 0), kWhite);
+    ExpectMargin(charts[5], {30, "4.0", "3.0", titles[5]}, RGB(0, 0, 0), kWhite);
 
     // The icon is in the notification area, and the first reading comes after the start delay.
     EXPECT_NE(FindWindowA(nullptr, "Wine System Tray"), nullptr);
@@ -182,11 +196,11 @@ TEST(Monitor, ProfileSectionPlacesTheWindowAndConfiguresTheCharts) {
     std::vector<HWND> charts = ChartsOf(hWnd);
     ASSERT_EQ(charts.size(), 6u);
     const COLORREF back = RGB(0, 0, 0x40), text = RGB(0, 255, 0) | back;
-    ExpectLabels(charts[0], 35, "100", "0", back, text);
+    ExpectMargin(charts[0], {35, "100", "0", "Core"}, back, text);
     wintest::Image shot = wintest::CaptureScreen(ClientOnScreen(charts[0]));
     EXPECT_EQ(shot.At(shot.width - 1, shot.height - 1), back);
     EXPECT_EQ(shot.At(35, shot.height / 2 + 5), RGB(255, 255, 0x40)) << "frame";
-    ExpectLabels(charts[1], 30, "60", "20", back, text);
+    ExpectMargin(charts[1], {30, "60", "20", "PWR"}, back, text);
     EXPECT_TRUE(ReadoutShown(charts[0], 35, text));
     shot = wintest::CaptureScreen(ClientOnScreen(charts[0]));
     EXPECT_GT(shot.Count(RGB(255, 0, 0x40), {35, 1, shot.width - 4, shot.height - 3}), 0) << "trace";

@@ -1,0 +1,20 @@
+# Checks that the Windows download holds the program, the library, the sample profile in
+# Shift-JIS with CRLF line ends, and the read-me. usage: cmake -DZIP=... -P check_package.cmake
+get_filename_component(name ${ZIP} NAME_WLE)
+set(unpacked ${CMAKE_CURRENT_BINARY_DIR}/unpacked-package)
+file(REMOVE_RECURSE ${unpacked})
+file(MAKE_DIRECTORY ${unpacked})
+execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf ${ZIP} WORKING_DIRECTORY ${unpacked} RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "cannot unpack ${ZIP}")
+endif()
+file(GLOB contents RELATIVE ${unpacked}/${name} ${unpacked}/${name}/*)
+list(SORT contents)
+if(NOT contents STREQUAL "QRVLGRPH.INI;QRVLGRPH.exe;QRVLPLUG.dll;README.txt")
+  message(FATAL_ERROR "${ZIP} holds: ${contents}")
+endif()
+file(READ ${unpacked}/${name}/QRVLGRPH.INI ini HEX)
+# "ＭＳ ゴシック" in Shift-JIS, and CRLF line ends.
+if(NOT ini MATCHES "826c827220835383568362834e" OR NOT ini MATCHES "0d0a" OR ini MATCHES "[^d]0a")
+  message(FATAL_ERROR "the sample profile is not Shift-JIS text with CRLF line ends")
+endif()

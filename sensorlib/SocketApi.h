@@ -2,9 +2,11 @@
 // The few datagram-socket operations the client protocol needs. One implementation per
 // platform: PosixSocket.cpp (Linux) and WinsockSocket.cpp (Windows).
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "qrvl/HostText.h"
 
@@ -26,9 +28,22 @@ void cleanup();
 enum class OpenResult { Opened, NotResolved, Failed };
 
 // Resolves the host and opens a non-blocking datagram socket connected to the first of
-// its addresses that takes one. `detail` explains a failure.
+// its addresses that takes one, IPv4 ones first. `detail` explains a failure.
 OpenResult open(const HostPort& host, Handle& handle, Address& peer, int& error, std::string& detail);
 void close(Handle handle);
+
+// A name's resolved addresses in the order open() tries them. A datagram socket connects
+// to any address without a word from the host, so the order decides: IPv4 first, as a
+// host listening on one family only is far more often IPv4-only, while "localhost" may
+// resolve to ::1 first.
+template <class AddrInfo>
+std::vector<const AddrInfo*> inTryOrder(const AddrInfo* list, int ipv4Family) {
+  std::vector<const AddrInfo*> order;
+  for (const AddrInfo* ai = list; ai != nullptr; ai = ai->ai_next) order.push_back(ai);
+  std::stable_partition(order.begin(), order.end(),
+                        [ipv4Family](const AddrInfo* ai) { return ai->ai_family == ipv4Family; });
+  return order;
+}
 
 enum class IoResult { Done, Empty, Refused, Failed };
 

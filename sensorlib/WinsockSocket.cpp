@@ -44,7 +44,7 @@ OpenResult open(const HostPort& host, Handle& handle, Address& peer, int& error,
     return OpenResult::NotResolved;
   }
   OpenResult result = OpenResult::Failed;
-  for (const addrinfo* ai = list; ai != nullptr; ai = ai->ai_next) {
+  for (const addrinfo* ai : inTryOrder(list, AF_INET)) {
     if (ai->ai_addrlen > sizeof peer.bytes) continue;
     const SOCKET s = socket(ai->ai_family, ai->ai_socktype, ai->ai_protocol);
     if (s == INVALID_SOCKET) {

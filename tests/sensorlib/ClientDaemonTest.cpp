@@ -5,9 +5,13 @@
 #include <chrono>
 #include <cstring>
 #include <string>
+#include <vector>
+
+#include <sys/socket.h>
 
 #include "DaemonProcess.h"
 #include "QRVLPLUG.h"
+#include "SocketApi.h"
 #include "UdpPeer.h"
 #include "qrvl/Record.h"
 
@@ -116,4 +120,17 @@ TEST(ClientDaemon, CreateGetDestroyLifeCycle) {
   // The copy shares the socket; a fresh object's bytes make it forget it again.
   copy = QRVLPLUG();
   EXPECT_EQ(plug.Get(data, 2000), 1);
+}
+
+// A name that resolves to both families is tried IPv4 first, each family in the resolver's
+// order: a datagram socket connects to any address, so the first one tried is the one used.
+TEST(ClientAddresses, IPv4IsTriedFirst) {
+  struct Resolved {
+    int ai_family;
+    const Resolved* ai_next;
+  };
+  const Resolved v4b{AF_INET, nullptr}, v6b{AF_INET6, &v4b}, v4a{AF_INET, &v6b}, v6a{AF_INET6, &v4a};
+  const std::vector<const Resolved*> expected = {&v4a, &v4b, &v6a, &v6b};
+  EXPECT_EQ(qrvl::sockapi::inTryOrder(&v6a, AF_INET), expected);
+  EXPECT_TRUE(qrvl::sockapi::inTryOrder<Resolved>(nullptr, AF_INET).empty());
 }

@@ -1,5 +1,6 @@
 #include "CStripChart.h"
 
+#include <cmath>
 #include <optional>
 
 #include "AfxRegisterWndClass.h"
@@ -68,7 +69,8 @@ CStripChart::CStripChart()
       m_dRange(20.0),
       m_dScale(0.0),
       m_rcClient{},
-      m_rcPlot{} {
+      m_rcPlot{},
+      m_rcReadout{} {
     m_penTrace.CreatePen(PS_SOLID, 0, m_crTrace);
     m_brBack.CreateSolidBrush(m_crBack);
 }
@@ -202,6 +204,7 @@ void CStripChart::RebuildLayers() {
     // Texts are drawn opaque on the background colour.
     m_dcBackground.SetBkColor(m_crBack);
     m_dcBackground.FillRect(&m_rcClient, &m_brBack);
+    ::SetRectEmpty(&m_rcReadout);
 
     m_rcPlot.left = chart::PlotLeft(m_rcClient.left, m_dMin, m_dMax, m_nDecimals);
     m_nPlotWidth = m_rcPlot.right - m_rcPlot.left;
@@ -288,14 +291,26 @@ void CStripChart::ScrollAndPlot() {
     m_dPrevious = m_dCurrent;
 
     // The readout lives in the layer that does not scroll; drawn opaque, it covers the
-    // previous one as far as its blanks reach.
+    // previous one as far as its blanks reach. A value that is not there shows no number:
+    // every readout drawn since the last rebuild is cleared, so none stays on show.
+    if (std::isnan(m_dCurrent)) {
+        m_strReadout.Empty();
+        m_dcBackground.FillRect(&m_rcReadout, &m_brBack);
+        ::SetRectEmpty(&m_rcReadout);
+        return;
+    }
     CFont fontValue;
     MakeFont(fontValue, m_strValueFont, m_nValueFontSize, 0);
     CSelectScope font(m_dcBackground, fontValue);
     m_dcBackground.SetTextColor(m_crText);
     m_strReadout.Format("  %.*lf  ", m_nDecimals, m_dCurrent);
     m_dcBackground.SetTextAlign(TA_CENTER | TA_TOP);
-    m_dcBackground.TextOut((m_rcPlot.right + m_rcPlot.left) / 2, m_rcPlot.top + 3, m_strReadout);
+    const int xCentre = (m_rcPlot.right + m_rcPlot.left) / 2;
+    const SIZE size = m_dcBackground.GetTextExtent(m_strReadout);
+    const RECT rcText = {xCentre - size.cx / 2, m_rcPlot.top + 3, xCentre - size.cx / 2 + size.cx,
+                         m_rcPlot.top + 3 + size.cy};
+    m_dcBackground.ExtTextOut(xCentre, m_rcPlot.top + 3, ETO_OPAQUE, &rcText, m_strReadout);
+    ::UnionRect(&m_rcReadout, &m_rcReadout, &rcText);
 }
 
 void CStripChart::OnPaint() {

@@ -39,7 +39,8 @@ public:
     void SetBackColor(COLORREF crBack);
 
     // Adds the newest value: scrolls the trace, draws the new segment and the readout.
-    // A NaN leaves a gap in the trace; infinities run off the plot like any far value.
+    // A NaN leaves a gap in the trace and a blank readout; infinities run off the plot like
+    // any far value.
     // Returns the value appended before it.
     double AppendValue(double dValue);
 
@@ -82,6 +83,8 @@ protected:
     double m_dScale;
     RECT m_rcClient;
     RECT m_rcPlot;
+    // Where the readouts drawn since the last rebuild lie, to clear for a missing value.
+    RECT m_rcReadout;
     CPen m_penTrace;
     CBrush m_brBack;
     CDC m_dcBackground;

@@ -35,6 +35,14 @@ public:
     COLORREF SetTextColor(COLORREF crColor) { return ::SetTextColor(m_hDC, crColor); }
     UINT SetTextAlign(UINT nFlags) { return ::SetTextAlign(m_hDC, nFlags); }
     BOOL TextOut(int x, int y, const CString& str) { return ::TextOutA(m_hDC, x, y, str, str.GetLength()); }
+    BOOL ExtTextOut(int x, int y, UINT nOptions, const RECT* lpRect, const CString& str) {
+        return ::ExtTextOutA(m_hDC, x, y, nOptions, lpRect, str, static_cast<UINT>(str.GetLength()), nullptr);
+    }
+    SIZE GetTextExtent(const CString& str) const {
+        SIZE size = {0, 0};
+        ::GetTextExtentPoint32A(m_hDC, str, str.GetLength(), &size);
+        return size;
+    }
     BOOL BitBlt(int x, int y, int nWidth, int nHeight, CDC* pSrcDC, int xSrc, int ySrc, DWORD dwRop) {
         return ::BitBlt(m_hDC, x, y, nWidth, nHeight, pSrcDC->m_hDC, xSrc, ySrc, dwRop);
     }

@@ -3,13 +3,16 @@
 
 // A modal dialog from a template resource. The object is bound before the window's first
 // message, so WM_CREATE reaches OnCreate before the controls exist, and an OnCreate that
-// returns -1 ends the modal run at once with -1.
+// returns -1 ends the modal run at once with -1. A dialog given no parent is owned by the
+// application's main window, which stays disabled while it runs.
 class CDialog : public CWnd {
 public:
     explicit CDialog(UINT nIDTemplate, CWnd* pParentWnd = nullptr);
 
     virtual INT_PTR DoModal();
-    void EndDialog(int nResult) { ::EndDialog(m_hWnd, nResult); }
+    // Also ends the dialogs that run nested inside this one's modal run: their loops must
+    // end before this one can, and none may stay on screen without its owner.
+    void EndDialog(int nResult);
 
 protected:
     // WM_INITDIALOG: binds the controls; true to let the system set the focus.
@@ -19,6 +22,8 @@ protected:
 
     LPCSTR m_lpszTemplateName;
     CWnd* m_pParentWnd;
+    // The modal dialog of this thread that was running when this one started.
+    CDialog* m_pOuterModal = nullptr;
 
     DECLARE_MESSAGE_MAP()
 

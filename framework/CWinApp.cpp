@@ -62,6 +62,16 @@ BOOL CWinApp::WriteProfileInt(LPCSTR lpszSection, LPCSTR lpszEntry, int nValue) 
     return WriteProfileString(lpszSection, lpszEntry, strValue);
 }
 
+CString CWinApp::GetProfilePath() const {
+    // Stepped by character: a trail byte of a double-byte character can look like a backslash.
+    for (const char* p = m_strProfileName; *p; p = ::CharNextA(p))
+        if (*p == '\\' || *p == '/' || *p == ':') return m_strProfileName;
+    char szFolder[MAX_PATH];
+    UINT nLength = ::GetWindowsDirectoryA(szFolder, sizeof szFolder);
+    if (nLength == 0 || nLength >= sizeof szFolder) return m_strProfileName;
+    return CString(szFolder) + "\\" + m_strProfileName;
+}
+
 CWinApp* AfxGetApp() { return g_pApp; }
 
 HINSTANCE AfxGetInstanceHandle() {

@@ -29,6 +29,8 @@ public:
     UINT GetProfileInt(LPCSTR lpszSection, LPCSTR lpszEntry, int nDefault);
     BOOL WriteProfileString(LPCSTR lpszSection, LPCSTR lpszEntry, LPCSTR lpszValue);
     BOOL WriteProfileInt(LPCSTR lpszSection, LPCSTR lpszEntry, int nValue);
+    // Where the profile file is: a bare name lives in the Windows folder.
+    CString GetProfilePath() const;
 
     HINSTANCE m_hInstance = nullptr;
     CString m_strAppName;

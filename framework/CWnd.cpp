@@ -2,6 +2,9 @@
 
 #include "CDataExchange.h"
 
+#include <atomic>
+#include <exception>
+
 namespace {
 // The property that ties a window handle to its object.
 const char kObjectProperty[] = "qrvl.CWnd";
@@ -151,6 +154,8 @@ HCURSOR CWnd::OnQueryDragIcon() { return reinterpret_cast<HCURSOR>(Default()); }
 LRESULT CWnd::OnNcHitTest(POINT) { return Default(); }
 
 namespace {
+std::atomic<long> g_nHandlerFailures{0};
+
 LRESULT Dispatch(CWnd* pWnd, UINT message, WPARAM wParam, LPARAM lParam,
                  LRESULT (*pfnCall)(CWnd*, UINT, WPARAM, LPARAM)) {
     CurrentMessage saved = t_current;
@@ -160,12 +165,32 @@ LRESULT Dispatch(CWnd* pWnd, UINT message, WPARAM wParam, LPARAM lParam,
     try {
         lResult = pfnCall(pWnd, message, wParam, lParam);
     } catch (...) {
+        AfxReportHandlerFailure("message handler", message);
+        // A paint that failed must still validate, or the window is asked to paint forever.
+        if (message == WM_PAINT) ::ValidateRect(pWnd->m_hWnd, nullptr);
         lResult = message == WM_CREATE ? -1 : 0;
     }
     t_current = saved;
     return lResult;
 }
 }  // namespace
+
+CString AfxReportHandlerFailure(const char* pszWhere, UINT message) {
+    ++g_nHandlerFailures;
+    char szWhat[256] = "unknown exception";
+    try {
+        throw;
+    } catch (const std::exception& e) {
+        ::lstrcpynA(szWhat, e.what(), sizeof szWhat);
+    } catch (...) {
+    }
+    char szLine[400];
+    ::wsprintfA(szLine, "QRVL: exception in %s for message 0x%04X: %s\n", pszWhere, message, szWhat);
+    ::OutputDebugStringA(szLine);
+    return CString(szWhat);
+}
+
+long AfxGetHandlerFailureCount() { return g_nHandlerFailures.load(); }
 
 LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
     CWnd* pWnd = CWnd::FromHandlePermanent(hWnd);

@@ -109,3 +109,10 @@ private:
 };
 
 LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Inside a catch block: counts the exception that a handler let escape and writes what it
+// was to the debugger's output, so a failure the window system must not see leaves a trace.
+// Returns what it was.
+CString AfxReportHandlerFailure(const char* pszWhere, UINT message);
+// Exceptions caught at the window procedure's boundary since the program started.
+long AfxGetHandlerFailureCount();

@@ -1,7 +1,9 @@
 #include "CMonitorDlg.h"
 
 #include "CAboutDlg.h"
+#include "CProfileLock.h"
 #include "ImageChecksum.h"
+#include "ReachableRect.h"
 #include "resource.h"
 
 namespace {
@@ -92,7 +94,11 @@ BOOL CMonitorDlg::OnInitDialog() {
     ShowWindow(SW_HIDE);
     ModifyStyleEx(WS_EX_APPWINDOW, WS_EX_TOOLWINDOW);
     ModifyStyle(WS_CAPTION | WS_SYSMENU, WS_DLGFRAME);
-    const RECT& rc = m_settings.m_rcWindow;
+    // The saved place may be on a screen that is gone: the window must stay reachable.
+    RECT rcCreated;
+    GetWindowRect(&rcCreated);
+    const RECT rc =
+        ReachableRect(m_settings.m_rcWindow, {rcCreated.right - rcCreated.left, rcCreated.bottom - rcCreated.top});
     MoveWindow(rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, TRUE);
     m_bPlaced = true;
     ApplyTopMost(m_settings.m_nTopMost);
@@ -109,6 +115,7 @@ BOOL CMonitorDlg::OnInitDialog() {
     }
 
     m_trayIcon.Add(0);
+    m_sampler.ChartsReady();
     return TRUE;
 }
 
@@ -180,6 +187,7 @@ void CMonitorDlg::OnDestroy() {
 void CMonitorDlg::LoadSettings() {
     RECT rcWindow;
     GetWindowRect(&rcWindow);
+    CProfileLock lock(m_pApp->m_strProfileName);
     m_settings.LoadSettings(*m_pApp, rcWindow);
 }
 
@@ -191,7 +199,24 @@ void CMonitorDlg::SaveSettings() {
         WINDOWPLACEMENT wp;
         if (GetWindowPlacement(&wp)) rcNormal = wp.rcNormalPosition;
     }
-    m_settings.SaveSettings(*m_pApp, rcNormal);
+    DWORD dwError;
+    {
+        CProfileLock lock(m_pApp->m_strProfileName);
+        dwError = m_settings.SaveSettings(*m_pApp, rcNormal);
+    }
+    if (dwError != ERROR_SUCCESS) ShowSaveFailure(dwError);
+}
+
+void CMonitorDlg::ShowSaveFailure(DWORD dwError) {
+    char szReason[512] = "";
+    DWORD nLength = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, dwError, 0,
+                                     szReason, sizeof szReason, nullptr);
+    while (nLength > 0 && (szReason[nLength - 1] == '\r' || szReason[nLength - 1] == '\n')) szReason[--nLength] = '\0';
+    CString strText;
+    strText.Format("The settings could not be saved to %s.\r\n%s (error %lu)", m_pApp->GetProfilePath().GetString(),
+                   szReason, dwError);
+    // The window is on its way out: the box stands on its own.
+    ::MessageBoxA(nullptr, strText, m_pApp->m_strAppName, MB_OK | MB_ICONEXCLAMATION);
 }
 
 BOOL CMonitorDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
@@ -260,8 +285,12 @@ LRESULT CMonitorDlg::OnNcHitTest(POINT point) {
 
 void CMonitorDlg::OnSysCommand(UINT nID, LPARAM lParam) {
     if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
+        // The tray menu can still ask while the box is open: one box is enough.
+        if (m_bAboutOpen) return;
+        m_bAboutOpen = true;
         CAboutDlg dlgAbout;
         dlgAbout.DoModal();
+        m_bAboutOpen = false;
     } else {
         CDialog::OnSysCommand(nID, lParam);
     }

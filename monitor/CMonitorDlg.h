@@ -45,6 +45,8 @@ private:
     void SaveSettings();
     void ConfigureChart(int nChart);
     void ShowStartFailure(const char* pszMessage);
+    // The profile could not be written: the user learns of it before the program ends.
+    void ShowSaveFailure(DWORD dwError);
 
     CMonitorSettings m_settings;
     CButton m_btnTopMost;
@@ -58,4 +60,5 @@ private:
     CString m_strTip;
     // The window has been placed from the settings; until then its rectangle says nothing.
     bool m_bPlaced = false;
+    bool m_bAboutOpen = false;
 };

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 CSamplingLoop::CSamplingLoop(QRVLPLUG& plug, LMDATA& data, const int& nSocketTimer, const int& nMonitorTimer,
                              const int& nDelayTimer, const std::array<CStripChart*, CHANNELS>& charts,
@@ -15,18 +16,20 @@ CSamplingLoop::CSamplingLoop(QRVLPLUG& plug, LMDATA& data, const int& nSocketTim
       m_trayIcon(trayIcon),
       m_nErrorCounter(nErrorCounter),
       m_hStop(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+      m_hChartsReady(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
       m_hThread(nullptr),
       m_dwThreadId(0) {}
 
 CSamplingLoop::~CSamplingLoop() {
     Stop();
     if (m_hStop != nullptr) CloseHandle(m_hStop);
+    if (m_hChartsReady != nullptr) CloseHandle(m_hChartsReady);
 }
 
 BOOL CSamplingLoop::Start() {
     if (m_hThread != nullptr) return TRUE;
     // Without the stop request the worker could never be stopped.
-    if (m_hStop == nullptr || !ResetEvent(m_hStop)) return FALSE;
+    if (m_hStop == nullptr || m_hChartsReady == nullptr || !ResetEvent(m_hStop)) return FALSE;
     m_hThread = CreateThread(nullptr, 0, SamplingThreadProc, this, 0, &m_dwThreadId);
     if (m_hThread == nullptr) m_dwThreadId = 0;
     return m_hThread != nullptr;
@@ -49,9 +52,15 @@ DWORD CSamplingLoop::PauseOf(int nSeconds) {
     return static_cast<DWORD>(static_cast<unsigned>(nSeconds) * 1000u);
 }
 
+void CSamplingLoop::ChartsReady() { SetEvent(m_hChartsReady); }
+
 DWORD WINAPI CSamplingLoop::SamplingThreadProc(LPVOID pParam) {
     CSamplingLoop* pLoop = static_cast<CSamplingLoop*>(pParam);
     if (!pLoop->Pause(PauseOf(pLoop->m_nDelayTimer))) return 0;
+    // The charts get their windows on the window's thread after the worker has started; no
+    // value may reach them before.
+    const HANDLE waits[] = {pLoop->m_hStop, pLoop->m_hChartsReady};
+    if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) return 0;
     for (;;) {
         if (!pLoop->PollSensors()) return 0;
         // Read anew for every pause.
@@ -85,5 +94,7 @@ double CSamplingLoop::FieldValue(const LMDATA& data, int nField) {
     char text[9];
     std::memcpy(text, reinterpret_cast<const char*>(&data) + 8 * nField, 8);
     text[8] = '\0';
+    // An empty field is a channel without a value: a gap, never a measured 0.
+    if (text[0] == '\0') return std::numeric_limits<double>::quiet_NaN();
     return std::atof(text);
 }

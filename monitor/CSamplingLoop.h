@@ -33,6 +33,8 @@ public:
     // Asks the worker to stop and returns once it is gone, within milliseconds wherever it
     // stands. It cancels the plug-in, which stays cancelled until its next Create.
     void Stop();
+    // The charts have their windows: the first poll may come once the start delay is over.
+    void ChartsReady();
     HANDLE GetThreadHandle() const { return m_hThread; }
     DWORD GetThreadId() const { return m_dwThreadId; }
 
@@ -58,6 +60,8 @@ private:
 
     // Manual-reset: once set, every later pause ends at once.
     HANDLE m_hStop;
+    // Manual-reset: set once the charts exist.
+    HANDLE m_hChartsReady;
     HANDLE m_hThread;
     DWORD m_dwThreadId;
 };

@@ -18,8 +18,9 @@ public:
     // gives the defaults of the rectangle keys.
     void LoadSettings(CWinApp& app, const RECT& rcCurrent);
     // Writes everything when SaveIni is on, SaveIni and ErrorCounter always; rcNormal
-    // (the window's restored rectangle) becomes the saved rectangle.
-    void SaveSettings(CWinApp& app, const RECT& rcNormal);
+    // (the window's restored rectangle) becomes the saved rectangle. Returns the error of
+    // the first write that failed, ERROR_SUCCESS when every key was written.
+    DWORD SaveSettings(CWinApp& app, const RECT& rcNormal);
 
     CString m_strSection;
     CString m_strHostName;
@@ -65,9 +66,6 @@ public:
 private:
     CString ReadString(CWinApp& app, LPCSTR lpszKey, LPCSTR lpszDefault) const;
     int ReadInt(CWinApp& app, LPCSTR lpszKey, int nDefault) const;
-    void WriteString(CWinApp& app, LPCSTR lpszKey, LPCSTR lpszValue) const;
-    void WriteInt(CWinApp& app, LPCSTR lpszKey, int nValue) const;
-    void WriteColor(CWinApp& app, LPCSTR lpszKey, COLORREF crValue) const;
 
     // A start can fail before the settings are read; its save must not put unset values
     // into the file, so a save before any load writes nothing at all.

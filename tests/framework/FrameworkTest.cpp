@@ -92,8 +92,10 @@ TEST(MessageMap, SearchesInOrderChainsToBaseAndRoutesCommands) {
     SendMessageA(hWnd, WM_COMMAND, MAKEWPARAM(7, 0), 0);
     // A message registered at run time is matched by its number.
     EXPECT_EQ(SendMessageA(hWnd, g_nRegistered, 0, 0), 42);
-    // An exception in a handler stays on our side of the window procedure.
+    // An exception in a handler stays on our side of the window procedure, and is counted.
+    const long nFailures = AfxGetHandlerFailureCount();
     EXPECT_EQ(SendMessageA(hWnd, WM_COMMAND, MAKEWPARAM(9, 0), 0), 0);
+    EXPECT_EQ(AfxGetHandlerFailureCount(), nFailures + 1);
     // An unlisted message gets the default processing.
     EXPECT_EQ(SendMessageA(hWnd, WM_GETTEXTLENGTH, 0, 0), 5);
 
@@ -109,6 +111,36 @@ TEST(MessageMap, SearchesInOrderChainsToBaseAndRoutesCommands) {
     wnd.DestroyWindow();
     EXPECT_EQ(wnd.m_hWnd, nullptr);
     EXPECT_FALSE(IsWindow(hWnd));
+}
+
+class FailingPaintWnd : public CWnd {
+public:
+    int nPaints = 0;
+    void OnPaint() {
+        ++nPaints;
+        throw CResourceException();
+    }
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(FailingPaintWnd, CWnd)
+    ON_WM_PAINT()
+END_MESSAGE_MAP()
+
+TEST(MessageMap, AFailedPaintStillValidatesItsWindow) {
+    FailingPaintWnd wnd;
+    HWND hWnd = CreatePlain(wnd);
+    ASSERT_NE(hWnd, nullptr);
+    wintest::PumpMessages(200);
+    const int nPaints = wnd.nPaints;
+    const long nFailures = AfxGetHandlerFailureCount();
+    InvalidateRect(hWnd, nullptr, TRUE);
+    wintest::PumpMessages(300);
+    // One paint, one failure counted, nothing left to paint: no endless WM_PAINT.
+    EXPECT_EQ(wnd.nPaints, nPaints + 1);
+    EXPECT_EQ(AfxGetHandlerFailureCount(), nFailures + 1);
+    EXPECT_FALSE(GetUpdateRect(hWnd, nullptr, FALSE));
+    wnd.DestroyWindow();
 }
 
 // ---- dialogs -------------------------------------------------------------------------
@@ -220,6 +252,61 @@ TEST(Dialog, EnterEscAndCloseEndTheDialog) {
         EXPECT_EQ(saved, c.result == IDOK) << c.what;
         EXPECT_FALSE(IsWindow(dlg.m_hWndSeen)) << c.what;
     }
+}
+
+TEST(Dialog, WithoutAParentItIsOwnedByTheMainWindowAndEndsWithIt) {
+    CWinApp app;
+    TestDialog main(0), inner(0);
+    app.m_pMainWnd = &main;
+    INT_PTR nInner = 0;
+    inner.onInit = [&](TestDialog& d) {
+        // Owned by the main window, which cannot be used meanwhile.
+        EXPECT_EQ(GetWindow(d.m_hWnd, GW_OWNER), main.m_hWnd);
+        EXPECT_FALSE(IsWindowEnabled(main.m_hWnd));
+        main.PostMessage(WM_CLOSE);
+    };
+    main.onInit = [&](TestDialog& d) {
+        // The main window has no owner of its own.
+        EXPECT_EQ(GetWindow(d.m_hWnd, GW_OWNER), nullptr);
+        nInner = inner.DoModal();
+    };
+    // Ending the main window ends the dialog it owns: nothing stays behind.
+    EXPECT_EQ(main.DoModal(), IDCANCEL);
+    EXPECT_EQ(nInner, IDCANCEL);
+    EXPECT_FALSE(IsWindow(inner.m_hWndSeen));
+    EXPECT_FALSE(IsWindow(main.m_hWndSeen));
+}
+
+// Presses OK on the visible window captioned "FWTEST" and keeps its caption.
+BOOL CALLBACK CloseBoxCaptioned(HWND hWnd, LPARAM lParam) {
+    char text[64] = "";
+    GetWindowTextA(hWnd, text, sizeof text);
+    if (std::string(text) != "FWTEST" || !IsWindowVisible(hWnd)) return TRUE;
+    *reinterpret_cast<std::string*>(lParam) = text;
+    PostMessageA(hWnd, WM_COMMAND, IDOK, 0);
+    return FALSE;
+}
+
+TEST(Dialog, AFailedInitialisationIsShownBeforeTheDialogEnds) {
+    CWinApp app;
+    app.m_strAppName = "FWTEST";
+    TestDialog dlg(0);
+    dlg.onInit = [](TestDialog&) { throw CResourceException(); };
+    // The box runs inside DoModal: another thread reads and closes it.
+    const DWORD dwThread = GetCurrentThreadId();
+    std::string caption;
+    std::thread closer([&] {
+        for (int i = 0; i < 100 && caption.empty(); ++i) {
+            Sleep(50);
+            EnumThreadWindows(dwThread, CloseBoxCaptioned, reinterpret_cast<LPARAM>(&caption));
+        }
+    });
+    const long nFailures = AfxGetHandlerFailureCount();
+    EXPECT_EQ(dlg.DoModal(), -1);
+    closer.join();
+    EXPECT_EQ(caption, "FWTEST");
+    EXPECT_EQ(AfxGetHandlerFailureCount(), nFailures + 1);
+    EXPECT_FALSE(IsWindow(dlg.m_hWndSeen));
 }
 
 // ---- GDI wrappers --------------------------------------------------------------------

@@ -106,7 +106,7 @@ HWND MonitorProcess::MessageBoxWith(const char* text, DWORD timeoutMs) {
         [text](HWND hWnd) {
             if (ClassOf(hWnd) != "#32770" || !IsWindowVisible(hWnd)) return false;
             for (HWND hChild = GetWindow(hWnd, GW_CHILD); hChild; hChild = GetWindow(hChild, GW_HWNDNEXT))
-                if (TextOf(hChild) == text) return true;
+                if (TextOf(hChild).rfind(text, 0) == 0) return true;
             return false;
         },
         timeoutMs);

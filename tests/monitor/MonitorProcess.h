@@ -27,7 +27,7 @@ public:
     DWORD Id() const { return m_pi.dwProcessId; }
     // The monitor window once it is shown, or null.
     HWND Window(DWORD timeoutMs = 10000);
-    // A message box of the program showing this text, or null.
+    // A message box of the program whose text begins with this, or null.
     HWND MessageBoxWith(const char* text, DWORD timeoutMs = 10000);
     // A top-level window of the program that matches, or null.
     HWND FindWindowOf(const std::function<bool(HWND)>& match, DWORD timeoutMs);

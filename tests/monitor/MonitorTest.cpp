@@ -4,6 +4,7 @@
 #include <fstream>
 #include <string>
 
+#include "FakeSensorHost.h"
 #include "IconWatcher.h"
 #include "MonitorProcess.h"
 #include "WinTestSupport.h"
@@ -424,6 +425,155 @@ TEST(Monitor, ChangedProgramFileFailsItsSelfCheck) {
     RemoveDirectoryA("C:\\qrvltest");
 }
 
+// ---- trust: gaps, placement, the About box's owner, lost settings -------------------------
+
+// Text pixels in a chart's readout area (the top rows of the plot).
+int ReadoutInk(HWND hChart, int left, COLORREF text) {
+    wintest::Image shot = wintest::CaptureScreen(ClientOnScreen(hChart));
+    return shot.Count(text, {left + 1, 3, shot.width - 5, 14});
+}
+
+// Trace pixels in the newest columns of a chart's plot.
+int NewestTrace(HWND hChart, COLORREF trace) {
+    wintest::Image shot = wintest::CaptureScreen(ClientOnScreen(hChart));
+    return shot.Count(trace, {shot.width - 9, 1, shot.width - 4, shot.height - 3});
+}
+
+TEST(Monitor, AnEmptyFieldIsAGapWithABlankReadout) {
+    FakeSensorHost host({"45.0", "40.0", "33.0", "1.500", "1.200", "3.300"});
+    // Scales that hold every value; the window clear of the notification area.
+    wintest::WriteWindowsFile(kIni, "[QRVGRPH]\r\nHostName=" + host.HostText() +
+                                        "\r\nMonitorTimer=0\r\nDelayTimer=0\r\nVcoreMin=10\r\nVcoreMax=20\r\n"
+                                        "VTTMin=10\r\nVTTMax=20\r\nLeft=100\r\nTop=300\r\nRight=550\r\nBottom=460\r\n"
+                                        "SaveIni=0\r\n");
+    MonitorProcess monitor("");
+    HWND hWnd = monitor.Window();
+    ASSERT_NE(hWnd, nullptr);
+    std::vector<HWND> charts = ChartsOf(hWnd);
+    ASSERT_EQ(charts.size(), 6u);
+    const COLORREF temp = RGB(255, 64, 0), volt = RGB(255, 255, 64);
+    EXPECT_TRUE(wintest::PumpUntil([&] { return ReadoutInk(charts[4], 30, kWhite) > 5; }, 8000));
+
+    // VTT loses its value: its readout is cleared and no new segment is drawn, while the
+    // other five go on as before.
+    host.SetField(4, "");
+    const int answered = host.Answered();
+    EXPECT_TRUE(wintest::PumpUntil([&] { return host.Answered() >= answered + 4; }, 10000));
+    wintest::PumpMessages(500);
+    EXPECT_EQ(ReadoutInk(charts[4], 30, kWhite), 0);
+    EXPECT_EQ(NewestTrace(charts[4], volt), 0);
+    for (int i : {0, 1, 2, 3, 5}) {
+        EXPECT_GT(ReadoutInk(charts[i], 30, kWhite), 5) << i;
+        EXPECT_GT(NewestTrace(charts[i], i < 3 ? temp : volt), 0) << i;
+    }
+    // A value again: a readout again.
+    host.SetField(4, "1.700");
+    EXPECT_TRUE(wintest::PumpUntil([&] { return ReadoutInk(charts[4], 30, kWhite) > 5; }, 8000));
+    PostMessageA(hWnd, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(monitor.WaitExit(3000));
+}
+
+TEST(Monitor, AWindowOnNoScreenComesBack) {
+    RECT work;
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    // Far off to the lower right: the size stays, the window moves into the work area, and
+    // the place on show is the one saved.
+    {
+        wintest::WriteWindowsFile(kIni, "[QRVGRPH]\r\n" + RectKeys({5000, 4000, 5450, 4160}));
+        MonitorProcess monitor("");
+        HWND hWnd = monitor.Window();
+        ASSERT_NE(hWnd, nullptr);
+        RECT rc = WindowRect(hWnd);
+        EXPECT_EQ(rc.right - rc.left, 450);
+        EXPECT_EQ(rc.bottom - rc.top, 160);
+        EXPECT_EQ(rc.right, work.right);
+        EXPECT_EQ(rc.bottom, work.bottom);
+        PostMessageA(hWnd, WM_CLOSE, 0, 0);
+        EXPECT_TRUE(monitor.WaitExit(3000));
+        EXPECT_NE(wintest::ReadWindowsFile(kIni).find(RectKeys(rc)), std::string::npos);
+    }
+    // Larger than the screen, far to the upper left: cut to the work area.
+    {
+        wintest::WriteWindowsFile(kIni,
+                                  "[QRVGRPH]\r\nLeft=-9000\r\nTop=-9000\r\nRight=-6000\r\nBottom=-7000\r\nSaveIni=0\r\n");
+        MonitorProcess monitor("");
+        HWND hWnd = monitor.Window();
+        ASSERT_NE(hWnd, nullptr);
+        RECT rc = WindowRect(hWnd);
+        EXPECT_TRUE(EqualRect(&rc, &work)) << rc.left << "," << rc.top << " " << rc.right << "," << rc.bottom;
+        PostMessageA(hWnd, WM_CLOSE, 0, 0);
+        EXPECT_TRUE(monitor.WaitExit(3000));
+    }
+    // No area (as a failed start may have saved it): the template's size at that place.
+    RECT templateRect;
+    {
+        wintest::DeleteWindowsFile(kIni);
+        MonitorProcess monitor("");
+        HWND hWnd = monitor.Window();
+        ASSERT_NE(hWnd, nullptr);
+        templateRect = WindowRect(hWnd);
+        PostMessageA(hWnd, WM_CLOSE, 0, 0);
+        EXPECT_TRUE(monitor.WaitExit(3000));
+    }
+    {
+        wintest::WriteWindowsFile(kIni, "[QRVGRPH]\r\nLeft=120\r\nTop=140\r\nRight=120\r\nBottom=100\r\nSaveIni=0\r\n");
+        MonitorProcess monitor("");
+        HWND hWnd = monitor.Window();
+        ASSERT_NE(hWnd, nullptr);
+        RECT rc = WindowRect(hWnd);
+        EXPECT_EQ(rc.left, 120);
+        EXPECT_EQ(rc.top, 140);
+        EXPECT_EQ(rc.right - rc.left, templateRect.right - templateRect.left);
+        EXPECT_EQ(rc.bottom - rc.top, templateRect.bottom - templateRect.top);
+        PostMessageA(hWnd, WM_CLOSE, 0, 0);
+        EXPECT_TRUE(monitor.WaitExit(3000));
+    }
+}
+
+TEST(Monitor, TheAboutBoxIsOwnedByTheMonitorAndEndsWithIt) {
+    wintest::WriteWindowsFile(kIni, "[QRVGRPH]\r\nSaveIni=0\r\n");
+    MonitorProcess monitor("");
+    HWND hWnd = monitor.Window();
+    ASSERT_NE(hWnd, nullptr);
+    auto isAbout = [](HWND h) { return TextOf(h) == "バージョン情報" && IsWindowVisible(h); };
+    PostMessageA(hWnd, WM_SYSCOMMAND, 0x0010, 0);
+    HWND hAbout = monitor.FindWindowOf(isAbout, 3000);
+    ASSERT_NE(hAbout, nullptr);
+    EXPECT_EQ(GetWindow(hAbout, GW_OWNER), hWnd);
+    EXPECT_FALSE(IsWindowEnabled(hWnd));
+    // The tray menu's command still arrives while the box is open: no second box.
+    PostMessageA(hWnd, WM_SYSCOMMAND, 0x0010, 0);
+    wintest::PumpMessages(500);
+    int boxes = 0;
+    for (HWND h : monitor.TopLevelWindows()) boxes += isAbout(h);
+    EXPECT_EQ(boxes, 1);
+    // Ending the monitor (its tray menu's exit) takes the box with it.
+    PostMessageA(hWnd, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(monitor.WaitExit(3000));
+}
+
+TEST(Monitor, SettingsThatCannotBeWrittenAreReportedAtExit) {
+    // The profile's path is a folder: every write fails.
+    char folder[MAX_PATH];
+    GetWindowsDirectoryA(folder, sizeof folder);
+    const std::string path = std::string(folder) + "\\" + kIni;
+    wintest::DeleteWindowsFile(kIni);
+    ASSERT_TRUE(CreateDirectoryA(path.c_str(), nullptr));
+    MonitorProcess monitor("");
+    HWND hWnd = monitor.Window();
+    EXPECT_NE(hWnd, nullptr);
+    PostMessageA(hWnd, WM_CLOSE, 0, 0);
+    HWND hBox = monitor.MessageBoxWith(("The settings could not be saved to " + path).c_str());
+    EXPECT_NE(hBox, nullptr);
+    if (hBox) {
+        EXPECT_EQ(TextOf(hBox), "QRVLGRPH");
+        // One box, then the program ends as usual.
+        SendMessageA(GetDlgItem(hBox, IDOK), BM_CLICK, 0, 0);
+    }
+    EXPECT_TRUE(monitor.WaitExit(3000));
+    RemoveDirectoryA(path.c_str());
+}
+
 // ---- copies and the error count -----------------------------------------------------------
 
 TEST(Monitor, TwoCopiesKeepSeparateSections) {
@@ -448,6 +598,26 @@ TEST(Monitor, TwoCopiesKeepSeparateSections) {
     EXPECT_NE(ini.find("Left=20\r\nTop=320\r\nRight=470\r\nBottom=480\r\n", leftAt), std::string::npos) << ini;
     EXPECT_LT(ini.find("Left=20\r\n"), rightAt);
     EXPECT_NE(ini.find("Left=500\r\nTop=300\r\nRight=950\r\nBottom=460\r\n", rightAt), std::string::npos) << ini;
+}
+
+TEST(Monitor, CopiesClosedAtTheSameMomentLeaveEverySectionWhole) {
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        wintest::DeleteWindowsFile(kIni);
+        MonitorProcess a("copy A"), b("copy B");
+        HWND hA = a.Window(), hB = b.Window();
+        ASSERT_NE(hA, nullptr);
+        ASSERT_NE(hB, nullptr);
+        const RECT rcA = WindowRect(hA), rcB = WindowRect(hB);
+        PostMessageA(hA, WM_CLOSE, 0, 0);
+        PostMessageA(hB, WM_CLOSE, 0, 0);
+        EXPECT_TRUE(a.WaitExit(5000));
+        EXPECT_TRUE(b.WaitExit(5000));
+        // Each section as a first save writes it, each key once, nothing else in the file.
+        std::string ini = wintest::ReadWindowsFile(kIni);
+        std::string expectedA = DefaultSection("copy A", rcA, 0), expectedB = DefaultSection("copy B", rcB, 0);
+        EXPECT_TRUE(ini == expectedA + expectedB || ini == expectedB + expectedA) << ini;
+    }
 }
 
 double Now() { return static_cast<double>(GetTickCount()); }

@@ -9,9 +9,10 @@ namespace {
 constexpr UINT WM_TRAYNOTIFY = 0x8097;
 }
 
-SamplingOwner::SamplingOwner()
+SamplingOwner::SamplingOwner(bool bChartsReady)
     : loop(plug, data, nSocketTimer, nMonitorTimer, nDelayTimer,
            {&charts[0], &charts[1], &charts[2], &charts[3], &charts[4], &charts[5]}, trayIcon, nErrorCounter) {
+    if (bChartsReady) loop.ChartsReady();
     CString cls = AfxRegisterWndClass(0);
     wnd.CreateEx(0, cls, "sampling owner", WS_POPUP, 600, 600, 20, 20, nullptr, nullptr);
 }

@@ -16,7 +16,9 @@
 // the shutdown order (worker gone, then the plug-in's Destroy, then the icon's removal).
 class SamplingOwner {
 public:
-    SamplingOwner();
+    // The monitor window tells the worker when its charts exist; an owner without windows
+    // tells it at once unless a test is to do it.
+    explicit SamplingOwner(bool bChartsReady = true);
     SamplingOwner(const SamplingOwner&) = delete;
     SamplingOwner& operator=(const SamplingOwner&) = delete;
     ~SamplingOwner();

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -49,9 +50,10 @@ private:
 
 TEST(Sampling, FieldsReachChartsZeroToFive) {
     // One poll (an interval of -1 is 49.7 days): field i goes to chart i, converted as atof
-    // converts, but never past the field's 8 bytes; the socket time-out reaches Get as it is.
+    // converts, but never past the field's 8 bytes; an empty field (a channel without a
+    // value) is a gap, not 0; the socket time-out reaches Get as it is.
     {
-        const Step reading = ReadingStep({"  3.31", "45.5x", "abc", "12345678", "9", "-1.5e+01", "7"});
+        const Step reading = ReadingStep({"  3.31", "45.5x", "abc", "12345678", "", "-1.5e+01", "7"});
         Play({reading});
         SamplingOwner owner;
         owner.nSocketTimer = 1234;
@@ -62,8 +64,13 @@ TEST(Sampling, FieldsReachChartsZeroToFive) {
         EXPECT_EQ(scripted::GetCallCount(), 1);
         EXPECT_EQ(scripted::GetCallAt(0).timeout, 1234u);
         EXPECT_EQ(std::memcmp(&owner.data, &reading.data, sizeof(LMDATA)), 0);
-        const double expected[] = {3.31, 45.5, 0.0, 12345678.0, 9.0, -15.0};
-        for (int i = 0; i < CSamplingLoop::CHANNELS; ++i) EXPECT_DOUBLE_EQ(owner.LastValue(i), expected[i]) << i;
+        const double expected[] = {3.31, 45.5, 0.0, 12345678.0, NAN, -15.0};
+        for (int i = 0; i < CSamplingLoop::CHANNELS; ++i) {
+            if (std::isnan(expected[i]))
+                EXPECT_TRUE(std::isnan(owner.LastValue(i))) << i;
+            else
+                EXPECT_DOUBLE_EQ(owner.LastValue(i), expected[i]) << i;
+        }
         EXPECT_EQ(owner.nErrorCounter, 0);
     }
 
@@ -149,27 +156,35 @@ TEST(Sampling, StartDelayAndMonitorInterval) {
     EXPECT_EQ(CSamplingLoop::PauseOf(INT_MIN), 0u);
     EXPECT_EQ(CSamplingLoop::PauseOf(4294967), 4294967000u);
 
-    // DelayTimer 0: the first poll comes at once, before the icon is shown and while the
-    // charts have no windows. Its image change is lost; the icon shows red when it appears,
-    // and the chart still keeps the value.
+    // DelayTimer 0: the first poll waits until the owner says its charts exist (and its
+    // icon is shown), then comes at once; a stop while it waits ends the worker.
     {
         Play({ReadingStep({"47.5", "40.0", "33.0", "1.20", "1.05", "3.30"})});
-        SamplingOwner owner;
+        SamplingOwner owner(false);
         owner.nDelayTimer = 0;
         owner.nMonitorTimer = -1;
         owner.PrepareIcon();
-        const double started = scripted::NowMs();
         ASSERT_TRUE(owner.loop.Start());
-        ASSERT_TRUE(WaitAfterGet(1, 0));
-        EXPECT_LT(scripted::GetCallAt(0).startMs - started, 100.0);
-        EXPECT_TRUE(trayprobe::ShownIcons().empty());
+        Sleep(400);
+        EXPECT_EQ(scripted::GetCallCount(), 0);
         owner.trayIcon.Add(0);
-        EXPECT_EQ(trayprobe::Shown(), (std::vector<std::string>{"red"}));
-        EXPECT_LT(scripted::NowMs() - scripted::GetCallAt(0).endMs, 300.0);
-        Sleep(CSamplingLoop::OUTCOME_MS);
-        EXPECT_EQ(trayprobe::Shown(), (std::vector<std::string>{"red"}));
+        IconWatcher watcher(scripted::NowMs);
+        const double ready = scripted::NowMs();
+        owner.loop.ChartsReady();
+        ASSERT_TRUE(WaitAfterGet(1, 100));
+        EXPECT_LT(scripted::GetCallAt(0).startMs - ready, 100.0);
+        EXPECT_EQ(watcher.Count("green"), 1);
         owner.Shutdown();
         EXPECT_DOUBLE_EQ(owner.LastValue(0), 47.5);
+    }
+    {
+        Play({kFailure});
+        SamplingOwner owner(false);
+        owner.nDelayTimer = 0;
+        ASSERT_TRUE(owner.loop.Start());
+        Sleep(200);
+        EXPECT_LT(MeasureMs([&] { owner.loop.Stop(); }), 100.0);
+        EXPECT_EQ(scripted::GetCallCount(), 0);
     }
 
     // DelayTimer 1: the first poll one second after the start; -1: none for 49.7 days.

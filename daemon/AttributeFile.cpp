@@ -1,6 +1,7 @@
 #include "AttributeFile.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -26,7 +27,12 @@ AttributeFile::AttributeFile(ReadFunction read, std::string name) : read_(std::m
 AttributeFile::~AttributeFile() { close(); }
 
 AttributeFile::AttributeFile(AttributeFile&& other) noexcept
-    : read_(std::move(other.read_)), name_(std::move(other.name_)), fd_(other.fd_), error_(other.error_) {
+    : read_(std::move(other.read_)),
+      name_(std::move(other.name_)),
+      fd_(other.fd_),
+      device_(other.device_),
+      inode_(other.inode_),
+      error_(other.error_) {
   other.fd_ = -1;
 }
 
@@ -35,13 +41,40 @@ void AttributeFile::close() {
   fd_ = -1;
 }
 
-AttributeFile::Result AttributeFile::read(int directoryFd, long long& value) {
+AttributeFile::Result AttributeFile::open(int directoryFd) {
+  // O_NONBLOCK keeps a FIFO that slipped in after the look-up from stalling the open.
+  fd_ = openat(directoryFd, name_.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd_ < 0) {
-    fd_ = openat(directoryFd, name_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0) {
-      error_ = errno;
-      return Result::CannotOpen;
-    }
+    error_ = errno;
+    return error_ == ENOENT ? Result::Gone : Result::CannotOpen;
+  }
+  struct stat status {};
+  if (fstat(fd_, &status) != 0 || !S_ISREG(status.st_mode)) {
+    close();
+    return Result::NotAFile;
+  }
+  device_ = status.st_dev;
+  inode_ = status.st_ino;
+  return Result::Value;
+}
+
+AttributeFile::Result AttributeFile::read(int directoryFd, long long& value) {
+  // One stat of the name per reading: an open file that was removed or replaced would go on
+  // giving its old text, where sysfs gives ENODEV.
+  struct stat status {};
+  if (fstatat(directoryFd, name_.c_str(), &status, 0) != 0) {
+    error_ = errno;
+    close();
+    return error_ == ENOENT ? Result::Gone : Result::CannotOpen;
+  }
+  if (fd_ >= 0 && (status.st_dev != device_ || status.st_ino != inode_)) {
+    close();
+    return Result::Gone;
+  }
+  if (!S_ISREG(status.st_mode)) return Result::NotAFile;
+  if (fd_ < 0) {
+    const Result opened = open(directoryFd);
+    if (opened != Result::Value) return opened;
   }
   // Longer than any number a driver writes, so a longer text is caught as not a number.
   char text[32];

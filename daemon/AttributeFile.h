@@ -10,12 +10,16 @@ namespace qrvld {
 // How attribute files are read: pread(2), or a stand-in that fails like a driver does.
 using ReadFunction = std::function<ssize_t(int fd, void* buffer, std::size_t size, off_t offset)>;
 
-// One numeric sysfs attribute kept open and read again from offset 0 each time, so a
-// reading costs no path look-up. A failed read closes the file; the next read opens it
-// again relative to the chip's directory.
+// One numeric sysfs attribute kept open and read again from offset 0 each time. Before each
+// read its name is looked up again, so that a file removed or replaced since it was opened
+// is not read for the text it last had. Only a regular file is ever opened for reading, and
+// never in a way that waits. A failed read closes the file; the next read opens it again
+// relative to the chip's directory.
 class AttributeFile {
  public:
-  enum class Result { Value, CannotOpen, ReadError, NotANumber };
+  // Gone: no file by that name, or no longer the one that was open. NotAFile: a FIFO, a
+  // device or a folder by that name, which is not read.
+  enum class Result { Value, Gone, NotAFile, CannotOpen, ReadError, NotANumber };
 
   AttributeFile(ReadFunction read, std::string name);
   ~AttributeFile();
@@ -32,10 +36,14 @@ class AttributeFile {
 
  private:
   void close();
+  // Value once the file is open.
+  Result open(int directoryFd);
 
   ReadFunction read_;
   std::string name_;
   int fd_ = -1;
+  dev_t device_ = 0;  // identity of the open file
+  ino_t inode_ = 0;
   int error_ = 0;
 };
 

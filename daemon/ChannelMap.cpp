@@ -152,20 +152,10 @@ ChannelMap::Resolution ChannelMap::resolve(const std::vector<HwmonChip>& chips) 
       r.notes.push_back(std::string(kKeys[c]) + ": " + wanted + " has no " + sensorName(e.kind, e.index) + "_input");
       continue;
     }
-    r.bindings[c] = Binding{found, e.kind, e.index, e.multiplier, e.offset, e.automatic};
+    r.bindings[c] = Binding{found, e.kind, e.index, e.multiplier, e.offset, false};
   }
   mapAutomatically(chips, automatic, r.bindings);
   return r;
-}
-
-void ChannelMap::pin(Channel channel, const HwmonChip& chip, const Binding& binding) {
-  Entry& e = entries_[channel];
-  e.mode = Entry::Mode::Sensor;
-  e.chip = chip.name;
-  e.device = chip.device;
-  e.kind = binding.kind;
-  e.index = binding.index;
-  e.automatic = true;
 }
 
 std::string ChannelMap::describe(const Binding& b, const std::vector<HwmonChip>& chips) {

@@ -39,10 +39,6 @@ class ChannelMap {
 
   Resolution resolve(const std::vector<HwmonChip>& chips) const;
 
-  // Ties an automatic choice to its chip's identity, so that when the chip goes away the
-  // channel waits for it instead of moving to another sensor.
-  void pin(qrvl::record::Channel channel, const HwmonChip& chip, const Binding& binding);
-
   // The config key of a channel: "cpu", "vcore", "fan1", ...
   static const char* key(qrvl::record::Channel channel);
   // A binding as a [map] value, naming the device only where the chip's name is shared.
@@ -57,7 +53,6 @@ class ChannelMap {
     int index = 0;
     double multiplier = 1.0;
     double offset = 0.0;
-    bool automatic = false;  // pinned by pin()
   };
 
   std::array<Entry, qrvl::record::kChannelCount> entries_;

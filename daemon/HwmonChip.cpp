@@ -1,44 +1,61 @@
 #include "HwmonChip.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <limits.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <tuple>
 
 namespace qrvld {
 
 namespace {
-// The first line of a small text attribute, without its newline; false when unreadable.
+// The first line of a small text attribute, without its newline; false when it is empty,
+// unreadable or not a regular file. Opened without waiting, so that a FIFO in its place
+// cannot stall a scan.
 bool readLine(const std::string& path, std::string& text) {
-  std::ifstream in(path);
-  return static_cast<bool>(std::getline(in, text));
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return false;
+  char buffer[256];
+  ssize_t n = -1;
+  struct stat status {};
+  if (fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) {
+    do {
+      n = read(fd, buffer, sizeof buffer);
+    } while (n < 0 && errno == EINTR);
+  }
+  close(fd);
+  if (n <= 0) return false;
+  text.assign(buffer, static_cast<std::size_t>(std::find(buffer, buffer + n, '\n') - buffer));
+  return true;
 }
 
-std::vector<std::string> entriesOf(const std::string& directory, int& error) {
-  std::vector<std::string> names;
+std::vector<HwmonChip::Entry> entriesOf(const std::string& directory, int& error) {
+  std::vector<HwmonChip::Entry> entries;
   std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(directory.c_str()), closedir);
   if (!dir) {
     error = errno;
-    return names;
+    return entries;
   }
   while (const dirent* entry = readdir(dir.get())) {
-    if (entry->d_name[0] != '.') names.emplace_back(entry->d_name);
+    if (entry->d_name[0] != '.') entries.push_back({entry->d_name, entry->d_ino});
   }
   error = 0;
-  return names;
+  std::sort(entries.begin(), entries.end());
+  return entries;
 }
 
 std::vector<HwmonChip::Sensor> sensorsOf(const std::string& path) {
   int error = 0;
   std::vector<HwmonChip::Sensor> sensors;
   const std::string suffix = "_input";
-  for (const std::string& file : entriesOf(path, error)) {
+  for (const auto& [file, inode] : entriesOf(path, error)) {
     SensorKind kind;
     int index = 0;
     if (file.size() <= suffix.size() || file.compare(file.size() - suffix.size(), suffix.size(), suffix) != 0 ||
@@ -62,10 +79,11 @@ std::vector<HwmonChip::Sensor> sensorsOf(const std::string& path) {
 std::vector<HwmonChip> HwmonChip::scan(const std::string& root, std::string& error) {
   int failure = 0;
   std::vector<HwmonChip> chips;
-  for (const std::string& entry : entriesOf(root, failure)) {
+  for (const Entry& entry : entriesOf(root, failure)) {
     HwmonChip chip;
-    chip.entry = entry;
-    chip.path = root + "/" + entry;
+    chip.entry = entry.first;
+    chip.inode = entry.second;
+    chip.path = root + "/" + chip.entry;
     // An entry without a name is no chip, or one going away while we look.
     if (!readLine(chip.path + "/name", chip.name) || chip.name.empty()) continue;
     char resolved[PATH_MAX];
@@ -79,6 +97,13 @@ std::vector<HwmonChip> HwmonChip::scan(const std::string& root, std::string& err
   });
   return chips;
 }
+
+std::vector<HwmonChip::Entry> HwmonChip::entries(const std::string& root) {
+  int ignored = 0;
+  return entriesOf(root, ignored);
+}
+
+bool HwmonChip::sameIdentity(const HwmonChip& other) const { return name == other.name && device == other.device; }
 
 const HwmonChip::Sensor* HwmonChip::find(SensorKind kind, int index) const {
   for (const Sensor& s : sensors) {

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "SensorKind.h"
@@ -17,9 +20,15 @@ struct HwmonChip {
     bool hasFault;      // a <name>_fault flag exists
   };
 
+  // An entry of the root: its name (hwmonN) and inode number. The kernel makes a new
+  // entry for every chip it registers, so the inode tells a chip that took over the hwmonN
+  // of one that went from that one.
+  using Entry = std::pair<std::string, ino_t>;
+
   std::string name;
   std::string device;  // empty for a chip without a device link
   std::string entry;   // hwmonN
+  ino_t inode = 0;     // of the entry
   std::string path;    // root/hwmonN
   std::vector<Sensor> sensors;  // by kind, then number
 
@@ -28,6 +37,11 @@ struct HwmonChip {
   // unreadable root gives no chips and its reason in `error`.
   static std::vector<HwmonChip> scan(const std::string& root, std::string& error);
 
+  // The root's entries in order of name: one directory read, cheap enough for every sample.
+  // Empty for an unreadable root.
+  static std::vector<Entry> entries(const std::string& root);
+
+  bool sameIdentity(const HwmonChip& other) const;
   const Sensor* find(SensorKind kind, int index) const;
 };
 

@@ -2,7 +2,9 @@
 
 #include <fcntl.h>
 
+#include <algorithm>
 #include <cmath>
+#include <tuple>
 #include <utility>
 
 #include "Log.h"
@@ -25,17 +27,39 @@ void HwmonSource::closeChips() {
   chipFds_.clear();
 }
 
+void HwmonSource::merge(std::vector<HwmonChip> found) {
+  present_.assign(chips_.size(), false);
+  for (HwmonChip& chip : found) {
+    std::size_t known = 0;
+    while (known < chips_.size() && (present_[known] || !chips_[known].sameIdentity(chip))) ++known;
+    if (known == chips_.size()) {
+      const auto at = std::upper_bound(chips_.begin(), chips_.end(), chip, [](const HwmonChip& a, const HwmonChip& b) {
+        return std::tie(a.name, a.device) < std::tie(b.name, b.device);
+      });
+      known = static_cast<std::size_t>(at - chips_.begin());
+      chips_.insert(at, std::move(chip));
+      present_.insert(present_.begin() + static_cast<std::ptrdiff_t>(known), true);
+    } else {
+      chips_[known] = std::move(chip);
+      present_[known] = true;
+    }
+  }
+}
+
 void HwmonSource::rescan() {
   closeChips();
   std::string error;
-  chips_ = HwmonChip::scan(root_, error);
+  std::vector<HwmonChip> found = HwmonChip::scan(root_, error);
+  entries_.clear();
+  for (const HwmonChip& chip : found) entries_.emplace_back(chip.entry, chip.inode);
+  std::sort(entries_.begin(), entries_.end());
+  merge(std::move(found));
   const ChannelMap::Resolution resolution = map_.resolve(chips_);
-  rescanNeeded_ = resolution.missing || chips_.empty();
+  rescanNeeded_ = resolution.missing;
   chipFds_.assign(chips_.size(), -1);
   for (int c = 0; c < kChannelCount; ++c) {
     const auto& b = resolution.bindings[c];
-    if (!b) continue;
-    if (b->automatic) map_.pin(static_cast<Channel>(c), chips_[b->chip], *b);
+    if (!b || !present_[b->chip]) continue;
     int& fd = chipFds_[b->chip];
     // The directory, not its path, is what the files are opened in from now on: a chip
     // that comes back under the same hwmonN is a new directory, found by a new scan.
@@ -68,7 +92,10 @@ bool HwmonSource::readAll(qrvl::record::Reading& out, bool& any) {
 }
 
 bool HwmonSource::sample(qrvl::record::Reading& out) {
-  if (rescanNeeded_) rescan();
+  // One directory read per sample notices a chip that came, went or took over another's
+  // hwmonN. An entry that is no chip (yet) differs from every scan, so it is scanned for
+  // at every sample until it has a name.
+  if (rescanNeeded_ || HwmonChip::entries(root_) != entries_) rescan();
   bool any = false;
   // A chip found gone is looked for at once, so a reloaded module costs one sample at most.
   if (!readAll(out, any)) {
@@ -82,24 +109,30 @@ bool HwmonSource::sample(qrvl::record::Reading& out) {
 // stays missing is reported once rather than at every sample.
 void HwmonSource::report(const ChannelMap::Resolution& resolution, const std::string& error) {
   std::string mapping;
+  std::vector<std::string> problems = resolution.notes;
+  std::vector<bool> waitedFor(chips_.size(), false);
+  bool feeding = false;
   for (int c = 0; c < kChannelCount; ++c) {
     const auto& b = resolution.bindings[c];
     mapping += std::string(c == 0 ? "" : ", ") + ChannelMap::key(static_cast<Channel>(c)) + "=" +
                (b ? ChannelMap::describe(*b, chips_) : std::string("-"));
+    feeding = feeding || feeds_[c].has_value();
+    if (b && !present_[b->chip] && !waitedFor[b->chip]) {
+      waitedFor[b->chip] = true;
+      const HwmonChip& chip = chips_[b->chip];
+      problems.push_back(chip.name + (chip.device.empty() ? "" : " at " + chip.device) +
+                         " has gone; its channels are empty until it is back");
+    }
   }
+  if (!error.empty()) problems.push_back(error);
+  if (!feeding) problems.push_back("no chip under " + root_ + " feeds a channel yet; looking again at every sample");
   std::string text = mapping;
-  for (const std::string& note : resolution.notes) text += "\n" + note;
-  if (!error.empty()) text += "\n" + error;
-  if (chips_.empty() && error.empty()) text += "\nno chip under " + root_;
+  for (const std::string& problem : problems) text += "\n" + problem;
   if (text == lastReport_) return;
   lastReport_ = text;
   log(Priority::Info, "hwmon mapping: %s", mapping.c_str());
-  for (const std::string& note : resolution.notes) log(Priority::Warning, "hwmon: %s", note.c_str());
+  for (const std::string& problem : problems) log(Priority::Warning, "hwmon: %s", problem.c_str());
   if (resolution.missing) log(Priority::Warning, "hwmon: looking for what is missing at every sample");
-  if (!error.empty()) log(Priority::Warning, "hwmon: %s", error.c_str());
-  if (chips_.empty() && error.empty()) {
-    log(Priority::Warning, "hwmon: no hwmon chip under %s yet; looking at every sample", root_.c_str());
-  }
 }
 
 }  // namespace qrvld

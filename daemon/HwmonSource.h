@@ -14,10 +14,12 @@
 
 namespace qrvld {
 
-// Readings from the kernel's hwmon chips under one sysfs root. The chips are looked up
-// once and their attribute files kept open; the root is scanned again only while a chip
-// the mapping needs is missing, or when one has gone away, so a chip that is reloaded or
-// renumbered is found again without a restart.
+// Readings from the kernel's hwmon chips under one sysfs root. Their attribute files are
+// kept open; the root's entries are listed at every sample and the chips scanned again
+// when they change, so a chip that loads late, is reloaded or renumbered is taken in
+// without a restart. The automatic mapping is made over every chip seen since the start:
+// a chip that appears redoes it, as a start with that chip would have had it, and a chip
+// that has gone keeps its channels, empty until it is back.
 class HwmonSource : public SensorSource {
  public:
   HwmonSource(std::string root, const ChannelMap& map, ReadFunction read = ::pread);
@@ -36,6 +38,9 @@ class HwmonSource : public SensorSource {
   };
 
   void rescan();
+  // Takes in the chips a scan found: each in the place of what was known of it, or as a
+  // new one in the order of identities.
+  void merge(std::vector<HwmonChip> found);
   void closeChips();
   // Reads every channel; false when a chip has gone from under its files.
   bool readAll(qrvl::record::Reading& out, bool& any);
@@ -44,8 +49,10 @@ class HwmonSource : public SensorSource {
   std::string root_;
   ChannelMap map_;
   ReadFunction read_;
-  std::vector<HwmonChip> chips_;
+  std::vector<HwmonChip> chips_;  // every chip seen, in the order of their identities
+  std::vector<bool> present_;     // whether the last scan found it
   std::vector<int> chipFds_;
+  std::vector<HwmonChip::Entry> entries_;  // where the last scan found chips
   std::array<std::optional<Feed>, qrvl::record::kChannelCount> feeds_;
   bool rescanNeeded_ = true;
   std::string lastReport_;

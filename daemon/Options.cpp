@@ -1,11 +1,11 @@
 #include "Options.h"
 
 #include <getopt.h>
-#include <ini.h>
 
 #include <charconv>
 #include <utility>
 
+#include "IniFile.h"
 #include "SourceFactory.h"
 
 namespace qrvld {
@@ -111,7 +111,7 @@ class Applier {
       return true;
     }
     if (s.name == "source") {
-      if (!isSourceName(v)) return bad(s, "auto, sim or hwmon", error);
+      if (!isSourceName(v)) return bad(s, "hwmon or sim", error);
       options_.source = v;
       return true;
     }
@@ -140,42 +140,18 @@ class Applier {
   bool allowStarted_ = false;
 };
 
-struct FileContext {
-  Applier* applier;
-  Options* options;
-  std::string error;
-};
-
-// A handler returning 0 makes ini_parse report that line as the first error.
-int onIniEntry(void* user, const char* section, const char* name, const char* value) {
-  auto* context = static_cast<FileContext*>(user);
-  if (!context->error.empty()) return 0;
-  std::string error;
-  if (std::string(section) == kMapSection) {
-    context->options->map.set(name, value, error);
-  } else if (std::string(section) != kSection) {
-    error = "setting \"" + std::string(name) + "\" outside the [qrvld] and [map] sections";
-  } else {
-    context->applier->apply(Setting{name, value}, error);
-  }
-  if (error.empty()) return 1;
-  context->error = error;
-  return 0;
-}
-
 bool loadFile(const std::string& path, Applier& applier, Options& options, std::string& error) {
-  FileContext context{&applier, &options, {}};
-  const int rc = ini_parse(path.c_str(), onIniEntry, &context);
-  if (rc == -1) {
-    error = "cannot open configuration file " + path;
-    return false;
-  }
-  if (rc != 0) {
-    error = path + ":" + std::to_string(rc) + ": " +
-            (context.error.empty() ? std::string("not a valid INI line") : context.error);
-    return false;
-  }
-  return true;
+  return readIniFile(
+      path,
+      [&](const std::string& section, const std::string& name, const std::string& value, std::string& why) {
+        if (section == kMapSection) return options.map.set(name, value, why);
+        if (section != kSection) {
+          why = "setting \"" + name + "\" outside the [qrvld] and [map] sections";
+          return false;
+        }
+        return applier.apply(Setting{name, value}, why);
+      },
+      error);
 }
 }  // namespace
 
@@ -192,10 +168,11 @@ const char* usageText() {
          "                          loopback only: 127.0.0.0/8 and ::1)\n"
          "  --rate BURST/PERSEC     answers per source address (default 20/10)\n"
          "  --exempt-loopback yes|no  loopback sources bypass the rate limit (default yes)\n"
-         "  --source auto|sim|hwmon   where readings come from (default auto):\n"
-         "                          sim is a simulated chip with synthetic values, for\n"
-         "                          tests and demonstrations, not real sensors; auto uses\n"
-         "                          the hwmon chips when the sysfs root has any, else sim\n"
+         "  --source hwmon|sim      where readings come from (default hwmon): hwmon is\n"
+         "                          the kernel's hardware-monitor chips, answered with\n"
+         "                          no reading while the sysfs root has none that feeds\n"
+         "                          a channel; sim is a simulated chip with made-up\n"
+         "                          values, for tests and demonstrations, not real sensors\n"
          "  --cadence MS            sampling interval in milliseconds (default 1000)\n"
          "  --sysfs-root DIR        where the hwmon chips are (default /sys/class/hwmon)\n"
          "  --list                  print every hwmon chip and sensor with its value and\n"

@@ -18,7 +18,7 @@ struct Options {
   unsigned burst = 20;
   unsigned perSecond = 10;
   bool exemptLoopback = true;
-  std::string source = "auto";
+  std::string source = "hwmon";
   unsigned cadenceMs = 1000;
   std::string sysfsRoot = "/sys/class/hwmon";
   ChannelMap map;  // the [map] section

@@ -19,7 +19,12 @@ Sampler::Sampler(SensorSource& source, std::chrono::milliseconds cadence)
     : source_(source), cadence_(cadence) {}
 
 Sampler::~Sampler() {
-  stop();
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+  }
+  wake_.notify_all();
+  if (thread_.joinable()) thread_.join();
   if (readFd_ >= 0) close(readFd_);
   if (writeFd_ >= 0) close(writeFd_);
 }
@@ -36,13 +41,16 @@ bool Sampler::start(std::string& error) {
   return true;
 }
 
-void Sampler::stop() {
+bool Sampler::stop(std::chrono::milliseconds patience) {
+  if (!thread_.joinable()) return true;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
     stopping_ = true;
+    wake_.notify_all();
+    if (!ended_.wait_for(lock, patience, [this] { return finished_; })) return false;
   }
-  wake_.notify_all();
   if (thread_.joinable()) thread_.join();
+  return true;
 }
 
 bool Sampler::take(Snapshot& out) {
@@ -62,6 +70,13 @@ void Sampler::publish(const Snapshot& snapshot) {
 }
 
 void Sampler::run() {
+  loop();
+  std::lock_guard<std::mutex> lock(mutex_);
+  finished_ = true;
+  ended_.notify_all();
+}
+
+void Sampler::loop() {
   bool failing = false;
   auto next = std::chrono::steady_clock::now();
   for (;;) {
@@ -76,7 +91,9 @@ void Sampler::run() {
       failing = false;
     } else {
       snapshot.status = qrvl::wire::kStatusNoReading;
-      if (!failing) log(Priority::Warning, "source %s failed; answering with no reading", source_.name());
+      if (!failing) {
+        log(Priority::Warning, "source %s has no reading; requests get no reading until it has one", source_.name());
+      }
       failing = true;
     }
     publish(snapshot);

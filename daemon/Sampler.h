@@ -24,12 +24,15 @@ struct Snapshot {
 class Sampler {
  public:
   Sampler(SensorSource& source, std::chrono::milliseconds cadence);
+  // Waits for the thread however long it takes; see stop().
   ~Sampler();
   Sampler(const Sampler&) = delete;
   Sampler& operator=(const Sampler&) = delete;
 
   bool start(std::string& error);
-  void stop();
+  // Asks the thread to end and waits for it at most `patience`; false when it has not
+  // ended, as when a driver's read holds it: the caller may then end the process without it.
+  bool stop(std::chrono::milliseconds patience);
   // Readable when a snapshot waits.
   int fd() const { return readFd_; }
   // Takes the newest waiting snapshot without blocking; false when none waits.
@@ -37,6 +40,7 @@ class Sampler {
 
  private:
   void run();
+  void loop();
   void publish(const Snapshot& snapshot);
 
   SensorSource& source_;
@@ -46,7 +50,9 @@ class Sampler {
   std::thread thread_;
   std::mutex mutex_;
   std::condition_variable wake_;
+  std::condition_variable ended_;
   bool stopping_ = false;
+  bool finished_ = false;
 };
 
 }  // namespace qrvld

@@ -1,6 +1,5 @@
 #include "SensorReader.h"
 
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -10,10 +9,11 @@ namespace qrvld {
 namespace {
 SensorReader::Result fromFile(AttributeFile::Result result, int error) {
   switch (result) {
-    // Opened in the chip's directory, a file is missing only when the directory has been
-    // removed; a file that is there but refused (EACCES) is only a missing value.
+    // Files vanish from a chip's directory or change under it when the chip itself has
+    // gone; a file that is there but refused (EACCES) is only a missing value.
+    case AttributeFile::Result::Gone: return {SensorReader::Outcome::Gone, NAN, 0};
+    case AttributeFile::Result::NotAFile: return {SensorReader::Outcome::NotAFile, NAN, 0};
     case AttributeFile::Result::CannotOpen:
-      return {error == ENOENT ? SensorReader::Outcome::Gone : SensorReader::Outcome::ReadError, NAN, error};
     case AttributeFile::Result::ReadError: return {SensorReader::Outcome::ReadError, NAN, error};
     default: return {SensorReader::Outcome::NotANumber, NAN, 0};
   }
@@ -50,7 +50,8 @@ std::string SensorReader::describe(const Result& r) const {
   };
   switch (r.outcome) {
     case Outcome::Value: return number(r.value);
-    case Outcome::Gone: return std::string("cannot open (") + std::strerror(r.error) + ")";
+    case Outcome::Gone: return "gone";
+    case Outcome::NotAFile: return "not a regular file";
     case Outcome::ReadError: return std::string("read error (") + std::strerror(r.error) + ")";
     case Outcome::NotANumber: return "not a number";
     case Outcome::Fault: return "fault";

@@ -12,20 +12,21 @@ namespace qrvld {
 // read into a value in the record's units.
 class SensorReader {
  public:
-  enum class Outcome { Value, Gone, ReadError, NotANumber, Fault, Implausible };
+  enum class Outcome { Value, Gone, NotAFile, ReadError, NotANumber, Fault, Implausible };
   struct Result {
     Outcome outcome;
     double value;  // for Value, and the rejected value for Implausible
-    int error;     // errno for Gone and ReadError
+    int error;     // errno for ReadError
   };
 
   SensorReader(const ReadFunction& read, SensorKind kind, int index, bool hasFault);
 
-  // Reads the files in the chip's directory; Gone when they are no longer there, as when
-  // the chip's directory has been removed.
+  // Reads the files in the chip's directory; Gone when they are no longer there, or are
+  // other files than before, as when the chip's directory has been removed.
   Result read(int chipFd, double multiplier = 1.0, double offset = 0.0);
 
-  // "45.0 C", "fault", "implausible (127.0 C)", "read error (Input/output error)", ...
+  // "45.0 C", "fault", "implausible (127.0 C)", "read error (Input/output error)", "gone",
+  // "not a regular file", ...
   std::string describe(const Result& result) const;
 
  private:

@@ -8,8 +8,9 @@
 
 namespace qrvld {
 
-// The source options.source names: "sim", "hwmon", or "auto" (the hwmon chips when the
-// sysfs root holds any, else the simulated chip). Null with a reason when it cannot be had.
+// The source options.source names: "hwmon" (the kernel's chips, looked for at every sample
+// while there are none) or "sim" (the simulated chip, only ever when asked for). Null with a
+// reason when it cannot be had.
 std::unique_ptr<SensorSource> makeSource(const Options& options, std::string& error);
 
 bool isSourceName(const std::string& name);

@@ -2,7 +2,9 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <random>
 #include <string>
 
@@ -61,13 +63,19 @@ int main(int argc, char** argv) {
   RequestGate gate(options.allow, limiter, options.exemptLoopback);
   Sampler sampler(*source, std::chrono::milliseconds(options.cadenceMs));
   Server server(options, gate, sampler);
-  if (!sampler.start(error) || !server.open(error)) {
+  const bool started = sampler.start(error) && server.open(error);
+  if (started) {
+    log(Priority::Info, "ready: allow %s; rate %u/%u per second%s; cadence %u ms", options.allow.text().c_str(),
+        options.burst, options.perSecond, options.exemptLoopback ? ", loopback exempt" : "", options.cadenceMs);
+    server.run();
+  } else {
     log(Priority::Error, "%s", error.c_str());
-    return 1;
   }
-  log(Priority::Info, "ready: allow %s; rate %u/%u per second%s; cadence %u ms", options.allow.text().c_str(),
-      options.burst, options.perSecond, options.exemptLoopback ? ", loopback exempt" : "", options.cadenceMs);
-  server.run();
-  sampler.stop();
-  return 0;
+  const int code = started ? 0 : 1;
+  // A driver's read may hold the sampler's thread for long; a stop must not wait for it.
+  if (!sampler.stop(std::chrono::milliseconds(500))) {
+    log(Priority::Warning, "the sampler is still in a sensor read; ending without it");
+    std::_Exit(code);
+  }
+  return code;
 }

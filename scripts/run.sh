@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Runs the monitor against a local sensor host daemon: installs what is missing, builds,
-# starts qrvld (the machine's hardware-monitor chips when it has any, the simulated chip
-# otherwise) and QRVLGRPH.exe under wine, on $DISPLAY or, without one, in a private Xvfb
-# display. A screenshot of the display is written every few seconds. Ends when the
-# monitor ends (its context menu, its exit button, Enter or Esc) or on Ctrl-C.
+# starts qrvld (on the machine's hardware-monitor chips; when `qrvld --list` finds none, as
+# `qrvld --source sim`, whose simulated chip has made-up values, and says so) and
+# QRVLGRPH.exe under wine, on $DISPLAY or, without one, in a private Xvfb display. A
+# screenshot of the display is written every few seconds. Ends when the monitor ends (its
+# context menu, its exit button, Enter or Esc) or on Ctrl-C.
 #
 # usage: scripts/run.sh [SECTION]   SECTION: the profile section (the monitor's command line)
 set -euo pipefail
@@ -25,9 +26,15 @@ if [ -n "${DISPLAY:-}" ]; then export QRVL_TEST_DISPLAY=$DISPLAY; fi
 "$wine_dir/wine-session.sh" start >/dev/null
 display=$(cat "$wine_dir/display")
 
-# qrvld picks the machine's hardware-monitor chips when there are any and its simulated
-# chip otherwise; its first log lines say which.
-"$root/build/native/daemon/qrvld" --source auto &
+# qrvld serves made-up readings only when told to: the simulated chip is asked for here
+# only when --list finds no hardware-monitor chip.
+qrvld=$root/build/native/daemon/qrvld
+qrvld_source=hwmon
+if ! "$qrvld" --list >/dev/null 2>&1; then
+  qrvld_source=sim
+  echo "run: qrvld --list finds no hardware-monitor chip; running qrvld --source sim (made-up readings)"
+fi
+"$qrvld" --source "$qrvld_source" &
 qrvld_pid=$!
 
 shooter_pid=

@@ -1,6 +1,7 @@
 // qrvld as a client sees it: a real daemon on loopback, real sockets.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -290,6 +291,7 @@ TEST(Daemon, OptionsConfigurationAndSignals) {
       {{"--cadence", "5"}, "bad cadence"},
       {{"--exempt-loopback", "maybe"}, "bad exempt-loopback"},
       {{"--source", "lm78"}, "bad source"},
+      {{"--source", "auto"}, "bad source \"auto\": expected hwmon or sim"},
       {{"stray"}, "unexpected argument"},
       {{"--config", "/nonexistent/qrvld.ini"}, "cannot open configuration file"},
   };
@@ -338,9 +340,41 @@ TEST(Daemon, OptionsConfigurationAndSignals) {
 
   // A port already taken is a start-up failure, not a silent one.
   UdpPeer squatter("127.0.0.1");
-  const auto taken = DaemonProcess::run({"--listen", "127.0.0.1", "--port", std::to_string(squatter.port())});
+  const auto taken =
+      DaemonProcess::run({"--source", "sim", "--listen", "127.0.0.1", "--port", std::to_string(squatter.port())});
   EXPECT_EQ(taken.code, 1);
   EXPECT_NE(taken.err.find("cannot listen on 127.0.0.1:" + std::to_string(squatter.port())), std::string::npos);
+}
+
+TEST(Daemon, ReadsConfigurationInWholeLinesFromRegularFilesOnly) {
+  // A comment as long as inih's line buffer, then a setting that inih alone would read as
+  // a line of its own; a NUL byte, after which it would ignore the line's rest. Each line is
+  // refused with its file and number, and nothing starts.
+  for (const auto& [text, message] : std::vector<std::pair<std::string, std::string>>{
+           {"[qrvld]\nsource = sim\n; " + std::string(197, 'x') + "allow = 0.0.0.0/0\n", ":3: line longer than"},
+           {std::string("[qrvld]\nsource = sim\nport = 1") + '\0' + "allow = 0.0.0.0/0\n", ":3: a NUL byte"}}) {
+    const std::string path = writeConfig(text);
+    const auto result = DaemonProcess::run({"--config", path});
+    EXPECT_EQ(result.code, 2);
+    EXPECT_NE(result.err.find(path + message), std::string::npos) << result.err;
+    std::remove(path.c_str());
+  }
+
+  // A folder, a device and a FIFO given as the file are refused at once, neither read as
+  // an empty file nor waited on.
+  char folder[] = "/tmp/qrvld-config-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  const std::string fifo = std::string(folder) + "/fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  for (const auto& [path, kind] : std::vector<std::pair<std::string, std::string>>{
+           {folder, "a folder"}, {"/dev/zero", "a device"}, {fifo, "a FIFO"}}) {
+    const auto result = DaemonProcess::run({"--config", path}, 2000);
+    EXPECT_EQ(result.code, 2);
+    EXPECT_NE(result.err.find("configuration file " + path + " is " + kind + ", not a regular file"),
+              std::string::npos) << result.err;
+  }
+  std::remove(fifo.c_str());
+  rmdir(folder);
 }
 
 TEST(Daemon, SurvivesJunkAndFloods) {

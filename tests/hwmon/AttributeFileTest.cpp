@@ -52,7 +52,7 @@ TEST(AttributeFile, ReadsNumbersAndTellsErrorsApart) {
     EXPECT_EQ(file.read(chip, value), Result::Value) << text;
     EXPECT_EQ(value, expected) << text;
   }
-  // No path look-up per reading: the one file, read again from its start.
+  // The file stays open: the one file, read again from its start.
   EXPECT_EQ(steady.fds, std::vector<int>(4, steady.fds[0]));
 
   // Anything else is not a reading: empty, words, junk, fractions, too long a number.
@@ -83,9 +83,8 @@ TEST(AttributeFile, ReadsNumbersAndTellsErrorsApart) {
   EXPECT_EQ(AttributeFile(interrupted.function(), "temp1_input").read(chip, value), Result::Value);
   EXPECT_EQ(interrupted.fds.size(), 3u);
 
-  // A file that cannot be opened is told apart from one that cannot be read.
+  // A file that is not there is gone, told apart from one that cannot be read.
   AttributeFile missing(::pread, "temp9_input");
-  EXPECT_EQ(missing.read(chip, value), Result::CannotOpen);
-  EXPECT_EQ(missing.error(), ENOENT);
+  EXPECT_EQ(missing.read(chip, value), Result::Gone);
   close(chip);
 }

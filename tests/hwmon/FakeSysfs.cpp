@@ -43,6 +43,22 @@ void FakeSysfs::write(const std::string& entry, const std::string& attribute, co
   out << text << "\n";
 }
 
+void FakeSysfs::remove(const std::string& entry, const std::string& attribute) const {
+  fs::remove(root() + "/" + entry + "/" + attribute);
+}
+
+void FakeSysfs::replace(const std::string& entry, const std::string& attribute, const std::string& text) const {
+  const std::string path = root() + "/" + entry + "/" + attribute;
+  std::ofstream(path + ".new") << text << "\n";
+  fs::rename(path + ".new", path);
+}
+
+void FakeSysfs::makeFifo(const std::string& entry, const std::string& attribute) const {
+  const std::string path = root() + "/" + entry + "/" + attribute;
+  fs::remove(path);
+  if (mkfifo(path.c_str(), 0644) != 0) throw std::runtime_error("mkfifo failed: " + path);
+}
+
 void FakeSysfs::renumber(const std::map<std::string, std::string>& renames) const {
   // Through temporary names, so that two chips may swap numbers.
   for (int pass = 0; pass < 2; ++pass) {

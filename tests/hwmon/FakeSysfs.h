@@ -25,6 +25,11 @@ class FakeSysfs {
 
   // Rewrites an attribute of the chip at `entry` (hwmonN) in place, as a new reading.
   void write(const std::string& entry, const std::string& attribute, const std::string& text) const;
+  // What sysfs never does but a tree given as --sysfs-root may: an attribute removed, put
+  // back as another file (renamed over it), or made a FIFO that blocks whoever opens it.
+  void remove(const std::string& entry, const std::string& attribute) const;
+  void replace(const std::string& entry, const std::string& attribute, const std::string& text) const;
+  void makeFifo(const std::string& entry, const std::string& attribute) const;
   // Renames entries, e.g. {"hwmon2", "hwmon0"}, as another boot that probed the chips in
   // another order would; both the class link and the directory it points to.
   void renumber(const std::map<std::string, std::string>& renames) const;

@@ -1,5 +1,6 @@
 // qrvld on fake sysfs trees as a user and a client see it: --list, the configuration,
-// and readings served to qrvlget.
+// readings served to qrvlget and to a bare client, chips that come late, sensor files that
+// are not what sysfs would have.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -16,9 +17,12 @@
 #include "DaemonProcess.h"
 #include "FakeSysfs.h"
 #include "UdpPeer.h"
+#include "qrvl/Record.h"
 #include "qrvl/Wire.h"
 
 using namespace qrvltest;
+using qrvl::wire::checkResponse;
+using qrvl::wire::ResponseCheck;
 
 namespace {
 std::string readFile(const std::string& path) {
@@ -66,6 +70,30 @@ std::uint64_t nowMs() {
   return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                         std::chrono::system_clock::now().time_since_epoch())
                                         .count());
+}
+
+// The nine channel fields as a response holds them, each text NUL-padded to its 8 bytes.
+std::string fields(std::vector<std::string> texts) {
+  std::string all;
+  for (std::string& text : texts) all += text.append(qrvl::record::kFieldSize - text.size(), '\0');
+  return all;
+}
+
+// Asks every 20 ms until a reading's fields are `expected` or `ms` have gone by; the last
+// reading's fields.
+std::string awaitFields(UdpPeer& client, std::uint16_t port, int ms, const std::string& expected) {
+  static std::uint32_t sequence = 1000;
+  std::string seen;
+  for (const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+       seen != expected && std::chrono::steady_clock::now() < end;) {
+    client.sendTo("127.0.0.1", port, request(++sequence));
+    const auto reply = client.receive(20);
+    if (reply && checkResponse(reply->data.data(), reply->data.size(), sequence) == ResponseCheck::Reading) {
+      seen.assign(reinterpret_cast<const char*>(reply->data.data()) + qrvl::wire::kRecordOffset, expected.size());
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return seen;
 }
 
 // qrvlget's time, 2024-05-01T10:00:00.250Z, in milliseconds since 1970.
@@ -126,7 +154,7 @@ TEST(HwmonDaemon, ServesNewValuesToQrvlgetWithinOneCadence) {
   FakeSysfs amd("amd");
   const std::string config = writeConfig(amd.top(), "[map]\nvtt = it8688 in4 * 1.25 - 0.1\n");
   const int cadenceMs = 300;
-  DaemonProcess daemon({"--source", "auto", "--sysfs-root", amd.root(), "--config", config, "--cadence",
+  DaemonProcess daemon({"--source", "hwmon", "--sysfs-root", amd.root(), "--config", config, "--cadence",
                         std::to_string(cadenceMs)});
   std::string error;
   ASSERT_TRUE(daemon.start(error)) << error;
@@ -171,30 +199,15 @@ TEST(HwmonDaemon, ServesNewValuesToQrvlgetWithinOneCadence) {
 
 TEST(HwmonDaemon, SourceChoiceAndConfigurationErrors) {
   FakeSysfs intel("intel");
-  std::string error;
 
-  // auto takes the chips when the root has any, else the simulated chip.
-  DaemonProcess withChips({"--source", "auto", "--sysfs-root", intel.root()});
-  ASSERT_TRUE(withChips.start(error)) << error;
-  EXPECT_TRUE(withChips.waitForLog("hwmon mapping: cpu=coretemp temp1, pwr=asusec temp2, sys=nct6798 temp1", 2000))
-      << withChips.log();
-  DaemonProcess without({"--source", "auto", "--sysfs-root", intel.top() + "/devices/virtual"});
-  ASSERT_TRUE(without.start(error)) << error;
-  EXPECT_NE(without.log().find("using the simulated chip"), std::string::npos) << without.log();
-
-  // hwmon asked for by name waits for chips under an empty root, answering with no
-  // reading meanwhile, but refuses a root it cannot read.
-  DaemonProcess waiting({"--source", "hwmon", "--sysfs-root", intel.top() + "/devices/virtual"});
-  ASSERT_TRUE(waiting.start(error)) << error;
-  EXPECT_TRUE(waiting.waitForLog("no hwmon chip under", 2000)) << waiting.log();
-  UdpPeer client;
-  client.sendTo("127.0.0.1", waiting.port(), request(7));
-  const auto reply = client.receive(2000);
-  ASSERT_TRUE(reply);
-  EXPECT_EQ(qrvl::wire::checkResponse(reply->data.data(), reply->data.size(), 7), qrvl::wire::ResponseCheck::NoReading);
-  const auto unreadable = DaemonProcess::run({"--source", "hwmon", "--sysfs-root", "/nonexistent/hwmon"});
+  // hwmon is the default: without a source named, a root it cannot read is refused, where
+  // the simulated chip would have started. auto is no source any more.
+  const auto unreadable = DaemonProcess::run({"--sysfs-root", "/nonexistent/hwmon"});
   EXPECT_EQ(unreadable.code, 1);
   EXPECT_NE(unreadable.err.find("cannot read /nonexistent/hwmon"), std::string::npos) << unreadable.err;
+  const auto file = DaemonProcess::run({"--config", writeConfig(intel.top(), "[qrvld]\nsource = auto\n")});
+  EXPECT_EQ(file.code, 2);
+  EXPECT_NE(file.err.find("qrvld.conf:2: bad source \"auto\": expected hwmon or sim"), std::string::npos) << file.err;
 
   // A bad [map] entry is named with its file and line, and the daemon does not start.
   const std::string config = writeConfig(intel.top(), "[qrvld]\nsource = hwmon\n[map]\ncpu = coretemp temp1\n"
@@ -206,4 +219,69 @@ TEST(HwmonDaemon, SourceChoiceAndConfigurationErrors) {
   const auto outside = DaemonProcess::run({"--config", stray});
   EXPECT_EQ(outside.code, 2);
   EXPECT_NE(outside.err.find("outside the [qrvld] and [map] sections"), std::string::npos) << outside.err;
+}
+
+TEST(HwmonDaemon, AnswersNoReadingUntilAChipComesThenTakesItIn) {
+  FakeSysfs intel("intel");
+  for (const char* entry : {"hwmon0", "hwmon1", "hwmon2", "hwmon3", "hwmon4"}) intel.unplug(entry);
+  const int cadenceMs = 300;
+  DaemonProcess daemon({"--source", "hwmon", "--sysfs-root", intel.root(), "--cadence", std::to_string(cadenceMs)});
+  std::string error;
+  ASSERT_TRUE(daemon.start(error)) << error;
+  UdpPeer client;
+
+  // No chip: requests over several cadences get status 1, never a reading; the log says
+  // so once, not at every sample.
+  for (std::uint32_t sequence = 1; sequence <= 4; ++sequence) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(cadenceMs));
+    client.sendTo("127.0.0.1", daemon.port(), request(sequence));
+    const auto reply = client.receive(2000);
+    EXPECT_TRUE(reply && checkResponse(reply->data.data(), reply->data.size(), sequence) == ResponseCheck::NoReading);
+  }
+  const std::string log = daemon.log();
+  for (const char* once : {"feeds a channel yet", "has no reading"}) {
+    EXPECT_TRUE(log.find(once) != std::string::npos && log.find(once) == log.rfind(once)) << log;
+  }
+
+  // A Super-I/O chip's module loads: within two cadences its channels have values, CPU
+  // from its CPUTIN label; the channels it does not feed are all NUL.
+  intel.plug("hwmon3", "hwmon0");
+  const std::string superIo = fields({"35.5", "", "32.0", "1.020", "", "3.296", "0", "845", "1203"});
+  EXPECT_EQ(awaitFields(client, daemon.port(), 2 * cadenceMs, superIo), superIo);
+
+  // coretemp loads later still: the automatic mapping is redone, and CPU moves to the
+  // package sensor a start with both chips would have given it.
+  intel.plug("hwmon2", "hwmon1");
+  const std::string both = fields({"45.0", "", "32.0", "1.020", "", "3.296", "0", "845", "1203"});
+  EXPECT_EQ(awaitFields(client, daemon.port(), 2 * cadenceMs, both), both);
+}
+
+TEST(HwmonDaemon, SensorFilesThatWouldBlockOrHaveGoneGiveEmptyChannels) {
+  // FIFOs in place of coretemp's package value and nct6798's SYSTIN label: neither --list
+  // nor the scan nor the sampler waits on them; that value is empty, the rest is read.
+  FakeSysfs intel("intel");
+  intel.makeFifo("hwmon2", "temp1_input");
+  intel.makeFifo("hwmon3", "temp1_label");
+  const auto list = DaemonProcess::run({"--list", "--sysfs-root", intel.root()}, 2000);
+  EXPECT_NE(list.out.find("cpu   = coretemp temp1           ; automatic: not a regular file"), std::string::npos)
+      << list.out << list.err;
+  const int cadenceMs = 200;
+  DaemonProcess daemon({"--source", "hwmon", "--sysfs-root", intel.root(), "--cadence", std::to_string(cadenceMs)});
+  std::string error;
+  ASSERT_TRUE(daemon.start(error)) << error;
+  UdpPeer client;
+  const std::string withFifo = fields({"", "51.0", "32.0", "1.020", "", "3.296", "0", "845", "1203"});
+  EXPECT_EQ(awaitFields(client, daemon.port(), 2 * cadenceMs, withFifo), withFifo);
+
+  // Value files held open, one removed and one renamed over: the removed one's channel is
+  // empty, not its last value, and the new file is read instead of the old one.
+  intel.remove("hwmon3", "fan2_input");
+  intel.replace("hwmon3", "fan3_input", "1500");
+  const std::string changed = fields({"", "51.0", "32.0", "1.020", "", "3.296", "0", "", "1500"});
+  EXPECT_EQ(awaitFields(client, daemon.port(), 2 * cadenceMs, changed), changed);
+
+  // SIGTERM ends it well within a second.
+  const auto asked = std::chrono::steady_clock::now();
+  EXPECT_EQ(daemon.stop(), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(1));
 }

@@ -26,18 +26,11 @@ void MakeFont(CFont& font, const CString& strFace, int nHeight, int nEscapement)
                     CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS | DEFAULT_PITCH, strFace);
 }
 
-// A layer: a memory context with its own bitmap selected, both like the window's.
-void CreateLayer(CDC& dcWindow, int nWidth, int nHeight, CDC& dcLayer, CBitmap& bmLayer, CBitmapRef& oldBitmap) {
-    dcLayer.CreateCompatibleDC(&dcWindow);
-    bmLayer.CreateCompatibleBitmap(&dcWindow, nWidth, nHeight);
-    oldBitmap = dcLayer.SelectObject(&bmLayer);
-}
-
 }  // namespace
 
-// WM_ERASEBKGND is left to the default handling: the class has no brush, so it erases nothing.
 BEGIN_MESSAGE_MAP(CStripChart, CWnd)
     ON_WM_PAINT()
+    ON_WM_ERASEBKGND()
     ON_WM_SIZE()
 END_MESSAGE_MAP()
 
@@ -75,28 +68,19 @@ CStripChart::CStripChart()
     m_brBack.CreateSolidBrush(m_crBack);
 }
 
-CStripChart::~CStripChart() {
-    // Nothing may be deleted while still selected: put the displaced bitmaps back first.
-    if (m_pOldBackgroundBitmap.GetSafeHandle()) m_dcBackground.SelectObject(m_pOldBackgroundBitmap);
-    if (m_pOldPlotBitmap.GetSafeHandle()) m_dcPlot.SelectObject(m_pOldPlotBitmap);
-    m_bmPlot.DeleteObject();
-    m_bmBackground.DeleteObject();
-    m_dcPlot.DeleteDC();
-    m_dcBackground.DeleteDC();
-    m_brBack.DeleteObject();
-    m_penTrace.DeleteObject();
-}
+CStripChart::~CStripChart() = default;
 
 BOOL CStripChart::Create(DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT nID) {
     const CString& strClassName = ChartClassName();
-    // The size notification during creation sets the geometry before CreateEx returns.
+    // The size notification during creation sets the geometry and draws the layers before
+    // CreateEx returns; a window that got none is drawn here.
     BOOL bCreated = CreateEx(WS_EX_CLIENTEDGE | WS_EX_STATICEDGE, strClassName, nullptr, dwStyle, rect.left, rect.top,
                              rect.right - rect.left, rect.bottom - rect.top,
                              pParentWnd ? pParentWnd->GetSafeHwnd() : nullptr,
                              reinterpret_cast<HMENU>(static_cast<UINT_PTR>(nID)));
     if (bCreated) {
         std::lock_guard<std::mutex> lock(m_mutex);
-        RebuildLayers();
+        if (!m_dcPlot.GetSafeHdc()) RebuildLayers();
     }
     return bCreated;
 }
@@ -114,7 +98,12 @@ void CStripChart::OnSize(UINT nType, int cx, int cy) {
     m_nPlotHeight = m_rcPlot.bottom - m_rcPlot.top;
     m_nPlotWidth = m_rcPlot.right - m_rcPlot.left;
     m_dScale = chart::PlotScale(m_nPlotHeight, m_dRange);
+    m_dcBackground.Release();
+    m_dcPlot.Release();
+    RebuildLayers();
 }
+
+BOOL CStripChart::OnEraseBkgnd(HDC) { return TRUE; }
 
 void CStripChart::SetRange(double dMin, double dMax, int nDecimals) {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -199,8 +188,7 @@ void CStripChart::RebuildLayers() {
     if (!penGrid.CreatePen(PS_SOLID, 0, m_crGrid)) AfxThrowResourceException();
     CClientDC dc(this);
 
-    if (!m_dcBackground.GetSafeHdc())
-        CreateLayer(dc, m_nClientWidth, m_nClientHeight, m_dcBackground, m_bmBackground, m_pOldBackgroundBitmap);
+    if (!m_dcBackground.GetSafeHdc()) m_dcBackground.Create(&dc, m_nClientWidth, m_nClientHeight);
     // Texts are drawn opaque on the background colour.
     m_dcBackground.SetBkColor(m_crBack);
     m_dcBackground.FillRect(&m_rcClient, &m_brBack);
@@ -249,7 +237,7 @@ void CStripChart::RebuildLayers() {
         m_dcBackground.TextOut((m_rcPlot.left + m_rcClient.left) / 2, (m_rcPlot.bottom + m_rcPlot.top) / 2, m_strTitle);
     }
 
-    if (!m_dcPlot.GetSafeHdc()) CreateLayer(dc, m_nClientWidth, m_nClientHeight, m_dcPlot, m_bmPlot, m_pOldPlotBitmap);
+    if (!m_dcPlot.GetSafeHdc()) m_dcPlot.Create(&dc, m_nClientWidth, m_nClientHeight);
     m_dcPlot.SetBkColor(m_crBack);
     // The trace drawn so far is gone; m_dPrevious stays, so the next segment starts from it.
     m_dcPlot.FillRect(&m_rcClient, &m_brBack);
@@ -317,17 +305,10 @@ void CStripChart::OnPaint() {
     std::lock_guard<std::mutex> lock(m_mutex);
     CPaintDC dc(this);
     // Composed off screen and copied in one transfer: no intermediate state is ever shown.
-    CDC dcMem;
-    CBitmap bmMem;
-    dcMem.CreateCompatibleDC(&dc);
-    bmMem.CreateCompatibleBitmap(&dc, m_nClientWidth, m_nClientHeight);
-    CBitmapRef oldBitmap = dcMem.SelectObject(&bmMem);
-    if (dcMem.GetSafeHdc()) {
+    CMemoryLayer dcMem;
+    if (dcMem.Create(&dc, m_nClientWidth, m_nClientHeight)) {
         dcMem.BitBlt(0, 0, m_nClientWidth, m_nClientHeight, &m_dcBackground, 0, 0, SRCCOPY);
         dcMem.BitBlt(0, 0, m_nClientWidth, m_nClientHeight, &m_dcPlot, 0, 0, SRCPAINT);
         dc.BitBlt(0, 0, m_nClientWidth, m_nClientHeight, &dcMem, 0, 0, SRCCOPY);
     }
-    if (oldBitmap.GetSafeHandle()) dcMem.SelectObject(oldBitmap);
-    bmMem.DeleteObject();
-    dcMem.DeleteDC();
 }

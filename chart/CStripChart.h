@@ -6,6 +6,7 @@
 #include "CBitmap.h"
 #include "CBrush.h"
 #include "CDC.h"
+#include "CMemoryLayer.h"
 #include "CPen.h"
 #include "CString.h"
 #include "CWnd.h"
@@ -51,6 +52,9 @@ protected:
     void ScrollAndPlot();
 
     void OnPaint();
+    // Every pixel comes from the layers: there is nothing to erase, and erasing would flicker.
+    BOOL OnEraseBkgnd(HDC hDC);
+    // Layers of the new size, drawn afresh.
     void OnSize(UINT nType, int cx, int cy);
 
     DECLARE_MESSAGE_MAP()
@@ -87,12 +91,8 @@ protected:
     RECT m_rcReadout;
     CPen m_penTrace;
     CBrush m_brBack;
-    CDC m_dcBackground;
-    CDC m_dcPlot;
-    CBitmapRef m_pOldBackgroundBitmap;
-    CBitmapRef m_pOldPlotBitmap;
-    CBitmap m_bmBackground;
-    CBitmap m_bmPlot;
+    CMemoryLayer m_dcBackground;
+    CMemoryLayer m_dcPlot;
 
     // Keeps an append (sampling thread), a rebuild and a paint (window thread) apart.
     std::mutex m_mutex;

@@ -1,6 +1,7 @@
 #include "AfxRegisterWndClass.h"
 
 #include "CWinApp.h"
+#include "CWnd.h"
 
 CString AfxRegisterWndClass(UINT nClassStyle, HCURSOR hCursor, HBRUSH hbrBackground, HICON hIcon) {
     HINSTANCE hInstance = AfxGetInstanceHandle();
@@ -11,7 +12,8 @@ CString AfxRegisterWndClass(UINT nClassStyle, HCURSOR hCursor, HBRUSH hbrBackgro
     if (::GetClassInfoA(hInstance, strName, &wc)) return strName;
     wc = {};
     wc.style = nClassStyle;
-    wc.lpfnWndProc = ::DefWindowProcA;
+    // Windows of our own classes bind to their object at WM_NCCREATE.
+    wc.lpfnWndProc = AfxWndProc;
     wc.hInstance = hInstance;
     wc.hCursor = hCursor;
     wc.hbrBackground = hbrBackground;

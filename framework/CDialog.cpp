@@ -14,6 +14,34 @@ END_MESSAGE_MAP()
 namespace {
 // The innermost modal dialog running on this thread.
 thread_local CDialog* t_pInnermostModal = nullptr;
+
+// A dialog must see WM_CREATE, which the dialog manager sends before WM_INITDIALOG, the
+// first message a dialog procedure can bind on. A hook that lives only while DoModal
+// creates the window subclasses the first window created and binds it to the object.
+thread_local CDialog* t_pDialogInit = nullptr;
+thread_local HHOOK t_hHookCbt = nullptr;
+
+void UnhookWindowCreate() {
+    if (t_hHookCbt) ::UnhookWindowsHookEx(t_hHookCbt);
+    t_hHookCbt = nullptr;
+    t_pDialogInit = nullptr;
+}
+
+LRESULT CALLBACK CbtFilterHook(int nCode, WPARAM wParam, LPARAM lParam) {
+    HHOOK hHook = t_hHookCbt;
+    if (nCode == HCBT_CREATEWND && t_pDialogInit) {
+        CDialog* pDialog = t_pDialogInit;
+        UnhookWindowCreate();
+        pDialog->SubclassWindow(reinterpret_cast<HWND>(wParam));
+    }
+    return ::CallNextHookEx(hHook, nCode, wParam, lParam);
+}
+
+void HookWindowCreate(CDialog* pDialog) {
+    UnhookWindowCreate();
+    t_pDialogInit = pDialog;
+    t_hHookCbt = ::SetWindowsHookExA(WH_CBT, CbtFilterHook, nullptr, ::GetCurrentThreadId());
+}
 }  // namespace
 
 INT_PTR CDialog::DoModal() {

@@ -15,8 +15,6 @@ struct CurrentMessage {
     LPARAM lParam;
 };
 thread_local CurrentMessage t_current{};
-thread_local CWnd* t_pWndInit = nullptr;
-thread_local HHOOK t_hHookCbt = nullptr;
 }  // namespace
 
 CWnd::~CWnd() {
@@ -49,34 +47,10 @@ BOOL CWnd::SubclassWindow(HWND hWnd) {
     return TRUE;
 }
 
-LRESULT CALLBACK CWnd::CbtFilterHook(int nCode, WPARAM wParam, LPARAM lParam) {
-    HHOOK hHook = t_hHookCbt;
-    if (nCode == HCBT_CREATEWND && t_pWndInit) {
-        CWnd* pWnd = t_pWndInit;
-        UnhookWindowCreate();
-        pWnd->SubclassWindow(reinterpret_cast<HWND>(wParam));
-    }
-    return ::CallNextHookEx(hHook, nCode, wParam, lParam);
-}
-
-void CWnd::HookWindowCreate(CWnd* pWnd) {
-    UnhookWindowCreate();
-    t_pWndInit = pWnd;
-    t_hHookCbt = ::SetWindowsHookExA(WH_CBT, CbtFilterHook, nullptr, ::GetCurrentThreadId());
-}
-
-void CWnd::UnhookWindowCreate() {
-    if (t_hHookCbt) ::UnhookWindowsHookEx(t_hHookCbt);
-    t_hHookCbt = nullptr;
-    t_pWndInit = nullptr;
-}
-
 BOOL CWnd::CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName, DWORD dwStyle, int x, int y,
-                    int nWidth, int nHeight, HWND hWndParent, HMENU nIDorHMenu, LPVOID lpParam) {
-    HookWindowCreate(this);
+                    int nWidth, int nHeight, HWND hWndParent, HMENU nIDorHMenu) {
     HWND hWnd = ::CreateWindowExA(dwExStyle, lpszClassName, lpszWindowName, dwStyle, x, y, nWidth, nHeight, hWndParent,
-                                  nIDorHMenu, ::GetModuleHandleA(nullptr), lpParam);
-    UnhookWindowCreate();
+                                  nIDorHMenu, ::GetModuleHandleA(nullptr), this);
     return hWnd != nullptr;
 }
 
@@ -194,6 +168,11 @@ long AfxGetHandlerFailureCount() { return g_nHandlerFailures.load(); }
 
 LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
     CWnd* pWnd = CWnd::FromHandlePermanent(hWnd);
+    if (!pWnd && message == WM_NCCREATE) {
+        // A window of our own class: its object comes with the creation parameters.
+        pWnd = static_cast<CWnd*>(reinterpret_cast<LPCREATESTRUCT>(lParam)->lpCreateParams);
+        if (pWnd) pWnd->Attach(hWnd);
+    }
     if (!pWnd) return ::DefWindowProcA(hWnd, message, wParam, lParam);
     auto call = [](CWnd* p, UINT m, WPARAM w, LPARAM l) { return p->WindowProc(m, w, l); };
     if (message == WM_DESTROY) pWnd->m_bDestroySeen = true;

@@ -22,8 +22,9 @@ public:
     // The object bound to a window handle, or null for a window no object owns.
     static CWnd* FromHandlePermanent(HWND hWnd);
 
+    // A window of a class from AfxRegisterWndClass, bound to this object from its first message.
     BOOL CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName, DWORD dwStyle, int x, int y,
-                  int nWidth, int nHeight, HWND hWndParent, HMENU nIDorHMenu, LPVOID lpParam = nullptr);
+                  int nWidth, int nHeight, HWND hWndParent, HMENU nIDorHMenu);
     BOOL DestroyWindow();
     // Binds an existing window (a dialog control) and routes its messages through this object.
     BOOL SubclassWindow(HWND hWnd);
@@ -93,17 +94,12 @@ protected:
     HCURSOR OnQueryDragIcon();
     LRESULT OnNcHitTest(POINT point);
 
-    // Binding of the next window this thread creates, before its first message.
-    static void HookWindowCreate(CWnd* pWnd);
-    static void UnhookWindowCreate();
-
     WNDPROC m_pfnSuper = nullptr;
 
 private:
     void Attach(HWND hWnd);
     void Detach();
     BOOL ModifyLong(int nIndex, DWORD dwRemove, DWORD dwAdd);
-    static LRESULT CALLBACK CbtFilterHook(int nCode, WPARAM wParam, LPARAM lParam);
 
     bool m_bDestroySeen = false;
 };

@@ -10,6 +10,8 @@
 #include "CDataExchange.h"
 #include "CDialog.h"
 #include "CFont.h"
+#include "CHandle.h"
+#include "CMemoryLayer.h"
 #include "CPaintDC.h"
 #include "CPen.h"
 #include "CResourceException.h"

@@ -66,6 +66,11 @@ LRESULT NcHitTest(CWnd* w, WPARAM, LPARAM l) {
     POINT pt = {static_cast<short>(LOWORD(l)), static_cast<short>(HIWORD(l))};
     return (Self<F>(w)->*F)(pt);
 }
+// BOOL OnEraseBkgnd(HDC hDC)
+template <auto F>
+LRESULT EraseBkgnd(CWnd* w, WPARAM wp, LPARAM) {
+    return (Self<F>(w)->*F)(reinterpret_cast<HDC>(wp));
+}
 // LRESULT OnMessage(WPARAM wParam, LPARAM lParam)
 template <auto F>
 LRESULT Message(CWnd* w, WPARAM wp, LPARAM l) {
@@ -94,6 +99,7 @@ protected:                                                         \
 #define ON_WM_DESTROY() {WM_DESTROY, 0, 0, &msgthunk::Void<&ThisClass::OnDestroy>, nullptr},
 #define ON_WM_PAINT() {WM_PAINT, 0, 0, &msgthunk::Void<&ThisClass::OnPaint>, nullptr},
 #define ON_WM_SIZE() {WM_SIZE, 0, 0, &msgthunk::Size<&ThisClass::OnSize>, nullptr},
+#define ON_WM_ERASEBKGND() {WM_ERASEBKGND, 0, 0, &msgthunk::EraseBkgnd<&ThisClass::OnEraseBkgnd>, nullptr},
 #define ON_WM_SYSCOMMAND() {WM_SYSCOMMAND, 0, 0, &msgthunk::SysCommand<&ThisClass::OnSysCommand>, nullptr},
 #define ON_WM_QUERYDRAGICON() {WM_QUERYDRAGICON, 0, 0, &msgthunk::QueryDragIcon<&ThisClass::OnQueryDragIcon>, nullptr},
 #define ON_WM_NCHITTEST() {WM_NCHITTEST, 0, 0, &msgthunk::NcHitTest<&ThisClass::OnNcHitTest>, nullptr},

@@ -14,9 +14,7 @@ CMonitorDlg::CMonitorDlg(CWnd* pParent)
     : CDialog(IDD_MONITOR_DIALOG, pParent),
       m_hIcon(::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))),
       m_pApp(AfxGetApp()),
-      m_sampler(m_plugin, m_lmData, m_settings.m_nSocketTimer, m_settings.m_nMonitorTimer, m_settings.m_nDelayTimer,
-                {&m_wndChart[0], &m_wndChart[1], &m_wndChart[2], &m_wndChart[3], &m_wndChart[4], &m_wndChart[5]},
-                m_trayIcon, m_settings.m_nErrorCounter) {}
+      m_run(m_settings) {}
 
 CMonitorDlg::~CMonitorDlg() = default;
 
@@ -31,6 +29,11 @@ BEGIN_MESSAGE_MAP(CMonitorDlg, CDialog)
     ON_MESSAGE(WM_TRAYNOTIFY, OnTrayNotify)
     ON_MESSAGE(WM_REFRESHCONTROLS, OnRefreshControls)
     ON_BN_CLICKED(IDC_TOPMOST, OnTopMostButton)
+    ON_COMMAND(ID_TOPMOST, OnTopMostCommand)
+    ON_COMMAND(ID_STICK, OnStickCommand)
+    ON_COMMAND(ID_SAVEINI, OnSaveIniCommand)
+    ON_COMMAND(ID_VERSION, OnVersionCommand)
+    ON_COMMAND(ID_EXIT, OnExitButton)
     ON_REGISTERED_MESSAGE(g_nTaskbarCreated, OnTaskbarCreated)
 END_MESSAGE_MAP()
 
@@ -56,23 +59,10 @@ int CMonitorDlg::OnCreate(LPCREATESTRUCT lpCreateStruct) {
     if (!m_pApp->m_strCmdLine.IsEmpty()) m_settings.m_strSection = m_pApp->m_strCmdLine;
     LoadSettings();
 
-    if (!m_plugin.Create(m_settings.m_strHostName)) {
-        ShowStartFailure("SOCKET ERROR!");
+    if (const char* pszFailure = m_run.Start(m_hWnd)) {
+        ShowStartFailure(pszFailure);
         return -1;
     }
-    if (!m_sampler.Start()) {
-        ShowStartFailure("THREAD CREATE ERROR!!");
-        return -1;
-    }
-
-    m_strTip.Format("QUORVEL GRAPH - %s", m_settings.m_strHostName.GetString());
-    TrayIconInit init = {AfxGetInstanceHandle(), m_hWnd, 0};
-    m_trayIcon.Create(init, 3);
-    m_trayIcon.SetCallbackMessage(WM_TRAYNOTIFY);
-    m_trayIcon.SetTip(m_strTip);
-    m_trayIcon.AddIcon(IDI_TRAY_IDLE);
-    m_trayIcon.AddIcon(IDI_TRAY_RECEIVED);
-    m_trayIcon.AddIcon(IDI_TRAY_ERROR);
     return 0;
 }
 
@@ -106,49 +96,10 @@ BOOL CMonitorDlg::OnInitDialog() {
     if (IsIconic()) OpenIcon();
     ShowWindow(SW_SHOW);
 
-    for (int i = 0; i < 6; ++i) {
-        RECT rcChart;
-        ::GetWindowRect(GetDlgItem(IDC_CHART_FIRST + i), &rcChart);
-        ScreenToClient(&rcChart);
-        m_wndChart[i].Create(WS_CHILD | WS_VISIBLE, rcChart, this, 0);
-        ConfigureChart(i);
-    }
-
-    m_trayIcon.Add(0);
-    m_sampler.ChartsReady();
+    m_run.CreateCharts(*this);
+    m_run.ShowIcon();
+    m_run.ChartsReady();
     return TRUE;
-}
-
-void CMonitorDlg::ConfigureChart(int nChart) {
-    const CMonitorSettings& s = m_settings;
-    struct ChartSettings {
-        const CString& strTitle;
-        int nMin, nMax;
-        bool bVoltage;
-    };
-    const ChartSettings table[6] = {
-        {s.m_strStringTCPU, s.m_nCPUTempMin, s.m_nCPUTempMax, false},
-        {s.m_strStringTPWR, s.m_nPWRTempMin, s.m_nPWRTempMax, false},
-        {s.m_strStringTSYS, s.m_nSYSTempMin, s.m_nSYSTempMax, false},
-        {s.m_strStringVCORE, s.m_nVcoreMin, s.m_nVcoreMax, true},
-        {s.m_strStringVTT, s.m_nVTTMin, s.m_nVTTMax, true},
-        {s.m_strStringVIO, s.m_nVioMin, s.m_nVioMax, true},
-    };
-    const ChartSettings& c = table[nChart];
-    CStripChart& chart = m_wndChart[nChart];
-    // Voltage bounds are kept in tenths of a volt.
-    if (c.bVoltage)
-        chart.SetRange(c.nMin * 0.1, c.nMax * 0.1, 2);
-    else
-        chart.SetRange(c.nMin, c.nMax, 1);
-    chart.SetTitle(c.strTitle);
-    chart.SetTitleFont(s.m_strTitleFontName, s.m_nTitleFontSize);
-    chart.SetValueFont(s.m_strGraphFontName, s.m_nGraphFontSize);
-    chart.SetScaleFont(s.m_strNumberFontName, s.m_nNumberFontSize);
-    chart.SetFontColor(s.m_crNumberColor);
-    chart.SetBackColor(s.m_crBackColor);
-    chart.SetGridColor(s.m_crLineColor);
-    chart.SetTraceColor(c.bVoltage ? s.m_crVoltColor : s.m_crTempColor);
 }
 
 void CMonitorDlg::ApplyTopMost(int nFlag) {
@@ -176,11 +127,8 @@ HCURSOR CMonitorDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); }
 
 void CMonitorDlg::OnDestroy() {
     CDialog::OnDestroy();
-    // The worker goes first: nothing below may run while it still polls.
-    m_sampler.Stop();
-    m_plugin.Destroy();
-    m_trayIcon.Delete();
-    m_trayIcon.Destroy();
+    // The worker goes first: the error count is saved once nothing can change it.
+    m_run.Stop();
     SaveSettings();
 }
 
@@ -219,31 +167,25 @@ void CMonitorDlg::ShowSaveFailure(DWORD dwError) {
     ::MessageBoxA(nullptr, strText, m_pApp->m_strAppName, MB_OK | MB_ICONEXCLAMATION);
 }
 
-BOOL CMonitorDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
-    CWnd* pMainWnd = m_pApp->m_pMainWnd;
-    switch (wParam) {
-    case ID_TOPMOST:
-        m_settings.m_nTopMost ^= 1;
-        ApplyTopMost(m_settings.m_nTopMost);
-        SendDlgItemMessage(IDC_TOPMOST, BM_SETCHECK, static_cast<WPARAM>(m_settings.m_nTopMost), 0);
-        pMainWnd->PostMessage(WM_REFRESHCONTROLS, 0, 0);
-        break;
-    case ID_STICK:
-        m_settings.m_nStick ^= 1;
-        break;
-    case ID_SAVEINI:
-        m_settings.m_nSaveIni ^= 1;
-        break;
-    case ID_VERSION:
-        // Posted, so the About box opens after the popup menu has closed.
-        pMainWnd->PostMessage(WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
-        break;
-    case ID_EXIT:
-        pMainWnd->PostMessage(WM_CLOSE, 0, 0);
-        break;
-    }
-    return CDialog::OnCommand(wParam, lParam);
+void CMonitorDlg::ToggleTopMost() {
+    m_settings.m_nTopMost ^= 1;
+    ApplyTopMost(m_settings.m_nTopMost);
 }
+
+void CMonitorDlg::OnTopMostCommand() {
+    ToggleTopMost();
+    // The button follows the menu; the check box flips its own mark when it is clicked.
+    SendDlgItemMessage(IDC_TOPMOST, BM_SETCHECK, static_cast<WPARAM>(m_settings.m_nTopMost), 0);
+    m_pApp->m_pMainWnd->PostMessage(WM_REFRESHCONTROLS, 0, 0);
+}
+
+void CMonitorDlg::OnStickCommand() { m_settings.m_nStick ^= 1; }
+
+// Takes effect when the window is destroyed.
+void CMonitorDlg::OnSaveIniCommand() { m_settings.m_nSaveIni ^= 1; }
+
+// Posted, so the About box opens after the popup menu has closed.
+void CMonitorDlg::OnVersionCommand() { m_pApp->m_pMainWnd->PostMessage(WM_SYSCOMMAND, IDM_ABOUTBOX, 0); }
 
 LRESULT CMonitorDlg::OnTrayNotify(WPARAM, LPARAM lParam) {
     if (lParam == WM_LBUTTONDOWN) {
@@ -273,10 +215,7 @@ LRESULT CMonitorDlg::OnRefreshControls(WPARAM, LPARAM) {
 
 void CMonitorDlg::OnExitButton() { m_pApp->m_pMainWnd->PostMessage(WM_CLOSE, 0, 0); }
 
-void CMonitorDlg::OnTopMostButton() {
-    m_settings.m_nTopMost ^= 1;
-    ApplyTopMost(m_settings.m_nTopMost);
-}
+void CMonitorDlg::OnTopMostButton() { ToggleTopMost(); }
 
 LRESULT CMonitorDlg::OnNcHitTest(POINT point) {
     LRESULT nHit = CDialog::OnNcHitTest(point);
@@ -299,6 +238,6 @@ void CMonitorDlg::OnSysCommand(UINT nID, LPARAM lParam) {
 LRESULT CMonitorDlg::OnTaskbarCreated(WPARAM, LPARAM) {
     // The shell's notification area was rebuilt: without our icon again, the context
     // menu would be out of reach until the next start.
-    m_trayIcon.Readd();
+    m_run.TrayIcon().Readd();
     return 0;
 }

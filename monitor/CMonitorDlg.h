@@ -1,17 +1,13 @@
 #pragma once
+#include "CMonitorRun.h"
 #include "CMonitorSettings.h"
-#include "CSamplingLoop.h"
-#include "CStripChart.h"
-#include "CTrayIcon.h"
 #include "Framework.h"
-#include "QRVLPLUG.h"
 
-// The tray icon's mouse messages, and the refresh posted after the always-on-top command.
-constexpr UINT WM_TRAYNOTIFY = WM_APP + 0x97;
+// Posted after the always-on-top command, to bring the controls up to date.
 constexpr UINT WM_REFRESHCONTROLS = WM_APP + 0x99;
 
-// The monitor window: six strip charts over the placeholders of its dialog, the sensor
-// plug-in and the worker that polls it, the tray icon, and every setting.
+// The monitor window: every setting, and the run of the sensor plug-in, the worker that
+// polls it, the tray icon and the six strip charts over the placeholders of its dialog.
 class CMonitorDlg : public CDialog {
 public:
     explicit CMonitorDlg(CWnd* pParent = nullptr);
@@ -23,8 +19,6 @@ public:
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
-    // Menu commands of the tray icon's context menu, before the normal command routing.
-    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
 
     void OnSysCommand(UINT nID, LPARAM lParam);
     void OnPaint();
@@ -36,6 +30,11 @@ protected:
     LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam);
     LRESULT OnRefreshControls(WPARAM wParam, LPARAM lParam);
     void OnTopMostButton();
+    // The tray icon's context menu.
+    void OnTopMostCommand();
+    void OnStickCommand();
+    void OnSaveIniCommand();
+    void OnVersionCommand();
     LRESULT OnTaskbarCreated(WPARAM wParam, LPARAM lParam);
 
     DECLARE_MESSAGE_MAP()
@@ -43,7 +42,8 @@ protected:
 private:
     void LoadSettings();
     void SaveSettings();
-    void ConfigureChart(int nChart);
+    // Flips always-on-top and applies it, for the menu and the button alike.
+    void ToggleTopMost();
     void ShowStartFailure(const char* pszMessage);
     // The profile could not be written: the user learns of it before the program ends.
     void ShowSaveFailure(DWORD dwError);
@@ -51,13 +51,8 @@ private:
     CMonitorSettings m_settings;
     CButton m_btnTopMost;
     HICON m_hIcon;
-    CStripChart m_wndChart[6];
-    LMDATA m_lmData;
     CWinApp* m_pApp;
-    QRVLPLUG m_plugin;
-    CTrayIcon m_trayIcon;
-    CSamplingLoop m_sampler;
-    CString m_strTip;
+    CMonitorRun m_run;
     // The window has been placed from the settings; until then its rectangle says nothing.
     bool m_bPlaced = false;
     bool m_bAboutOpen = false;

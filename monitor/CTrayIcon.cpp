@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstring>
 #include <new>
+#include <mutex>
 
 static_assert(sizeof(NotifyIconDataV1) == NOTIFYICONDATAA_V1_SIZE, "the shell's first record layout");
 static_assert(offsetof(NotifyIconDataV1, hIcon) == offsetof(NOTIFYICONDATAA, hIcon), "the shell's field order");
@@ -13,49 +14,21 @@ static_assert(offsetof(NotifyIconDataV1, szTip) == offsetof(NOTIFYICONDATAA, szT
 static_assert(sizeof(NotifyIconDataV1) == 88, "the 88-byte record of the 32-bit shell");
 #endif
 
-namespace {
+CTrayIcon::CTrayIcon() : m_hInstance(nullptr), m_hWndOwner(nullptr), m_nID(0), m_nid(), m_nLoaded(0), m_bCreated(0), m_bAdded(0) {}
 
-// Holds the object's lock for one operation.
-class CLockScope {
-public:
-    explicit CLockScope(CRITICAL_SECTION& cs) : m_cs(cs) { EnterCriticalSection(&m_cs); }
-    CLockScope(const CLockScope&) = delete;
-    CLockScope& operator=(const CLockScope&) = delete;
-    ~CLockScope() { LeaveCriticalSection(&m_cs); }
-
-private:
-    CRITICAL_SECTION& m_cs;
-};
-
-}  // namespace
-
-CTrayIcon::CTrayIcon()
-    : m_hInstance(nullptr),
-      m_hWndOwner(nullptr),
-      m_nID(0),
-      m_nid(),
-      m_phIcons(nullptr),
-      m_nLoaded(0),
-      m_nCapacity(0),
-      m_bCreated(0),
-      m_bAdded(0) {
-    InitializeCriticalSection(&m_lock);
-}
-
-CTrayIcon::~CTrayIcon() {
-    Destroy();
-    DeleteCriticalSection(&m_lock);
-}
+CTrayIcon::~CTrayIcon() { Destroy(); }
 
 int CTrayIcon::Create(const TrayIconInit& init, UINT nCount) {
-    CLockScope lock(m_lock);
+    std::lock_guard<std::mutex> lock(m_mutex);
     if (m_bCreated) return 1;
-    m_phIcons = new (std::nothrow) HICON[nCount]();
-    if (m_phIcons == nullptr) return 0;
+    try {
+        m_icons.assign(nCount, nullptr);
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
     m_hInstance = init.hInstance;
     m_hWndOwner = init.hWnd;
     m_nID = init.uID;
-    m_nCapacity = nCount;
     if (m_nID == 0) m_nID = MakeId();
     m_nid = NotifyIconDataV1();
     m_nid.cbSize = sizeof m_nid;
@@ -82,14 +55,14 @@ UINT CTrayIcon::MakeId() {
 }
 
 void CTrayIcon::SetCallbackMessage(UINT nMessage) {
-    CLockScope lock(m_lock);
+    std::lock_guard<std::mutex> lock(m_mutex);
     if (!m_bCreated) return;
     m_nid.uFlags |= NIF_MESSAGE;
     m_nid.uCallbackMessage = nMessage;
 }
 
 void CTrayIcon::SetTip(LPCSTR lpszTip) {
-    CLockScope lock(m_lock);
+    std::lock_guard<std::mutex> lock(m_mutex);
     if (!m_bCreated) return;
     m_nid.uFlags |= NIF_TIP;
     const size_t nRoom = sizeof m_nid.szTip - 1;
@@ -107,19 +80,23 @@ void CTrayIcon::SetTip(LPCSTR lpszTip) {
 }
 
 void CTrayIcon::AddIcon(UINT nIDResource) {
-    CLockScope lock(m_lock);
-    if (m_nLoaded >= m_nCapacity) return;
-    LoadSlotIcon(nIDResource, m_nLoaded, 16, 16);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_nLoaded >= m_icons.size()) return;
+    LoadSlotIconUnlocked(nIDResource, m_nLoaded, 16, 16);
     ++m_nLoaded;
 }
 
 HICON CTrayIcon::LoadSlotIcon(UINT nIDResource, UINT nSlot, int cx, int cy) {
-    CLockScope lock(m_lock);
-    if (!m_bCreated || nSlot >= m_nCapacity) return nullptr;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return LoadSlotIconUnlocked(nIDResource, nSlot, cx, cy);
+}
+
+HICON CTrayIcon::LoadSlotIconUnlocked(UINT nIDResource, UINT nSlot, int cx, int cy) {
+    if (!m_bCreated || nSlot >= m_icons.size()) return nullptr;
     HICON hIcon = static_cast<HICON>(
         LoadImageA(m_hInstance, MAKEINTRESOURCEA(LOWORD(nIDResource)), IMAGE_ICON, cx, cy, LR_DEFAULTCOLOR));
-    HICON hOld = m_phIcons[nSlot];
-    m_phIcons[nSlot] = hIcon;
+    HICON hOld = m_icons[nSlot];
+    m_icons[nSlot] = hIcon;
     if (hOld != nullptr) {
         // A reloaded slot must not leak its old image nor leave the record pointing at it.
         if (m_nid.hIcon == hOld) m_nid.hIcon = hIcon;
@@ -129,28 +106,32 @@ HICON CTrayIcon::LoadSlotIcon(UINT nIDResource, UINT nSlot, int cx, int cy) {
 }
 
 void CTrayIcon::Add(UINT nSlot) {
-    CLockScope lock(m_lock);
-    if (!m_bCreated || nSlot >= m_nCapacity) return;
-    m_nid.hIcon = m_phIcons[nSlot];
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_bCreated || nSlot >= m_icons.size()) return;
+    m_nid.hIcon = m_icons[nSlot];
     Notify(NIM_ADD);
     m_bAdded = 1;
 }
 
 void CTrayIcon::Modify(UINT nSlot) {
-    CLockScope lock(m_lock);
-    if (!m_bCreated || nSlot >= m_nCapacity) return;
-    m_nid.hIcon = m_phIcons[nSlot];
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_bCreated || nSlot >= m_icons.size()) return;
+    m_nid.hIcon = m_icons[nSlot];
     Notify(NIM_MODIFY);
 }
 
 void CTrayIcon::Readd() {
-    CLockScope lock(m_lock);
+    std::lock_guard<std::mutex> lock(m_mutex);
     if (!m_bCreated || !m_bAdded) return;
     Notify(NIM_ADD);
 }
 
 BOOL CTrayIcon::Delete() {
-    CLockScope lock(m_lock);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return DeleteUnlocked();
+}
+
+BOOL CTrayIcon::DeleteUnlocked() {
     if (!m_bCreated) return 0;
     m_nid.hIcon = nullptr;
     m_bAdded = 0;
@@ -158,20 +139,17 @@ BOOL CTrayIcon::Delete() {
 }
 
 void CTrayIcon::Destroy() {
-    CLockScope lock(m_lock);
-    if (m_bCreated) Delete();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_bCreated) DeleteUnlocked();
     m_hInstance = nullptr;
     m_hWndOwner = nullptr;
     m_nID = 0;
     m_nid = NotifyIconDataV1();
-    if (m_phIcons != nullptr) {
-        for (UINT i = 0; i < m_nCapacity; ++i)
-            if (m_phIcons[i] != nullptr) DestroyIcon(m_phIcons[i]);
-        delete[] m_phIcons;
-        m_phIcons = nullptr;
-        m_nCapacity = 0;
-        m_nLoaded = 0;
-    }
+    for (HICON hIcon : m_icons)
+        if (hIcon != nullptr) DestroyIcon(hIcon);
+    m_icons.clear();
+    m_icons.shrink_to_fit();
+    m_nLoaded = 0;
     m_bCreated = 0;
 }
 

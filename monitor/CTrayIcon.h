@@ -1,6 +1,9 @@
 #pragma once
 #include <windows.h>
 
+#include <mutex>
+#include <vector>
+
 // What CTrayIcon::Create needs: the module whose icons are loaded, the window the shell
 // reports mouse events to, and the icon's id (0 = make one from the clock).
 struct TrayIconInit {
@@ -53,18 +56,21 @@ public:
     void Destroy();
 
 private:
+    // The same, for callers that hold the lock already.
+    HICON LoadSlotIconUnlocked(UINT nIDResource, UINT nSlot, int cx, int cy);
+    BOOL DeleteUnlocked();
     BOOL Notify(DWORD dwMessage);
 
     HINSTANCE m_hInstance;
     HWND m_hWndOwner;
     UINT m_nID;
     NotifyIconDataV1 m_nid;
-    HICON* m_phIcons;
+    // One image per slot; its size is the capacity given to Create.
+    std::vector<HICON> m_icons;
     UINT m_nLoaded;
-    UINT m_nCapacity;
     int m_bCreated;
     // Add was called and no Delete since: what Readd restores.
     int m_bAdded;
     // The worker's Modify and the window thread's operations share the record and the table.
-    CRITICAL_SECTION m_lock;
+    std::mutex m_mutex;
 };

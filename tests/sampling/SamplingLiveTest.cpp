@@ -11,7 +11,7 @@
 #include <string>
 
 #include "IconWatcher.h"
-#include "SamplingOwner.h"
+#include "RunRig.h"
 #include "TrayProbe.h"
 
 namespace {
@@ -37,38 +37,37 @@ bool WaitUntil(Condition done, DWORD timeoutMs) {
 }
 
 TEST(SamplingLive, ReadingsFailuresWhileTheDaemonIsDownAndReadingsAgain) {
-    SamplingOwner owner;
-    owner.nSocketTimer = 500;
-    owner.nMonitorTimer = 1;
-    owner.nDelayTimer = 0;
-    ASSERT_EQ(owner.plug.Create(g_host.c_str()), 1) << owner.plug.LastFailure();
-    owner.PrepareIcon();
-    owner.trayIcon.Add(0);
+    RunRig owner(g_host);
+    owner.settings.m_nSocketTimer = 500;
+    owner.settings.m_nMonitorTimer = 1;
+    owner.settings.m_nDelayTimer = 0;
+    ASSERT_TRUE(owner.StartHeld()) << owner.run.Plugin().LastFailure();
     ASSERT_EQ(trayprobe::Shown(), (std::vector<std::string>{"red"}));
     IconWatcher watcher(ClockMs);
-    ASSERT_TRUE(owner.loop.Start());
+    ASSERT_TRUE(SeesIdle(watcher));
+    owner.run.ChartsReady();
 
     // The daemon answers: green flashes, nothing counted.
-    ASSERT_TRUE(WaitUntil([&] { return watcher.Count("green") >= 2; }, 20000)) << owner.plug.LastFailure();
-    EXPECT_EQ(owner.nErrorCounter, 0);
+    ASSERT_TRUE(WaitUntil([&] { return watcher.Count("green") >= 2; }, 20000)) << owner.run.Plugin().LastFailure();
+    EXPECT_EQ(owner.settings.m_nErrorCounter, 0);
     Tell("readings");
 
     // The daemon is gone: every poll fails, is counted and flashes magenta.
-    ASSERT_TRUE(WaitUntil([&] { return owner.nErrorCounter >= 2 && watcher.Count("magenta") >= 2; }, 20000));
+    ASSERT_TRUE(WaitUntil([&] { return owner.settings.m_nErrorCounter >= 2 && watcher.Count("magenta") >= 2; }, 20000));
     const int nGreenWhileDown = watcher.Count("green");
     Tell("failures");
 
     // Started again: readings come back and the count stops growing.
     ASSERT_TRUE(WaitUntil([&] { return watcher.Count("green") >= nGreenWhileDown + 2; }, 20000));
-    const int nErrors = owner.nErrorCounter;
+    const int nErrors = owner.settings.m_nErrorCounter;
     ASSERT_TRUE(WaitUntil([&] { return watcher.Count("green") >= nGreenWhileDown + 3; }, 20000));
-    EXPECT_EQ(owner.nErrorCounter, nErrors);
+    EXPECT_EQ(owner.settings.m_nErrorCounter, nErrors);
 
     // The worker stops at once; the last values are plausible sensor values.
-    const double ms = MeasureMs([&] { owner.loop.Stop(); });
+    const double ms = MeasureMs([&] { owner.run.Sampler().Stop(); });
     EXPECT_LT(ms, 100.0);
-    owner.Shutdown();
-    for (int i = 0; i < CSamplingLoop::CHANNELS; ++i) {
+    owner.run.Stop();
+    for (int i = 0; i < CMonitorRun::CHANNELS; ++i) {
         const double value = owner.LastValue(i);
         // Temperatures in degrees, then voltages.
         EXPECT_GT(value, i < 3 ? 10.0 : 0.5) << i;
@@ -116,22 +115,19 @@ private:
 
 TEST(SamplingLive, StopEndsAGetThatWaitsForASilentHost) {
     SilentHost host;
-    SamplingOwner owner;
-    owner.nSocketTimer = 2000;
-    owner.nDelayTimer = 0;
-    ASSERT_EQ(owner.plug.Create(host.Host().c_str()), 1) << owner.plug.LastFailure();
-    owner.PrepareIcon();
-    owner.trayIcon.Add(0);
-    ASSERT_TRUE(owner.loop.Start());
+    RunRig owner(host.Host());
+    owner.settings.m_nSocketTimer = 2000;
+    owner.settings.m_nDelayTimer = 0;
+    ASSERT_TRUE(owner.Start()) << owner.run.Plugin().LastFailure();
     ASSERT_TRUE(WaitUntil([&] { return host.Requests() == 1; }, 2000));
     Sleep(200);
 
-    const double ms = MeasureMs([&] { owner.loop.Stop(); });
+    const double ms = MeasureMs([&] { owner.run.Sampler().Stop(); });
     EXPECT_LT(ms, 100.0);
     // The cancelled poll is neither counted nor shown.
-    EXPECT_EQ(owner.nErrorCounter, 0);
+    EXPECT_EQ(owner.settings.m_nErrorCounter, 0);
     EXPECT_EQ(trayprobe::Shown(), (std::vector<std::string>{"red"}));
-    owner.Shutdown();
+    owner.run.Stop();
 }
 
 }  // namespace

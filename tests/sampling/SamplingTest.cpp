@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "IconWatcher.h"
-#include "SamplingOwner.h"
+#include "RunRig.h"
 #include "ScriptedPlug.h"
 #include "TrayProbe.h"
 
@@ -55,23 +55,23 @@ TEST(Sampling, FieldsReachChartsZeroToFive) {
     {
         const Step reading = ReadingStep({"  3.31", "45.5x", "abc", "12345678", "", "-1.5e+01", "7"});
         Play({reading});
-        SamplingOwner owner;
-        owner.nSocketTimer = 1234;
-        owner.nMonitorTimer = -1;
-        ASSERT_TRUE(owner.loop.Start());
+        RunRig owner;
+        owner.settings.m_nSocketTimer = 1234;
+        owner.settings.m_nMonitorTimer = -1;
+        ASSERT_TRUE(owner.Start());
         ASSERT_TRUE(WaitAfterGet(1, 450));
-        owner.Shutdown();
+        owner.run.Stop();
         EXPECT_EQ(scripted::GetCallCount(), 1);
         EXPECT_EQ(scripted::GetCallAt(0).timeout, 1234u);
-        EXPECT_EQ(std::memcmp(&owner.data, &reading.data, sizeof(LMDATA)), 0);
+        EXPECT_EQ(std::memcmp(&owner.run.Sampler().GetReading(), &reading.data, sizeof(LMDATA)), 0);
         const double expected[] = {3.31, 45.5, 0.0, 12345678.0, NAN, -15.0};
-        for (int i = 0; i < CSamplingLoop::CHANNELS; ++i) {
+        for (int i = 0; i < CMonitorRun::CHANNELS; ++i) {
             if (std::isnan(expected[i]))
                 EXPECT_TRUE(std::isnan(owner.LastValue(i))) << i;
             else
                 EXPECT_DOUBLE_EQ(owner.LastValue(i), expected[i]) << i;
         }
-        EXPECT_EQ(owner.nErrorCounter, 0);
+        EXPECT_EQ(owner.settings.m_nErrorCounter, 0);
     }
 
     // Polls in a row: each good reading replaces the values, a failed one leaves them; the
@@ -79,14 +79,14 @@ TEST(Sampling, FieldsReachChartsZeroToFive) {
     {
         Play({ReadingStep({"40.0", "41.0", "42.0", "1.20", "1.05", "3.30"}),
               ReadingStep({"50.5", "51.5", "52.5", "1.25", "1.10", "3.35"}), kFailure, kHang});
-        SamplingOwner owner;
-        owner.nMonitorTimer = 0;
-        ASSERT_TRUE(owner.loop.Start());
+        RunRig owner;
+        owner.settings.m_nMonitorTimer = 0;
+        ASSERT_TRUE(owner.Start());
         ASSERT_TRUE(scripted::WaitForGetCalls(4, 5000));
-        owner.Shutdown();
+        owner.run.Stop();
         const double expected[] = {50.5, 51.5, 52.5, 1.25, 1.10, 3.35};
-        for (int i = 0; i < CSamplingLoop::CHANNELS; ++i) EXPECT_DOUBLE_EQ(owner.LastValue(i), expected[i]) << i;
-        EXPECT_EQ(owner.nErrorCounter, 1);
+        for (int i = 0; i < CMonitorRun::CHANNELS; ++i) EXPECT_DOUBLE_EQ(owner.LastValue(i), expected[i]) << i;
+        EXPECT_EQ(owner.settings.m_nErrorCounter, 1);
     }
 }
 
@@ -95,23 +95,23 @@ TEST(Sampling, EachPollShowsItsOutcomeAndFailuresAreCounted) {
     // keep what they had.
     {
         Play({kFailure});
-        SamplingOwner owner;
-        owner.nMonitorTimer = 1;
-        for (int i = 0; i < CSamplingLoop::CHANNELS; ++i) owner.charts[i].AppendValue(10.0 + i);
-        owner.PrepareIcon();
-        owner.trayIcon.Add(0);
+        RunRig owner;
+        owner.settings.m_nMonitorTimer = 1;
+        for (int i = 0; i < CMonitorRun::CHANNELS; ++i) owner.run.Chart(i).AppendValue(10.0 + i);
+        ASSERT_TRUE(owner.StartHeld());
         ASSERT_EQ(trayprobe::Shown(), (std::vector<std::string>{"red"}));
         IconWatcher watcher(scripted::NowMs);
-        ASSERT_TRUE(owner.loop.Start());
+        ASSERT_TRUE(SeesIdle(watcher));
+        owner.run.ChartsReady();
         // Stopped inside the third poll's outcome pause.
         ASSERT_TRUE(WaitAfterGet(3, 150));
-        owner.loop.Stop();
+        owner.run.Sampler().Stop();
         EXPECT_EQ(scripted::GetCallCount(), 3);
-        EXPECT_EQ(owner.nErrorCounter, 3);
+        EXPECT_EQ(owner.settings.m_nErrorCounter, 3);
         EXPECT_EQ(watcher.Count("magenta"), 3);
         EXPECT_EQ(watcher.Count("green"), 0);
-        owner.Shutdown();
-        for (int i = 0; i < CSamplingLoop::CHANNELS; ++i) EXPECT_DOUBLE_EQ(owner.LastValue(i), 10.0 + i) << i;
+        owner.run.Stop();
+        for (int i = 0; i < CMonitorRun::CHANNELS; ++i) EXPECT_DOUBLE_EQ(owner.LastValue(i), 10.0 + i) << i;
     }
 
     // Mixed outcomes, one second apart: green after a reading, magenta after a failure, each
@@ -119,16 +119,16 @@ TEST(Sampling, EachPollShowsItsOutcomeAndFailuresAreCounted) {
     {
         const Step reading = ReadingStep({"45.0", "40.0", "33.0", "1.20", "1.05", "3.30"});
         Play({reading, kFailure, kFailure, reading, kHang});
-        SamplingOwner owner;
-        owner.nMonitorTimer = 1;
-        owner.PrepareIcon();
-        owner.trayIcon.Add(0);
+        RunRig owner;
+        owner.settings.m_nMonitorTimer = 1;
+        ASSERT_TRUE(owner.StartHeld());
         ASSERT_EQ(trayprobe::Shown(), (std::vector<std::string>{"red"}));
         IconWatcher watcher(scripted::NowMs);
-        ASSERT_TRUE(owner.loop.Start());
+        ASSERT_TRUE(SeesIdle(watcher));
+        owner.run.ChartsReady();
         ASSERT_TRUE(scripted::WaitForGetCalls(5, 10000));
-        owner.loop.Stop();
-        EXPECT_EQ(owner.nErrorCounter, 2);
+        owner.run.Sampler().Stop();
+        EXPECT_EQ(owner.settings.m_nErrorCounter, 2);
         const std::vector<std::string> expected = {"red", "green",   "red", "magenta", "red",
                                                    "magenta", "red", "green", "red"};
         std::vector<IconWatcher::Change> changes = watcher.Changes();
@@ -160,57 +160,55 @@ TEST(Sampling, StartDelayAndMonitorInterval) {
     // icon is shown), then comes at once; a stop while it waits ends the worker.
     {
         Play({ReadingStep({"47.5", "40.0", "33.0", "1.20", "1.05", "3.30"})});
-        SamplingOwner owner(false);
-        owner.nDelayTimer = 0;
-        owner.nMonitorTimer = -1;
-        owner.PrepareIcon();
-        ASSERT_TRUE(owner.loop.Start());
+        RunRig owner;
+        owner.settings.m_nDelayTimer = 0;
+        owner.settings.m_nMonitorTimer = -1;
+        ASSERT_TRUE(owner.StartHeld());
         Sleep(400);
         EXPECT_EQ(scripted::GetCallCount(), 0);
-        owner.trayIcon.Add(0);
         IconWatcher watcher(scripted::NowMs);
         const double ready = scripted::NowMs();
-        owner.loop.ChartsReady();
+        owner.run.ChartsReady();
         ASSERT_TRUE(WaitAfterGet(1, 100));
         EXPECT_LT(scripted::GetCallAt(0).startMs - ready, 100.0);
         EXPECT_EQ(watcher.Count("green"), 1);
-        owner.Shutdown();
+        owner.run.Stop();
         EXPECT_DOUBLE_EQ(owner.LastValue(0), 47.5);
     }
     {
         Play({kFailure});
-        SamplingOwner owner(false);
-        owner.nDelayTimer = 0;
-        ASSERT_TRUE(owner.loop.Start());
+        RunRig owner;
+        owner.settings.m_nDelayTimer = 0;
+        ASSERT_TRUE(owner.StartHeld());
         Sleep(200);
-        EXPECT_LT(MeasureMs([&] { owner.loop.Stop(); }), 100.0);
+        EXPECT_LT(MeasureMs([&] { owner.run.Sampler().Stop(); }), 100.0);
         EXPECT_EQ(scripted::GetCallCount(), 0);
     }
 
     // DelayTimer 1: the first poll one second after the start; -1: none for 49.7 days.
     {
         Play({kHang});
-        SamplingOwner owner;
-        owner.nDelayTimer = 1;
+        RunRig owner;
+        owner.settings.m_nDelayTimer = 1;
         const double started = scripted::NowMs();
-        ASSERT_TRUE(owner.loop.Start());
+        ASSERT_TRUE(owner.Start());
         ASSERT_TRUE(scripted::WaitForGetCalls(1, 3000));
         EXPECT_NEAR(scripted::GetCallAt(0).startMs - started, 1000.0, 100.0);
     }
     {
         Play({kHang});
-        SamplingOwner owner;
-        owner.nDelayTimer = -1;
-        ASSERT_TRUE(owner.loop.Start());
+        RunRig owner;
+        owner.settings.m_nDelayTimer = -1;
+        ASSERT_TRUE(owner.Start());
         EXPECT_FALSE(scripted::WaitForGetCalls(1, 500));
     }
 
     // MonitorTimer 0: polls follow each other with only the 300 ms outcome pause.
     {
         Play({ReadingStep({"45.0"})});
-        SamplingOwner owner;
-        owner.nMonitorTimer = 0;
-        ASSERT_TRUE(owner.loop.Start());
+        RunRig owner;
+        owner.settings.m_nMonitorTimer = 0;
+        ASSERT_TRUE(owner.Start());
         ASSERT_TRUE(scripted::WaitForGetCalls(4, 3000));
         for (int poll = 1; poll < 4; ++poll)
             EXPECT_NEAR(scripted::GetCallAt(poll).startMs - scripted::GetCallAt(poll - 1).startMs, 300.0, 60.0)
@@ -239,24 +237,22 @@ TEST(Sampling, StopEndsTheWorkerWithinMilliseconds) {
     };
     for (const Case& c : cases) {
         Play(c.script);
-        SamplingOwner owner;
-        owner.nDelayTimer = c.nDelayTimer;
-        owner.nMonitorTimer = c.nMonitorTimer;
-        owner.PrepareIcon();
-        owner.trayIcon.Add(0);
-        ASSERT_TRUE(owner.loop.Start()) << c.where;
-        ThreadHandle worker(owner.loop.GetThreadHandle());
+        RunRig owner;
+        owner.settings.m_nDelayTimer = c.nDelayTimer;
+        owner.settings.m_nMonitorTimer = c.nMonitorTimer;
+        ASSERT_TRUE(owner.Start()) << c.where;
+        ThreadHandle worker(owner.run.Sampler().GetThreadHandle());
         Sleep(c.nWaitMs);
         EXPECT_EQ(scripted::GetCallCount(), c.nGets) << c.where;
-        const double ms = MeasureMs([&] { owner.loop.Stop(); });
+        const double ms = MeasureMs([&] { owner.run.Sampler().Stop(); });
         EXPECT_LT(ms, 100.0) << c.where;
         EXPECT_TRUE(worker.Ended()) << c.where;
-        EXPECT_EQ(owner.loop.GetThreadHandle(), nullptr) << c.where;
+        EXPECT_EQ(owner.run.Sampler().GetThreadHandle(), nullptr) << c.where;
         EXPECT_EQ(scripted::CancelCount(), 1) << c.where;
         // A cancelled Get is no failure: nothing counted, no magenta.
-        EXPECT_EQ(owner.nErrorCounter, 0) << c.where;
+        EXPECT_EQ(owner.settings.m_nErrorCounter, 0) << c.where;
         EXPECT_EQ(trayprobe::Shown(), (std::vector<std::string>{c.colour})) << c.where;
-        owner.Shutdown();
+        owner.run.Stop();
         EXPECT_EQ(scripted::OutOfOrderCalls(), 0) << c.where;
     }
 
@@ -264,24 +260,24 @@ TEST(Sampling, StopEndsTheWorkerWithinMilliseconds) {
     // owner's shutdown puts the plug-in's Destroy after the worker's last Get.
     {
         Play({reading});
-        SamplingOwner owner;
-        owner.loop.Stop();
+        RunRig owner;
+        owner.run.Sampler().Stop();
         EXPECT_EQ(scripted::CancelCount(), 0);
-        owner.nMonitorTimer = 0;
-        ASSERT_TRUE(owner.loop.Start());
-        const HANDLE hFirst = owner.loop.GetThreadHandle();
-        const DWORD dwId = owner.loop.GetThreadId();
+        owner.settings.m_nMonitorTimer = 0;
+        ASSERT_TRUE(owner.Start());
+        const HANDLE hFirst = owner.run.Sampler().GetThreadHandle();
+        const DWORD dwId = owner.run.Sampler().GetThreadId();
         EXPECT_NE(dwId, 0u);
-        EXPECT_TRUE(owner.loop.Start());
-        EXPECT_EQ(owner.loop.GetThreadHandle(), hFirst);
-        EXPECT_EQ(owner.loop.GetThreadId(), dwId);
+        EXPECT_TRUE(owner.run.Sampler().Start());
+        EXPECT_EQ(owner.run.Sampler().GetThreadHandle(), hFirst);
+        EXPECT_EQ(owner.run.Sampler().GetThreadId(), dwId);
         ASSERT_TRUE(scripted::WaitForGetCalls(2, 2000));
-        owner.Shutdown();
+        owner.run.Stop();
         const int nCalls = scripted::GetCallCount();
         Sleep(400);
         EXPECT_EQ(scripted::GetCallCount(), nCalls);
         EXPECT_EQ(scripted::OutOfOrderCalls(), 0);
-        EXPECT_EQ(owner.loop.GetThreadId(), 0u);
+        EXPECT_EQ(owner.run.Sampler().GetThreadId(), 0u);
     }
 }
 

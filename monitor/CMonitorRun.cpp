@@ -1,0 +1,103 @@
+#include "CMonitorRun.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+#include "resource.h"
+
+CMonitorRun::CMonitorRun(CMonitorSettings& settings) : m_settings(settings), m_sampler(m_plugin, settings, *this) {}
+
+CMonitorRun::~CMonitorRun() { Stop(); }
+
+const char* CMonitorRun::Start(HWND hWndOwner) {
+    if (!m_plugin.Create(m_settings.m_strHostName)) return "SOCKET ERROR!";
+    if (!m_sampler.Start()) return "THREAD CREATE ERROR!!";
+
+    m_strTip.Format("QUORVEL GRAPH - %s", m_settings.m_strHostName.GetString());
+    // Id 0: the icon makes its own. Slots in the order idle, received, failed.
+    TrayIconInit init = {AfxGetInstanceHandle(), hWndOwner, 0};
+    m_trayIcon.Create(init, 3);
+    m_trayIcon.SetCallbackMessage(WM_TRAYNOTIFY);
+    m_trayIcon.SetTip(m_strTip);
+    m_trayIcon.AddIcon(IDI_TRAY_IDLE);
+    m_trayIcon.AddIcon(IDI_TRAY_RECEIVED);
+    m_trayIcon.AddIcon(IDI_TRAY_ERROR);
+    return nullptr;
+}
+
+void CMonitorRun::CreateCharts(CWnd& window) {
+    for (int i = 0; i < CHANNELS; ++i) {
+        RECT rcChart;
+        ::GetWindowRect(window.GetDlgItem(IDC_CHART_FIRST + i), &rcChart);
+        window.ScreenToClient(&rcChart);
+        m_wndChart[i].Create(WS_CHILD | WS_VISIBLE, rcChart, &window, 0);
+        ConfigureChart(i);
+    }
+}
+
+void CMonitorRun::ShowIcon() { m_trayIcon.Add(SLOT_IDLE); }
+
+void CMonitorRun::ChartsReady() { m_sampler.ChartsReady(); }
+
+void CMonitorRun::Stop() {
+    m_sampler.Stop();
+    m_plugin.Destroy();
+    m_trayIcon.Delete();
+    m_trayIcon.Destroy();
+}
+
+void CMonitorRun::OnReading(const LMDATA& data) {
+    m_trayIcon.Modify(SLOT_RECEIVED);
+    for (int i = 0; i < CHANNELS; ++i) m_wndChart[i].AppendValue(FieldValue(data, i));
+}
+
+void CMonitorRun::OnFailure() {
+    m_trayIcon.Modify(SLOT_FAILED);
+    ++m_settings.m_nErrorCounter;
+}
+
+void CMonitorRun::OnOutcomeShown() { m_trayIcon.Modify(SLOT_IDLE); }
+
+double CMonitorRun::FieldValue(const LMDATA& data, int nField) {
+    // The field need not end in a NUL within its 8 bytes; the conversion must not run on
+    // into the next one.
+    char text[9];
+    std::memcpy(text, reinterpret_cast<const char*>(&data) + 8 * nField, 8);
+    text[8] = '\0';
+    // An empty field is a channel without a value: a gap, never a measured 0.
+    if (text[0] == '\0') return std::numeric_limits<double>::quiet_NaN();
+    return std::atof(text);
+}
+
+void CMonitorRun::ConfigureChart(int nChannel) {
+    const CMonitorSettings& s = m_settings;
+    struct ChartSettings {
+        const CString& strTitle;
+        int nMin, nMax;
+        bool bVoltage;
+    };
+    const ChartSettings table[CHANNELS] = {
+        {s.m_strStringTCPU, s.m_nCPUTempMin, s.m_nCPUTempMax, false},
+        {s.m_strStringTPWR, s.m_nPWRTempMin, s.m_nPWRTempMax, false},
+        {s.m_strStringTSYS, s.m_nSYSTempMin, s.m_nSYSTempMax, false},
+        {s.m_strStringVCORE, s.m_nVcoreMin, s.m_nVcoreMax, true},
+        {s.m_strStringVTT, s.m_nVTTMin, s.m_nVTTMax, true},
+        {s.m_strStringVIO, s.m_nVioMin, s.m_nVioMax, true},
+    };
+    const ChartSettings& c = table[nChannel];
+    CStripChart& chart = m_wndChart[nChannel];
+    // Voltage bounds are kept in tenths of a volt.
+    if (c.bVoltage)
+        chart.SetRange(c.nMin * 0.1, c.nMax * 0.1, 2);
+    else
+        chart.SetRange(c.nMin, c.nMax, 1);
+    chart.SetTitle(c.strTitle);
+    chart.SetTitleFont(s.m_strTitleFontName, s.m_nTitleFontSize);
+    chart.SetValueFont(s.m_strGraphFontName, s.m_nGraphFontSize);
+    chart.SetScaleFont(s.m_strNumberFontName, s.m_nNumberFontSize);
+    chart.SetFontColor(s.m_crNumberColor);
+    chart.SetBackColor(s.m_crBackColor);
+    chart.SetGridColor(s.m_crLineColor);
+    chart.SetTraceColor(c.bVoltage ? s.m_crVoltColor : s.m_crTempColor);
+}

@@ -1,0 +1,55 @@
+#include "RunRig.h"
+
+#include <algorithm>
+#include <cstring>
+
+RunRig::RunRig(const std::string& host) : run(settings) {
+    settings.m_strHostName = host.c_str();
+    settings.m_nSocketTimer = 2000;
+    settings.m_nMonitorTimer = 1;
+    settings.m_nDelayTimer = 0;
+    wnd.CreateEx(0, AfxRegisterWndClass(0), "run rig", WS_POPUP, 600, 600, 20, 20, nullptr, nullptr);
+}
+
+RunRig::~RunRig() {
+    run.Stop();
+    wnd.DestroyWindow();
+}
+
+bool RunRig::Start() {
+    if (!StartHeld()) return false;
+    run.ChartsReady();
+    return true;
+}
+
+bool RunRig::StartHeld() {
+    if (run.Start(wnd) != nullptr) return false;
+    run.ShowIcon();
+    return true;
+}
+
+double RunRig::LastValue(int nChannel) {
+    // An append returns the value appended before it.
+    return run.Chart(nChannel).AppendValue(0.0);
+}
+
+LMDATA MakeReading(const std::vector<std::string>& fields) {
+    LMDATA data = {};
+    char* p = reinterpret_cast<char*>(&data);
+    for (size_t i = 0; i < fields.size(); ++i) std::memcpy(p + 8 * i, fields[i].data(), std::min<size_t>(fields[i].size(), 8));
+    return data;
+}
+
+bool SeesIdle(IconWatcher& watcher) {
+    for (int i = 0; i < 200 && watcher.Count("red") == 0; ++i) Sleep(10);
+    return watcher.Count("red") == 1;
+}
+
+double MeasureMs(const std::function<void()>& call) {
+    LARGE_INTEGER t0, t1, f;
+    QueryPerformanceFrequency(&f);
+    QueryPerformanceCounter(&t0);
+    call();
+    QueryPerformanceCounter(&t1);
+    return static_cast<double>(t1.QuadPart - t0.QuadPart) * 1000.0 / static_cast<double>(f.QuadPart);
+}

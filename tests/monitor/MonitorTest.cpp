@@ -440,7 +440,7 @@ int NewestTrace(HWND hChart, COLORREF trace) {
 }
 
 TEST(Monitor, AnEmptyFieldIsAGapWithABlankReadout) {
-    FakeSensorHost host({"45.0", "40.0", "33.0", "1.500", "1.200", "3.300"});
+    wintest::FakeSensorHost host({"45.0", "40.0", "33.0", "1.500", "1.200", "3.300"});
     // Scales that hold every value; the window clear of the notification area.
     wintest::WriteWindowsFile(kIni, "[QRVGRPH]\r\nHostName=" + host.HostText() +
                                         "\r\nMonitorTimer=0\r\nDelayTimer=0\r\nVcoreMin=10\r\nVcoreMax=20\r\n"

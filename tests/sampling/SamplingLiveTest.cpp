@@ -4,12 +4,11 @@
 // stop the daemon, and "failures" once polls have failed, for the script to start it again.
 #include <gtest/gtest.h>
 
-#include <winsock2.h>
-
 #include <cstdio>
 #include <fstream>
 #include <string>
 
+#include "FakeSensorHost.h"
 #include "IconWatcher.h"
 #include "RunRig.h"
 #include "TrayProbe.h"
@@ -75,47 +74,10 @@ TEST(SamplingLive, ReadingsFailuresWhileTheDaemonIsDownAndReadingsAgain) {
     }
 }
 
-// A loopback port that takes requests and never answers.
-class SilentHost {
-public:
-    SilentHost() {
-        WSADATA wsa;
-        WSAStartup(MAKEWORD(2, 2), &wsa);
-        m_socket = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-        sockaddr_in address = {};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        int length = sizeof address;
-        getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &length);
-        m_port = ntohs(address.sin_port);
-    }
-    SilentHost(const SilentHost&) = delete;
-    SilentHost& operator=(const SilentHost&) = delete;
-    ~SilentHost() {
-        closesocket(m_socket);
-        WSACleanup();
-    }
-    std::string Host() const { return "127.0.0.1:" + std::to_string(m_port); }
-    // Requests that have come in so far.
-    int Requests() {
-        int n = 0;
-        u_long pending = 0;
-        char buffer[512];
-        while (ioctlsocket(m_socket, FIONREAD, &pending) == 0 && pending > 0 &&
-               recv(m_socket, buffer, sizeof buffer, 0) >= 0)
-            ++n;
-        return n;
-    }
-
-private:
-    SOCKET m_socket;
-    int m_port = 0;
-};
-
 TEST(SamplingLive, StopEndsAGetThatWaitsForASilentHost) {
-    SilentHost host;
-    RunRig owner(host.Host());
+    wintest::FakeSensorHost host({});
+    host.SetSilent(true);
+    RunRig owner(host.HostText());
     owner.settings.m_nSocketTimer = 2000;
     owner.settings.m_nDelayTimer = 0;
     ASSERT_TRUE(owner.Start()) << owner.run.Plugin().LastFailure();

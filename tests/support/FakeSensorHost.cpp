@@ -8,7 +8,7 @@
 
 #include "qrvl/Wire.h"
 
-namespace monitortest {
+namespace wintest {
 
 namespace wire = qrvl::wire;
 
@@ -56,6 +56,8 @@ void FakeSensorHost::Serve() {
         int n = recvfrom(s, reinterpret_cast<char*>(request), sizeof request, 0, reinterpret_cast<sockaddr*>(&from),
                          &fromLength);
         if (n < 0 || wire::checkRequest(request, static_cast<size_t>(n)) != wire::RequestCheck::Valid) continue;
+        ++m_nRequests;
+        if (m_bSilent) continue;
         std::uint8_t record[wire::kRecordSize] = {};
         {
             std::lock_guard<std::mutex> lock(m_mutex);
@@ -70,4 +72,4 @@ void FakeSensorHost::Serve() {
     }
 }
 
-}  // namespace monitortest
+}  // namespace wintest

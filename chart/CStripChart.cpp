@@ -12,8 +12,6 @@
 
 namespace {
 
-const char kDefaultFace[] = "ＭＳ ゴシック";
-
 // The window class of every chart, registered by the first Create of the process.
 const CString& ChartClassName() {
     static const CString s_strClassName = AfxRegisterWndClass(CS_HREDRAW | CS_VREDRAW, nullptr, nullptr, nullptr);
@@ -41,9 +39,9 @@ CStripChart::CStripChart()
       m_crBack(0x000000),   // black
       m_crGrid(0xFFFF00),   // cyan
       m_crTrace(0xFFFFFF),  // white
-      m_strValueFont(kDefaultFace),
-      m_strTitleFont(kDefaultFace),
-      m_strScaleFont(kDefaultFace),
+      m_strValueFont(kSystemFontFace),
+      m_strTitleFont(kSystemFontFace),
+      m_strScaleFont(kSystemFontFace),
       m_nValueFontSize(12),
       m_nTitleFontSize(12),
       m_nScaleFontSize(12),

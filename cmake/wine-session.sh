@@ -41,8 +41,16 @@ start_display() {
   fi
   export DISPLAY
   # Without a window manager, hiding a window costs a 2 s time-out and activation fails.
-  setsid evilwm >"$here/evilwm.log" 2>&1 </dev/null &
+  # evilwm needs a font it can load, or it exits at once; "fixed" is in every X install.
+  setsid evilwm -fn fixed >"$here/evilwm.log" 2>&1 </dev/null &
   echo $! >"$here/evilwm.pid"
+  sleep 0.5
+  if ! kill -0 "$(cat "$here/evilwm.pid")" 2>/dev/null; then
+    echo "wine-session: the window manager did not come up:" >&2
+    cat "$here/evilwm.log" >&2
+    stop
+    exit 1
+  fi
   echo "$DISPLAY" >"$here/display"
 }
 

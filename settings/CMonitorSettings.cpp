@@ -1,9 +1,8 @@
 #include "CMonitorSettings.h"
 
-namespace {
+#include "CFont.h"
 
-// The Japanese system font, in the program's code page.
-const char kDefaultFontName[] = "ＭＳ ゴシック";
+namespace {
 
 // One key of the section. Exactly one of the member pointers is set: it says where the
 // value lives and how it is read and written.
@@ -49,11 +48,11 @@ const Setting kSettings[] = {
     Number("VTTMin", &S::m_nVTTMin, 20),
     Number("VioMax", &S::m_nVioMax, 40),
     Number("VioMin", &S::m_nVioMin, 30),
-    Text("TitleFontName", &S::m_strTitleFontName, kDefaultFontName),
+    Text("TitleFontName", &S::m_strTitleFontName, kSystemFontFace),
     Number("TitleFontSize", &S::m_nTitleFontSize, 12),
-    Text("NumberFontName", &S::m_strNumberFontName, kDefaultFontName),
+    Text("NumberFontName", &S::m_strNumberFontName, kSystemFontFace),
     Number("NumberFontSize", &S::m_nNumberFontSize, 12),
-    Text("GraphFontName", &S::m_strGraphFontName, kDefaultFontName),
+    Text("GraphFontName", &S::m_strGraphFontName, kSystemFontFace),
     Number("GraphFontSize", &S::m_nGraphFontSize, 12),
     Color("BackColor", &S::m_crBackColor, 0x000000),
     Color("LineColor", &S::m_crLineColor, 0x00C000),

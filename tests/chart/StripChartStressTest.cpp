@@ -43,9 +43,11 @@ TEST(StripChartStress, AppendsFromTwoThreadsWhileTheWindowPaintsAndRebuilds) {
     std::thread first(feed, 0);
     std::thread second(feed, 1);
 
-    // Paints and rebuilding setters on the window's thread, with its messages pumped.
+    // Paints and rebuilding setters on the window's thread, with its messages pumped, until
+    // both threads have had their share however busy the machine is.
     const int kRounds = 1000;
-    for (int i = 0; i < kRounds; ++i) {
+    auto bothFed = [&] { return appended[0].load() > 1000 && appended[1].load() > 1000; };
+    for (int i = 0; i < kRounds || (!bothFed() && i < 50 * kRounds); ++i) {
         ::RedrawWindow(host.chart.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
         switch (i % 5) {
             case 0: host.chart.SetRange(-10.0, 10.0, 3); break;

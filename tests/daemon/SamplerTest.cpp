@@ -14,7 +14,7 @@ struct HeldSource : qrvld::SensorSource {
   std::promise<void> release;
   std::shared_future<void> released = release.get_future().share();
   const char* name() const override { return "held"; }
-  bool sample(qrvl::record::Reading&) override {
+  bool sample(qrvl::record::Reading&, std::chrono::steady_clock::time_point) override {
     released.wait();
     return false;
   }

@@ -192,15 +192,14 @@ BEGIN_MESSAGE_MAP(TestDialog, CDialog)
     ON_BN_CLICKED(IDC_TEST_OTHER, OnOther)
 END_MESSAGE_MAP()
 
+BOOL CALLBACK CountWindow(HWND, LPARAM lParam) {
+    ++*reinterpret_cast<int*>(lParam);
+    return TRUE;
+}
+
 int CountThreadWindows() {
     int n = 0;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND, LPARAM p) -> BOOL {
-            ++*reinterpret_cast<int*>(p);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&n));
+    EnumThreadWindows(GetCurrentThreadId(), CountWindow, reinterpret_cast<LPARAM>(&n));
     return n;
 }
 

@@ -14,12 +14,6 @@ namespace fs = std::filesystem;
 namespace qrvltest {
 
 namespace {
-std::string pathOf(int fd) {
-  char path[4096];
-  const ssize_t n = readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), path, sizeof path - 1);
-  return n > 0 ? std::string(path, static_cast<std::size_t>(n)) : std::string();
-}
-
 bool endsWith(const std::string& text, const std::string& end) {
   return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
@@ -91,6 +85,12 @@ void FakeSysfs::plug(const std::string& oldEntry, const std::string& newEntry) {
   fs::copy(fs::path(top_) / ("unplugged-" + oldEntry), directory,
            fs::copy_options::recursive | fs::copy_options::copy_symlinks);
   fs::create_directory_symlink(fs::relative(directory, root()), fs::path(root()) / newEntry);
+}
+
+std::string pathOf(int fd) {
+  char path[4096];
+  const ssize_t n = readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), path, sizeof path - 1);
+  return n > 0 ? std::string(path, static_cast<std::size_t>(n)) : std::string();
 }
 
 qrvld::ReadFunction SysfsReads::function() {

@@ -43,6 +43,9 @@ class FakeSysfs {
   std::map<std::string, std::string> unplugged_;  // entry -> the directory's path in the tree
 };
 
+// The path of the file open as `fd`.
+std::string pathOf(int fd);
+
 // Reads the way sysfs does: a file of a removed chip answers ENODEV where a regular file
 // would go on giving its old bytes. `failing` set, reads of attribute files whose path
 // ends with it fail with `error` instead.

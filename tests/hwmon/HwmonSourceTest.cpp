@@ -3,20 +3,30 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include <poll.h>
+
 #include "ChannelMap.h"
+#include "ChipList.h"
 #include "FakeSysfs.h"
+#include "HangingRead.h"
 #include "HwmonSource.h"
+#include "Sampler.h"
 
 using namespace qrvltest;
 using qrvld::ChannelMap;
 using qrvld::HwmonSource;
 using qrvl::record::Reading;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
 
 namespace {
 const double kEmpty = NAN;
@@ -42,9 +52,10 @@ ChannelMap mapOf(const std::vector<std::pair<std::string, std::string>>& entries
   return map;
 }
 
+// A sample with time enough for any chip that answers at all.
 Reading sampled(HwmonSource& source, bool expectAny = true) {
   Reading reading{};
-  EXPECT_EQ(source.sample(reading), expectAny);
+  EXPECT_EQ(source.sample(reading, std::chrono::steady_clock::now() + std::chrono::seconds(5)), expectAny);
   return reading;
 }
 
@@ -200,4 +211,77 @@ TEST(HwmonSource, FaultFlagsAndImplausibleValuesGiveNoValue) {
   intel.write("hwmon3", "temp4_input", "-40001");
   intel.write("hwmon3", "fan2_input", "30000");
   expectValues(sampled(board), {kEmpty, kEmpty, -40.0, 1.020, kEmpty, 3.296, 0, 30000, 1203});
+}
+
+TEST(HwmonSource, AChipWhoseDriverHangsEmptiesOnlyItsOwnChannels) {
+  FakeSysfs intel("intel");
+  HangingRead hanging("/hwmon2/temp1_input");  // coretemp's package: the CPU channel
+  HwmonSource source(intel.root(), ChannelMap(), hanging.function());
+
+  // The first sample waits for the chip until its deadline, no longer, and has the other
+  // chips' values.
+  Reading reading{};
+  auto asked = Clock::now();
+  EXPECT_TRUE(source.sample(reading, asked + 300ms));
+  EXPECT_GE(Clock::now() - asked, 300ms);
+  EXPECT_LT(Clock::now() - asked, 800ms);
+  expectValues(reading, {kEmpty, 51.0, 32.0, 1.020, kEmpty, 3.296, 0, 845, 1203});
+
+  // While its read hangs the chip is not waited for again, and the others are read anew.
+  intel.write("hwmon3", "in0_input", "1100");
+  asked = Clock::now();
+  EXPECT_TRUE(source.sample(reading, asked + 300ms));
+  EXPECT_LT(Clock::now() - asked, 150ms);
+  expectValues(reading, {kEmpty, 51.0, 32.0, 1.100, kEmpty, 3.296, 0, 845, 1203});
+
+  // Once the read returns, the chip is read again, for the value it has now.
+  intel.write("hwmon2", "temp1_input", "47000");
+  hanging.release();
+  for (int i = 0; i < 50 && std::isnan(sampled(source).value[qrvl::record::CpuTemp]); ++i) {
+    std::this_thread::sleep_for(10ms);
+  }
+  expectValues(sampled(source), {47.0, 51.0, 32.0, 1.100, kEmpty, 3.296, 0, 845, 1203});
+}
+
+TEST(HwmonSource, AHangingChipStopsNeitherTheSamplerNorTheListNorTheEnd) {
+  FakeSysfs intel("intel");
+  HangingRead hanging("/hwmon2/temp1_input");
+  auto source = std::make_unique<HwmonSource>(intel.root(), ChannelMap(), hanging.function());
+
+  // The sampler publishes at its cadence, each snapshot with a new sample time, SYS read
+  // and CPU empty: never its last value under a new time.
+  qrvld::Sampler sampler(*source, 100ms);
+  std::string error;
+  ASSERT_TRUE(sampler.start(error)) << error;
+  std::vector<qrvld::Snapshot> snapshots;
+  for (const auto end = Clock::now() + 650ms; Clock::now() < end;) {
+    pollfd ready{sampler.fd(), POLLIN, 0};
+    qrvld::Snapshot snapshot;
+    if (poll(&ready, 1, 20) == 1 && sampler.take(snapshot)) snapshots.push_back(snapshot);
+  }
+  ASSERT_GE(snapshots.size(), 4u);
+  for (std::size_t i = 0; i < snapshots.size(); ++i) {
+    const std::uint8_t* record = snapshots[i].record;
+    EXPECT_EQ(snapshots[i].status, qrvl::wire::kStatusReading);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(record)), "");
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(record + 2 * qrvl::record::kFieldSize)), "32.0");
+    if (i > 0) {
+      EXPECT_GE(qrvl::record::sampleTime(record), qrvl::record::sampleTime(snapshots[i - 1].record) + 50);
+    }
+  }
+
+  // The sampler stops, and the source goes, at once although the read still hangs.
+  auto asked = Clock::now();
+  EXPECT_TRUE(sampler.stop(500ms));
+  source.reset();
+  EXPECT_LT(Clock::now() - asked, 200ms);
+
+  // --list waits for the chip no longer than its patience and says it did not answer.
+  std::string text;
+  asked = Clock::now();
+  ASSERT_TRUE(qrvld::listChips(intel.root(), ChannelMap(), hanging.function(), 300ms, text, error)) << error;
+  EXPECT_LT(Clock::now() - asked, 800ms);
+  EXPECT_NE(text.find("  temp1  Package id 0             no answer" + std::string(20, ' ') + "-> CPU\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("cpu   = coretemp temp1           ; automatic: no answer\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("  temp1  SYSTIN                   32.0 C                       -> SYS\n"), std::string::npos);
 }

@@ -60,20 +60,24 @@ MonitorProcess::~MonitorProcess() {
     CloseHandle(m_pi.hProcess);
 }
 
+namespace {
+struct WindowSearch {
+    DWORD pid;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectWindowOf(HWND hWnd, LPARAM lParam) {
+    auto* search = reinterpret_cast<WindowSearch*>(lParam);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hWnd, &pid);
+    if (pid == search->pid) search->found.push_back(hWnd);
+    return TRUE;
+}
+}  // namespace
+
 std::vector<HWND> MonitorProcess::TopLevelWindows() const {
-    struct Search {
-        DWORD pid;
-        std::vector<HWND> found;
-    } search{m_pi.dwProcessId, {}};
-    EnumWindows(
-        [](HWND hWnd, LPARAM p) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(p);
-            DWORD pid = 0;
-            GetWindowThreadProcessId(hWnd, &pid);
-            if (pid == s->pid) s->found.push_back(hWnd);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    WindowSearch search{m_pi.dwProcessId, {}};
+    EnumWindows(CollectWindowOf, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 

@@ -1,0 +1,139 @@
+#!/bin/sh
+# Runs a command with qrvld serving on loopback: the one launcher of every test that needs
+# a daemon.
+#
+# usage: with-qrvld.sh [--port N] QRVLD [QRVLD-OPTION...] -- COMMAND [ARG...]
+#   Starts QRVLD --listen 127.0.0.1 --port PORT QRVLD-OPTION... on a free port (or on N),
+#   waits until it logs its "ready" line, runs COMMAND, then stops the daemon with SIGTERM.
+#   Exits with COMMAND's status; 1 when the daemon did not get ready within 5 s or did not
+#   end cleanly (exit status 0 within 2 s of SIGTERM), saying so on stderr with its log.
+#   COMMAND's environment has:
+#     QRVL_PORT    the port, on 127.0.0.1
+#     QRVLD_LOG    the daemon's log (its stderr), kept over restarts
+#     QRVLD_STATE  a folder that the two forms below work on
+#   COMMAND may stop the daemon and start it again, on the same port with the same options:
+#     with-qrvld.sh stop [STATE]    SIGTERM, then as above; 1 when it did not end cleanly
+#     with-qrvld.sh start [STATE]   1 when it did not get ready
+#   STATE is $QRVLD_STATE unless given. $QRVLD_STATE/pid holds the running daemon's pid.
+set -u
+
+ready_seconds=5
+stop_seconds=2
+
+# The log from line $1 on has a line "ready...", after its syslog priority prefix.
+ready_since() { tail -n "+$1" "$state/qrvld.log" | grep -q '^\(<[0-9]>\)\{0,1\}ready'; }
+
+# Starts the daemon on $port and waits for it; 2 when the port was taken.
+launch() {
+  rm -f "$state/status" "$state/pid"
+  : >>"$state/qrvld.log"
+  from=$(($(wc -l <"$state/qrvld.log") + 1))
+  set --
+  while IFS= read -r option; do set -- "$@" "$option"; done <"$state/options"
+  # The subshell waits for the daemon and records how it ended, whoever asks to stop it.
+  (
+    "$(cat "$state/qrvld")" --listen 127.0.0.1 --port "$port" "$@" </dev/null >/dev/null 2>>"$state/qrvld.log" &
+    echo $! >"$state/pid"
+    wait $!
+    echo $? >"$state/status"
+  ) </dev/null >/dev/null 2>&1 &
+  i=0
+  while [ $i -lt $((ready_seconds * 50)) ]; do
+    if [ -s "$state/pid" ] && ready_since "$from"; then
+      echo "$port" >"$state/port"
+      return 0
+    fi
+    if [ -e "$state/status" ]; then
+      tail -n "+$from" "$state/qrvld.log" | grep -q 'cannot listen.*in use' && return 2
+      echo "qrvld ended at start-up with status $(cat "$state/status"):" >&2
+      tail -n "+$from" "$state/qrvld.log" >&2
+      return 1
+    fi
+    sleep 0.02
+    i=$((i + 1))
+  done
+  echo "qrvld did not get ready within $ready_seconds s:" >&2
+  tail -n "+$from" "$state/qrvld.log" >&2
+  kill -KILL "$(cat "$state/pid")" 2>/dev/null
+  return 1
+}
+
+start() {
+  if [ -s "$state/fixed-port" ]; then
+    port=$(cat "$state/fixed-port")
+    launch
+    return $(($? != 0))
+  fi
+  port=$(cat "$state/port" 2>/dev/null)
+  # A random port above the usual ones; another process may hold it, then the next is tried.
+  [ -n "$port" ] || port=$((20000 + $(od -An -N2 -tu2 /dev/urandom) % 40000))
+  for attempt in 1 2 3 4 5 6 7 8; do
+    launch
+    case $? in
+      0) return 0 ;;
+      2) port=$((20000 + (port - 20000 + 1) % 40000)) ;;
+      *) return 1 ;;
+    esac
+  done
+  echo "qrvld found no free port" >&2
+  return 1
+}
+
+stop() {
+  [ -e "$state/status" ] && return 0
+  pid=$(cat "$state/pid")
+  kill -TERM "$pid" 2>/dev/null
+  i=0
+  while [ ! -e "$state/status" ] && [ $i -lt $((stop_seconds * 50)) ]; do
+    sleep 0.02
+    i=$((i + 1))
+  done
+  if [ ! -e "$state/status" ]; then
+    echo "qrvld did not end within $stop_seconds s of SIGTERM; killed" >&2
+    kill -KILL "$pid" 2>/dev/null
+    return 1
+  fi
+  status=$(cat "$state/status")
+  if [ "$status" -ne 0 ]; then
+    echo "qrvld ended with status $status after SIGTERM:" >&2
+    cat "$state/qrvld.log" >&2
+    return 1
+  fi
+}
+
+case "${1:-}" in
+  start | stop)
+    state=${2:-${QRVLD_STATE:?with-qrvld.sh $1: no QRVLD_STATE}}
+    "$1"
+    exit $?
+    ;;
+esac
+
+fixed=
+if [ "${1:-}" = --port ]; then
+  fixed=${2:?with-qrvld.sh: --port needs a number}
+  shift 2
+fi
+[ $# -ge 1 ] || { echo "usage: with-qrvld.sh [--port N] QRVLD [QRVLD-OPTION...] -- COMMAND [ARG...]" >&2; exit 2; }
+[ -x "$1" ] || { echo "with-qrvld.sh: no qrvld at $1: build the native preset first" >&2; exit 1; }
+state=$(mktemp -d)
+trap 'stop >/dev/null 2>&1; rm -rf "$state"' EXIT
+trap 'exit 129' HUP INT TERM
+echo "$1" >"$state/qrvld"
+echo "$fixed" >"$state/fixed-port"
+shift
+: >"$state/options"
+while [ $# -gt 0 ] && [ "$1" != -- ]; do
+  printf '%s\n' "$1" >>"$state/options"
+  shift
+done
+[ $# -ge 2 ] || { echo "with-qrvld.sh: no command after --" >&2; exit 2; }
+shift
+
+start || exit 1
+QRVL_PORT=$port QRVLD_LOG=$state/qrvld.log QRVLD_STATE=$state
+export QRVL_PORT QRVLD_LOG QRVLD_STATE
+"$@"
+status=$?
+stop || status=1
+exit $status

@@ -4,11 +4,13 @@
 #include <cstring>
 #include <vector>
 
+#include "CHandle.h"
+
 namespace {
 
 bool ReadWholeFile(const char* pszPath, std::vector<unsigned char>& contents) {
-    HANDLE hFile = ::CreateFileA(pszPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (hFile == INVALID_HANDLE_VALUE) return false;
+    CHandle hFile(::CreateFileA(pszPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!hFile.IsValid()) return false;
     LARGE_INTEGER size;
     bool bOk = ::GetFileSizeEx(hFile, &size) && size.QuadPart > 0 && size.QuadPart < (64 << 20);
     if (bOk) {
@@ -17,7 +19,6 @@ bool ReadWholeFile(const char* pszPath, std::vector<unsigned char>& contents) {
         bOk = ::ReadFile(hFile, contents.data(), static_cast<DWORD>(contents.size()), &nRead, nullptr) &&
               nRead == contents.size();
     }
-    ::CloseHandle(hFile);
     return bOk;
 }
 

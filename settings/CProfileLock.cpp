@@ -5,15 +5,15 @@ namespace {
 constexpr DWORD kWaitMs = 10000;
 }  // namespace
 
-CProfileLock::CProfileLock(const char* pszProfileName) : m_hMutex(nullptr), m_bOwned(false) {
+CProfileLock::CProfileLock(const char* pszProfileName) : m_bOwned(false) {
     // File names ignore case and mutex names do not; nor may these hold a backslash.
     char szName[MAX_PATH + 16] = "QRVL profile ";
     ::lstrcpynA(szName + 13, pszProfileName, MAX_PATH);
     ::CharUpperA(szName);
     for (char* p = szName; *p; p = ::CharNextA(p))
         if (*p == '\\') *p = '/';
-    m_hMutex = ::CreateMutexA(nullptr, FALSE, szName);
-    if (!m_hMutex) return;
+    m_hMutex = CHandle(::CreateMutexA(nullptr, FALSE, szName));
+    if (!m_hMutex.IsValid()) return;
     // An abandoned lock (a copy that died holding it) is ours all the same.
     const DWORD dwWait = ::WaitForSingleObject(m_hMutex, kWaitMs);
     m_bOwned = dwWait == WAIT_OBJECT_0 || dwWait == WAIT_ABANDONED;
@@ -21,5 +21,4 @@ CProfileLock::CProfileLock(const char* pszProfileName) : m_hMutex(nullptr), m_bO
 
 CProfileLock::~CProfileLock() {
     if (m_bOwned) ::ReleaseMutex(m_hMutex);
-    if (m_hMutex) ::CloseHandle(m_hMutex);
 }

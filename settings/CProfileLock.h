@@ -1,6 +1,8 @@
 #pragma once
 #include <windows.h>
 
+#include "CHandle.h"
+
 // Holds the lock that every copy of the program takes around its profile reads and writes.
 // Copies on different sections share one file, and the platform rewrites the whole file
 // for each key: two copies saving at once would otherwise lose each other's lines.
@@ -13,6 +15,6 @@ public:
     ~CProfileLock();
 
 private:
-    HANDLE m_hMutex;
+    CHandle m_hMutex;
     bool m_bOwned;
 };

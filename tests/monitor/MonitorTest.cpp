@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "FakeSensorHost.h"
 #include "IconWatcher.h"
@@ -572,6 +574,35 @@ TEST(Monitor, SettingsThatCannotBeWrittenAreReportedAtExit) {
     }
     EXPECT_TRUE(monitor.WaitExit(3000));
     RemoveDirectoryA(path.c_str());
+}
+
+// ---- the download -------------------------------------------------------------------------
+
+std::string VersionString(const std::string& file, const char* name) {
+    DWORD handle = 0;
+    std::vector<char> data(GetFileVersionInfoSizeA(file.c_str(), &handle));
+    if (data.empty() || !GetFileVersionInfoA(file.c_str(), 0, static_cast<DWORD>(data.size()), data.data())) return "";
+    char* value = nullptr;
+    UINT length = 0;
+    std::string query = std::string("\\StringFileInfo\\041104B0\\") + name;
+    if (!VerQueryValueA(data.data(), query.c_str(), reinterpret_cast<void**>(&value), &length)) return "";
+    return value;
+}
+
+TEST(Monitor, TheShippedProgramsCarryTheirVersionAndPassTheSelfCheck) {
+    const std::string dir = WindowsPathOf(std::getenv("QRVL_SHIPPED_DIR"));
+    for (const char* program : {"QRVLGRPH.exe", "QRVLPLUG.dll", "qrvlget.exe"}) {
+        EXPECT_EQ(VersionString(dir + "\\" + program, "ProductName"), "QRVL sensor monitor") << program;
+        EXPECT_EQ(VersionString(dir + "\\" + program, "FileVersion"), "1.05") << program;
+    }
+    // Stripped after linking, with its checksum written afterwards: the program starts.
+    wintest::WriteWindowsFile(kIni, "[QRVGRPH]\r\nSaveIni=0\r\n");
+    MonitorProcess monitor("", dir + "\\QRVLGRPH.exe");
+    HWND hWnd = monitor.Window();
+    ASSERT_NE(hWnd, nullptr);
+    EXPECT_EQ(monitor.MessageBoxWith("PROGRAM FILE IS DAMAGED!", 0), nullptr);
+    PostMessageA(hWnd, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(monitor.WaitExit(3000));
 }
 
 // ---- copies and the error count -----------------------------------------------------------

@@ -1,5 +1,6 @@
-# Checks that the Windows download holds the program, the library, the sample profile in
-# Shift-JIS with CRLF line ends, and the read-me. usage: cmake -DZIP=... -P check_package.cmake
+# Checks that the Windows download holds the programs without debug sections, the library,
+# the sample profile and the Japanese read-me in Shift-JIS with CRLF line ends, the English
+# read-me and the licence. usage: cmake -DZIP=... -DOBJDUMP=... -P check_package.cmake
 get_filename_component(name ${ZIP} NAME_WLE)
 set(unpacked ${CMAKE_CURRENT_BINARY_DIR}/unpacked-package)
 file(REMOVE_RECURSE ${unpacked})
@@ -10,11 +11,32 @@ if(NOT result EQUAL 0)
 endif()
 file(GLOB contents RELATIVE ${unpacked}/${name} ${unpacked}/${name}/*)
 list(SORT contents)
-if(NOT contents STREQUAL "QRVLGRPH.INI;QRVLGRPH.exe;QRVLPLUG.dll;README.txt")
+if(NOT contents STREQUAL "LICENSE.txt;QRVLGRPH.INI;QRVLGRPH.exe;QRVLPLUG.dll;README-ja.txt;README.txt;qrvlget.exe")
   message(FATAL_ERROR "${ZIP} holds: ${contents}")
 endif()
+foreach(program QRVLGRPH.exe QRVLPLUG.dll qrvlget.exe)
+  execute_process(COMMAND ${OBJDUMP} -h ${unpacked}/${name}/${program} OUTPUT_VARIABLE sections)
+  if(sections MATCHES "\\.debug_")
+    message(FATAL_ERROR "${program} in ${ZIP} carries debug sections")
+  endif()
+endforeach()
 file(READ ${unpacked}/${name}/QRVLGRPH.INI ini HEX)
 # "ＭＳ ゴシック" in Shift-JIS, and CRLF line ends.
-if(NOT ini MATCHES "826c827220835383568362834e" OR NOT ini MATCHES "0d0a" OR ini MATCHES "[^d]0a")
+# A line feed after any byte but a carriage return, counted in whole bytes of the hex text.
+set(bare_lf "^(..)*([0-9a-f][0-9a-ce-f]|[1-9a-f]d)0a")
+if(NOT ini MATCHES "826c827220835383568362834e" OR NOT ini MATCHES "0d0a" OR ini MATCHES "${bare_lf}")
   message(FATAL_ERROR "the sample profile is not Shift-JIS text with CRLF line ends")
+endif()
+# ";Right=447", ";Bottom=160": the rectangle in pixels.
+if(NOT ini MATCHES "3b52696768743d3434370d0a3b426f74746f6d3d3136300d0a")
+  message(FATAL_ERROR "the sample profile's rectangle is not in pixels")
+endif()
+# "設定の保存場所" (where the settings are stored) in Shift-JIS.
+file(READ ${unpacked}/${name}/README-ja.txt readme HEX)
+if(NOT readme MATCHES "90dd92e882cc95db91b68fea8f8a" OR readme MATCHES "${bare_lf}")
+  message(FATAL_ERROR "the Japanese read-me is not Shift-JIS text with CRLF line ends")
+endif()
+file(READ ${unpacked}/${name}/LICENSE.txt licence)
+if(NOT licence MATCHES "MIT License")
+  message(FATAL_ERROR "the licence is not the MIT licence")
 endif()

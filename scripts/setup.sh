@@ -5,9 +5,9 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build python3-minimal
-  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest libgtest-dev
   wine64 xvfb xdotool evilwm imagemagick fonts-ipafont-gothic fonts-wine locales
-  clang libclang-rt-14-dev libinih-dev systemd dpkg-dev file
+  clang libclang-rt-14-dev libinih-dev systemd dpkg-dev file prometheus
 )
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }

@@ -4,27 +4,20 @@
 # `qrvld --source sim`, whose simulated chip has made-up values, and says so) and
 # QRVLGRPH.exe under wine, on $DISPLAY or, without one, in a private Xvfb display. A
 # screenshot of the display is written every few seconds. Ends when the monitor ends (its
-# context menu, its exit button, Enter or Esc) or on Ctrl-C.
+# context menu, its exit button, Enter or Esc) or on Ctrl-C, with everything it started.
 #
 # usage: scripts/run.sh [SECTION]   SECTION: the profile section (the monitor's command line)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+section=${*:-QRVGRPH}
 
+echo "run: builds what is missing; the first start also prepares a wine prefix, which takes a while"
 scripts/setup.sh
 for preset in native x86_64; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" >/dev/null
 done
-
-# A wine session of its own, apart from the tests' one.
-wine_dir=$root/build/run
-mkdir -p "$wine_dir"
-cp "$root"/build/x86_64/wine/wine-*.sh "$wine_dir"/
-shot=$root/build/monitor-screenshot.png
-if [ -n "${DISPLAY:-}" ]; then export QRVL_TEST_DISPLAY=$DISPLAY; fi
-"$wine_dir/wine-session.sh" start >/dev/null
-display=$(cat "$wine_dir/display")
 
 # qrvld serves made-up readings only when told to: the simulated chip is asked for here
 # only when --list finds no hardware-monitor chip.
@@ -34,21 +27,46 @@ if ! "$qrvld" --list >/dev/null 2>&1; then
   qrvld_source=sim
   echo "run: qrvld --list finds no hardware-monitor chip; running qrvld --source sim (made-up readings)"
 fi
+
+# A wine session and a profile of its own, apart from the tests'.
+wine_dir=$root/build/run
+mkdir -p "$wine_dir"
+cp "$root"/build/x86_64/wine/wine-*.sh "$wine_dir"/
+shot=$root/build/monitor-screenshot.png
+if [ -n "${DISPLAY:-}" ]; then export QRVL_TEST_DISPLAY=$DISPLAY; fi
+
+qrvld_pid= shooter_pid= monitor_pid=
+cleanup() {
+  trap - EXIT INT TERM
+  for pid in $shooter_pid $monitor_pid $qrvld_pid; do kill "$pid" 2>/dev/null || true; done
+  # Ends every wine process of the session, then the window manager and the display.
+  "$wine_dir/wine-session.sh" stop
+  wait 2>/dev/null || true
+}
+trap cleanup EXIT
+trap 'echo "run: interrupted"; exit 130' INT TERM
+
+"$wine_dir/wine-session.sh" start >/dev/null
+display=$(cat "$wine_dir/display")
+
+# A first run gets settings that suit the simulated chip: scales that hold its values, a
+# reading a second, and a place clear of the notification area's window.
+ini=$wine_dir/prefix/drive_c/windows/QRVLGRPH.INI
+if ! grep -qF "[$section]" "$ini" 2>/dev/null; then
+  printf '[%s]\r\nMonitorTimer=1\r\nDelayTimer=0\r\nCPUTempMax=70\r\nCPUTempMin=20\r\nVcoreMax=15\r\nVcoreMin=10\r\nVTTMax=12\r\nVTTMin=9\r\nVioMax=36\r\nVioMin=30\r\nLeft=60\r\nTop=200\r\nRight=507\r\nBottom=360\r\n' \
+    "$section" >>"$ini"
+fi
+
 "$qrvld" --source "$qrvld_source" &
 qrvld_pid=$!
 
-shooter_pid=
-cleanup() {
-  [ -n "$shooter_pid" ] && kill "$shooter_pid" 2>/dev/null || true
-  kill "$qrvld_pid" 2>/dev/null || true
-  wait "$qrvld_pid" 2>/dev/null || true
-  "$wine_dir/wine-session.sh" stop
-}
-trap cleanup EXIT INT TERM
-
-echo "run: monitor on display $display; a screenshot every 5 s in $shot"
+echo "run: monitor on display $display; a screenshot every 5 s in $shot; Ctrl-C ends it all"
 ( while sleep 5; do DISPLAY=$display import -window root "$shot.tmp.png" 2>/dev/null && mv "$shot.tmp.png" "$shot"; done ) &
 shooter_pid=$!
 
-"$wine_dir/wine-run.sh" "$root/build/x86_64/bin/QRVLGRPH.exe" "$@"
-echo "run: the monitor has ended; its settings are in $wine_dir/prefix/drive_c/windows/QRVLGRPH.INI"
+# In the background, so that Ctrl-C is handled at once rather than after the monitor ends.
+"$wine_dir/wine-run.sh" "$root/build/x86_64/bin/QRVLGRPH.exe" "$@" &
+monitor_pid=$!
+wait "$monitor_pid" || true
+monitor_pid=
+echo "run: the monitor has ended; its settings are in $ini"

@@ -1,0 +1,43 @@
+#!/bin/sh
+# Ctrl-C on scripts/run.sh (SIGINT to its process group) ends the monitor, the daemon and
+# the display it started within a few seconds.
+# usage: run_ctrl_c.sh SOURCE_DIR
+set -u
+root=$1
+log=$(mktemp)
+unset DISPLAY QRVL_TEST_DISPLAY
+# Its own session and process group, as a terminal would give it, and Ctrl-C not ignored
+# (a shell's background job starts with it ignored).
+python3 -c 'import os, signal, sys; signal.signal(signal.SIGINT, signal.SIG_DFL); os.setsid(); os.execv(sys.argv[1], sys.argv[1:])' \
+  "$root/scripts/run.sh" >"$log" 2>&1 </dev/null &
+run=$!
+fail() { echo "run_ctrl_c: $*" >&2; cat "$log" >&2; /bin/kill -s KILL -- "-$run" 2>/dev/null; "$root/build/run/wine-session.sh" stop; exit 1; }
+
+i=0
+until pgrep -f "build/x86_64/bin/QRVLGRPH.exe" >/dev/null; do
+  i=$((i + 1)); [ $i -lt 600 ] || fail "the monitor did not start"
+  kill -0 "$run" 2>/dev/null || fail "run.sh ended before the monitor started"
+  sleep 0.5
+done
+sleep 3
+xvfb=$(cat "$root/build/run/xvfb.pid")
+qrvld=$(pgrep -f "$root/build/native/daemon/qrvld --source") || fail "no qrvld"
+grep -q "^\[QRVGRPH\]" "$root/build/run/prefix/drive_c/windows/QRVLGRPH.INI" || fail "no demo profile"
+
+# All of it must be gone within 10 s.
+start=$(date +%s)
+/bin/kill -s INT -- "-$run"
+running() {
+  if kill -0 "$run" 2>/dev/null; then echo "run.sh"
+  elif kill -0 "$xvfb" 2>/dev/null; then echo "its display"
+  elif kill -0 "$qrvld" 2>/dev/null; then echo "qrvld"
+  elif pgrep -f "build/x86_64/bin/QRVLGRPH.exe" >/dev/null; then echo "the monitor"
+  fi
+}
+while [ -n "$(running)" ]; do
+  [ $(($(date +%s) - start)) -lt 10 ] || fail "$(running) still runs 10 s after Ctrl-C"
+  sleep 0.2
+done
+grep -q "interrupted" "$log" || fail "no word of the interruption"
+echo "run.sh ended $(($(date +%s) - start)) s after Ctrl-C, with its monitor, qrvld and display"
+rm -f "$log"

@@ -24,33 +24,16 @@ bool parseInteger(const char* first, const char* last, long long& value) {
 
 AttributeFile::AttributeFile(ReadFunction read, std::string name) : read_(std::move(read)), name_(std::move(name)) {}
 
-AttributeFile::~AttributeFile() { close(); }
-
-AttributeFile::AttributeFile(AttributeFile&& other) noexcept
-    : read_(std::move(other.read_)),
-      name_(std::move(other.name_)),
-      fd_(other.fd_),
-      device_(other.device_),
-      inode_(other.inode_),
-      error_(other.error_) {
-  other.fd_ = -1;
-}
-
-void AttributeFile::close() {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
-}
-
 AttributeFile::Result AttributeFile::open(int directoryFd) {
   // O_NONBLOCK keeps a FIFO that slipped in after the look-up from stalling the open.
-  fd_ = openat(directoryFd, name_.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd_ < 0) {
+  fd_.reset(openat(directoryFd, name_.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  if (!fd_) {
     error_ = errno;
     return error_ == ENOENT ? Result::Gone : Result::CannotOpen;
   }
   struct stat status {};
-  if (fstat(fd_, &status) != 0 || !S_ISREG(status.st_mode)) {
-    close();
+  if (fstat(fd_.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
+    fd_.reset();
     return Result::NotAFile;
   }
   device_ = status.st_dev;
@@ -64,15 +47,15 @@ AttributeFile::Result AttributeFile::read(int directoryFd, long long& value) {
   struct stat status {};
   if (fstatat(directoryFd, name_.c_str(), &status, 0) != 0) {
     error_ = errno;
-    close();
+    fd_.reset();
     return error_ == ENOENT ? Result::Gone : Result::CannotOpen;
   }
-  if (fd_ >= 0 && (status.st_dev != device_ || status.st_ino != inode_)) {
-    close();
+  if (fd_ && (status.st_dev != device_ || status.st_ino != inode_)) {
+    fd_.reset();
     return Result::Gone;
   }
   if (!S_ISREG(status.st_mode)) return Result::NotAFile;
-  if (fd_ < 0) {
+  if (!fd_) {
     const Result opened = open(directoryFd);
     if (opened != Result::Value) return opened;
   }
@@ -80,13 +63,13 @@ AttributeFile::Result AttributeFile::read(int directoryFd, long long& value) {
   char text[32];
   ssize_t n;
   do {
-    n = read_(fd_, text, sizeof text, 0);
+    n = read_(fd_.get(), text, sizeof text, 0);
   } while (n < 0 && errno == EINTR);
   if (n < 0) {
     // EIO, ENODATA, EAGAIN, ENXIO from a driver, ENODEV once the device has gone: the
     // value is missing this time, and the file is opened afresh next time.
     error_ = errno;
-    close();
+    fd_.reset();
     return Result::ReadError;
   }
   const bool whole = static_cast<std::size_t>(n) < sizeof text;

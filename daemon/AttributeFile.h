@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+#include "UniqueFd.h"
+
 namespace qrvld {
 
 // How attribute files are read: pread(2), or a stand-in that fails like a driver does.
@@ -22,8 +24,7 @@ class AttributeFile {
   enum class Result { Value, Gone, NotAFile, CannotOpen, ReadError, NotANumber };
 
   AttributeFile(ReadFunction read, std::string name);
-  ~AttributeFile();
-  AttributeFile(AttributeFile&& other) noexcept;
+  AttributeFile(AttributeFile&& other) noexcept = default;
   AttributeFile& operator=(AttributeFile&&) = delete;
   AttributeFile(const AttributeFile&) = delete;
   AttributeFile& operator=(const AttributeFile&) = delete;
@@ -32,16 +33,15 @@ class AttributeFile {
   Result read(int directoryFd, long long& value);
   // errno of the last CannotOpen or ReadError.
   int error() const { return error_; }
-  bool isOpen() const { return fd_ >= 0; }
+  bool isOpen() const { return static_cast<bool>(fd_); }
 
  private:
-  void close();
   // Value once the file is open.
   Result open(int directoryFd);
 
   ReadFunction read_;
   std::string name_;
-  int fd_ = -1;
+  UniqueFd fd_;
   dev_t device_ = 0;  // identity of the open file
   ino_t inode_ = 0;
   int error_ = 0;

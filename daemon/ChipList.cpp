@@ -1,9 +1,12 @@
 #include "ChipList.h"
 
 #include <fcntl.h>
-#include <unistd.h>
 
+#include <algorithm>
+#include <memory>
+#include <vector>
 
+#include "ChipWorker.h"
 #include "HwmonChip.h"
 #include "SensorReader.h"
 
@@ -22,10 +25,55 @@ std::string withoutTrailingBlanks(std::string line) {
   line.erase(line.find_last_not_of(' ') + 1);
   return line + "\n";
 }
+
+// Readings are keyed by the sensor's place in its chip, and a channel's by -1 - channel:
+// the mapping reads its sensors again with their multiplier and offset.
+int channelKey(int channel) { return -1 - channel; }
+
+struct ChipAnswer {
+  bool answered = false;
+  std::vector<ChipWorker::Reading> readings;
+
+  std::string describe(SensorKind kind, int key) const {
+    if (!answered) return "no answer";
+    const auto r = std::find_if(readings.begin(), readings.end(), [key](const auto& r) { return r.key == key; });
+    return SensorReader::describe(kind, r->result);
+  }
+};
+
+// Reads every chip on a worker of its own, all at the same time, and waits for them together.
+std::vector<ChipAnswer> readChips(const std::vector<HwmonChip>& chips, const ChannelMap::Resolution& resolution,
+                                  const ReadFunction& read, std::chrono::milliseconds patience) {
+  std::vector<std::unique_ptr<ChipWorker>> workers;
+  for (std::size_t c = 0; c < chips.size(); ++c) {
+    const HwmonChip& chip = chips[c];
+    std::vector<ChipWorker::Feed> feeds;
+    for (std::size_t s = 0; s < chip.sensors.size(); ++s) {
+      const HwmonChip::Sensor& sensor = chip.sensors[s];
+      feeds.push_back({static_cast<int>(s), SensorReader(read, sensor.kind, sensor.index, sensor.hasFault), 1.0, 0.0});
+    }
+    for (int channel = 0; channel < kChannelCount; ++channel) {
+      const auto& b = resolution.bindings[channel];
+      if (!b || b->chip != c) continue;
+      const HwmonChip::Sensor& sensor = *chip.find(b->kind, b->index);
+      feeds.push_back({channelKey(channel), SensorReader(read, sensor.kind, sensor.index, sensor.hasFault),
+                       b->multiplier, b->offset});
+    }
+    workers.push_back(std::make_unique<ChipWorker>());
+    workers.back()->assign(UniqueFd(open(chip.path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)), std::move(feeds));
+    workers.back()->request();
+  }
+  const auto deadline = std::chrono::steady_clock::now() + patience;
+  std::vector<ChipAnswer> answers(chips.size());
+  for (std::size_t c = 0; c < chips.size(); ++c) {
+    answers[c].answered = workers[c]->collect(deadline, answers[c].readings);
+  }
+  return answers;
+}
 }  // namespace
 
-bool listChips(const std::string& root, const ChannelMap& map, const ReadFunction& read, std::string& text,
-               std::string& error) {
+bool listChips(const std::string& root, const ChannelMap& map, const ReadFunction& read,
+               std::chrono::milliseconds patience, std::string& text, std::string& error) {
   const std::vector<HwmonChip> chips = HwmonChip::scan(root, error);
   if (!error.empty()) return false;
   if (chips.empty()) {
@@ -33,14 +81,14 @@ bool listChips(const std::string& root, const ChannelMap& map, const ReadFunctio
     return false;
   }
   const ChannelMap::Resolution resolution = map.resolve(chips);
+  const std::vector<ChipAnswer> answers = readChips(chips, resolution, read, patience);
   text = "hwmon chips under " + root + "\n";
   for (std::size_t c = 0; c < chips.size(); ++c) {
     const HwmonChip& chip = chips[c];
     text += "\n" + chip.name + " at " + (chip.device.empty() ? std::string("(no device link)") : chip.device) + " (" +
             chip.entry + ")\n";
-    const int fd = open(chip.path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    for (const HwmonChip::Sensor& s : chip.sensors) {
-      SensorReader reader(read, s.kind, s.index, s.hasFault);
+    for (std::size_t i = 0; i < chip.sensors.size(); ++i) {
+      const HwmonChip::Sensor& s = chip.sensors[i];
       std::string feeds;
       for (int channel = 0; channel < kChannelCount; ++channel) {
         const auto& b = resolution.bindings[channel];
@@ -49,9 +97,8 @@ bool listChips(const std::string& root, const ChannelMap& map, const ReadFunctio
         }
       }
       text += withoutTrailingBlanks("  " + padded(sensorName(s.kind, s.index), 6) + padded(s.label, 24) +
-                                    padded(reader.describe(reader.read(fd)), 28) + feeds);
+                                    padded(answers[c].describe(s.kind, static_cast<int>(i)), 28) + feeds);
     }
-    if (fd >= 0) close(fd);
   }
   text += "\n; the mapping in effect, as a section for the configuration file\n[map]\n";
   for (int channel = 0; channel < kChannelCount; ++channel) {
@@ -61,14 +108,8 @@ bool listChips(const std::string& root, const ChannelMap& map, const ReadFunctio
       text += line + "none\n";
       continue;
     }
-    const HwmonChip& chip = chips[b->chip];
-    const HwmonChip::Sensor& s = *chip.find(b->kind, b->index);
-    SensorReader reader(read, s.kind, s.index, s.hasFault);
-    const int fd = open(chip.path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    const std::string value = reader.describe(reader.read(fd, b->multiplier, b->offset));
-    if (fd >= 0) close(fd);
     text += padded(line + ChannelMap::describe(*b, chips), 32) + "; " + (b->automatic ? "automatic" : "configured") +
-            ": " + value + "\n";
+            ": " + answers[b->chip].describe(b->kind, channelKey(channel)) + "\n";
   }
   for (const std::string& note : resolution.notes) text += "; " + note + "\n";
   return true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 
 #include "AttributeFile.h"
@@ -9,8 +10,10 @@ namespace qrvld {
 
 // What --list prints: every chip under `root` with each sensor's label, value and the
 // channel it feeds, then the mapping in effect as a [map] section to copy into the
-// configuration. False with the reason in `error` when there is no chip to list.
-bool listChips(const std::string& root, const ChannelMap& map, const ReadFunction& read, std::string& text,
-               std::string& error);
+// configuration. The chips are read at the same time and waited for at most `patience`;
+// the sensors of a chip that has not answered by then say "no answer". False with the
+// reason in `error` when there is no chip to list.
+bool listChips(const std::string& root, const ChannelMap& map, const ReadFunction& read,
+               std::chrono::milliseconds patience, std::string& text, std::string& error);
 
 }  // namespace qrvld

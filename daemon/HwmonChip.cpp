@@ -13,6 +13,8 @@
 #include <memory>
 #include <tuple>
 
+#include "UniqueFd.h"
+
 namespace qrvld {
 
 namespace {
@@ -20,17 +22,16 @@ namespace {
 // unreadable or not a regular file. Opened without waiting, so that a FIFO in its place
 // cannot stall a scan.
 bool readLine(const std::string& path, std::string& text) {
-  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return false;
+  const UniqueFd fd(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  if (!fd) return false;
   char buffer[256];
   ssize_t n = -1;
   struct stat status {};
-  if (fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) {
+  if (fstat(fd.get(), &status) == 0 && S_ISREG(status.st_mode)) {
     do {
-      n = read(fd, buffer, sizeof buffer);
+      n = read(fd.get(), buffer, sizeof buffer);
     } while (n < 0 && errno == EINTR);
   }
-  close(fd);
   if (n <= 0) return false;
   text.assign(buffer, static_cast<std::size_t>(std::find(buffer, buffer + n, '\n') - buffer));
   return true;
@@ -113,4 +114,3 @@ const HwmonChip::Sensor* HwmonChip::find(SensorKind kind, int index) const {
 }
 
 }  // namespace qrvld
-

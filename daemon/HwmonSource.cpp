@@ -17,37 +17,26 @@ using qrvl::record::kChannelCount;
 HwmonSource::HwmonSource(std::string root, const ChannelMap& map, ReadFunction read)
     : root_(std::move(root)), map_(map), read_(std::move(read)) {}
 
-HwmonSource::~HwmonSource() { closeChips(); }
-
-void HwmonSource::closeChips() {
-  for (auto& feed : feeds_) feed.reset();
-  for (int fd : chipFds_) {
-    if (fd >= 0) close(fd);
-  }
-  chipFds_.clear();
-}
-
 void HwmonSource::merge(std::vector<HwmonChip> found) {
-  present_.assign(chips_.size(), false);
+  for (Chip& state : states_) state.present = false;
   for (HwmonChip& chip : found) {
     std::size_t known = 0;
-    while (known < chips_.size() && (present_[known] || !chips_[known].sameIdentity(chip))) ++known;
+    while (known < chips_.size() && (states_[known].present || !chips_[known].sameIdentity(chip))) ++known;
     if (known == chips_.size()) {
       const auto at = std::upper_bound(chips_.begin(), chips_.end(), chip, [](const HwmonChip& a, const HwmonChip& b) {
         return std::tie(a.name, a.device) < std::tie(b.name, b.device);
       });
       known = static_cast<std::size_t>(at - chips_.begin());
       chips_.insert(at, std::move(chip));
-      present_.insert(present_.begin() + static_cast<std::ptrdiff_t>(known), true);
+      states_.emplace(states_.begin() + static_cast<std::ptrdiff_t>(known));
     } else {
       chips_[known] = std::move(chip);
-      present_[known] = true;
     }
+    states_[known].present = true;
   }
 }
 
 void HwmonSource::rescan() {
-  closeChips();
   std::string error;
   std::vector<HwmonChip> found = HwmonChip::scan(root_, error);
   entries_.clear();
@@ -56,51 +45,84 @@ void HwmonSource::rescan() {
   merge(std::move(found));
   const ChannelMap::Resolution resolution = map_.resolve(chips_);
   rescanNeeded_ = resolution.missing;
-  chipFds_.assign(chips_.size(), -1);
+  std::vector<std::vector<ChipWorker::Feed>> feeds(chips_.size());
   for (int c = 0; c < kChannelCount; ++c) {
     const auto& b = resolution.bindings[c];
-    if (!b || !present_[b->chip]) continue;
-    int& fd = chipFds_[b->chip];
-    // The directory, not its path, is what the files are opened in from now on: a chip
-    // that comes back under the same hwmonN is a new directory, found by a new scan.
-    if (fd < 0) fd = open(chips_[b->chip].path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-      rescanNeeded_ = true;
-      continue;
-    }
+    if (!b || !states_[b->chip].present) continue;
     const HwmonChip::Sensor& sensor = *chips_[b->chip].find(b->kind, b->index);
-    feeds_[c].emplace(Feed{*b, SensorReader(read_, sensor.kind, sensor.index, sensor.hasFault)});
+    feeds[b->chip].push_back(
+        {c, SensorReader(read_, sensor.kind, sensor.index, sensor.hasFault), b->multiplier, b->offset});
+  }
+  for (std::size_t i = 0; i < chips_.size(); ++i) {
+    Chip& state = states_[i];
+    UniqueFd directory;
+    if (!feeds[i].empty()) {
+      // The directory, not its path, is what the files are opened in from now on: a chip
+      // that comes back under the same hwmonN is a new directory, found by a new scan.
+      directory.reset(open(chips_[i].path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+      if (!directory) {
+        rescanNeeded_ = true;
+        feeds[i].clear();
+      }
+    }
+    state.feeding = !feeds[i].empty();
+    if (!state.worker && !state.feeding) continue;
+    // A worker is never replaced: one held by a driver takes its new files when it is free.
+    if (!state.worker) state.worker = std::make_unique<ChipWorker>();
+    state.worker->assign(std::move(directory), std::move(feeds[i]));
   }
   report(resolution, error);
 }
 
-bool HwmonSource::readAll(qrvl::record::Reading& out, bool& any) {
+bool HwmonSource::readAll(qrvl::record::Reading& out, bool& any, std::chrono::steady_clock::time_point deadline) {
+  for (double& value : out.value) value = NAN;
+  // All chips are asked first, so they are read at the same time and one wait covers them.
+  std::vector<bool> asked(chips_.size(), false);
+  for (std::size_t i = 0; i < chips_.size(); ++i) {
+    if (states_[i].feeding) asked[i] = states_[i].worker->request();
+  }
   bool gone = false;
   any = false;
-  for (int c = 0; c < kChannelCount; ++c) {
-    out.value[c] = NAN;
-    if (!feeds_[c]) continue;
-    Feed& feed = *feeds_[c];
-    const auto result = feed.reader.read(chipFds_[feed.binding.chip], feed.binding.multiplier, feed.binding.offset);
-    if (result.outcome == SensorReader::Outcome::Value) {
-      out.value[c] = result.value;
-      any = true;
+  std::vector<ChipWorker::Reading> readings;
+  for (std::size_t i = 0; i < chips_.size(); ++i) {
+    if (!states_[i].feeding) continue;
+    const bool answered = asked[i] && states_[i].worker->collect(deadline, readings);
+    noteAnswer(i, answered);
+    if (!answered) continue;
+    for (const ChipWorker::Reading& r : readings) {
+      if (r.result.outcome == SensorReader::Outcome::Value) {
+        out.value[r.key] = r.result.value;
+        any = true;
+      }
+      gone = gone || r.result.outcome == SensorReader::Outcome::Gone;
     }
-    gone = gone || result.outcome == SensorReader::Outcome::Gone;
   }
   return !gone;
 }
 
-bool HwmonSource::sample(qrvl::record::Reading& out) {
+void HwmonSource::noteAnswer(std::size_t chip, bool answered) {
+  Chip& state = states_[chip];
+  if (answered == state.answering) return;
+  state.answering = answered;
+  const HwmonChip& c = chips_[chip];
+  const std::string name = c.name + (c.device.empty() ? "" : " at " + c.device);
+  if (answered) {
+    log(Priority::Notice, "hwmon: %s answers again", name.c_str());
+  } else {
+    log(Priority::Warning, "hwmon: %s does not answer in time; its channels are empty until it does", name.c_str());
+  }
+}
+
+bool HwmonSource::sample(qrvl::record::Reading& out, std::chrono::steady_clock::time_point deadline) {
   // One directory read per sample notices a chip that came, went or took over another's
   // hwmonN. An entry that is no chip (yet) differs from every scan, so it is scanned for
   // at every sample until it has a name.
   if (rescanNeeded_ || HwmonChip::entries(root_) != entries_) rescan();
   bool any = false;
   // A chip found gone is looked for at once, so a reloaded module costs one sample at most.
-  if (!readAll(out, any)) {
+  if (!readAll(out, any, deadline)) {
     rescan();
-    readAll(out, any);
+    readAll(out, any, deadline);
   }
   return any;
 }
@@ -111,13 +133,12 @@ void HwmonSource::report(const ChannelMap::Resolution& resolution, const std::st
   std::string mapping;
   std::vector<std::string> problems = resolution.notes;
   std::vector<bool> waitedFor(chips_.size(), false);
-  bool feeding = false;
+  const bool feeding = std::any_of(states_.begin(), states_.end(), [](const Chip& s) { return s.feeding; });
   for (int c = 0; c < kChannelCount; ++c) {
     const auto& b = resolution.bindings[c];
     mapping += std::string(c == 0 ? "" : ", ") + ChannelMap::key(static_cast<Channel>(c)) + "=" +
                (b ? ChannelMap::describe(*b, chips_) : std::string("-"));
-    feeding = feeding || feeds_[c].has_value();
-    if (b && !present_[b->chip] && !waitedFor[b->chip]) {
+    if (b && !states_[b->chip].present && !waitedFor[b->chip]) {
       waitedFor[b->chip] = true;
       const HwmonChip& chip = chips_[b->chip];
       problems.push_back(chip.name + (chip.device.empty() ? "" : " at " + chip.device) +

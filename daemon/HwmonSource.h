@@ -2,14 +2,13 @@
 
 #include <unistd.h>
 
-#include <array>
-#include <optional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "ChannelMap.h"
+#include "ChipWorker.h"
 #include "HwmonChip.h"
-#include "SensorReader.h"
 #include "SensorSource.h"
 
 namespace qrvld {
@@ -19,41 +18,43 @@ namespace qrvld {
 // when they change, so a chip that loads late, is reloaded or renumbered is taken in
 // without a restart. The automatic mapping is made over every chip seen since the start:
 // a chip that appears redoes it, as a start with that chip would have had it, and a chip
-// that has gone keeps its channels, empty until it is back.
+// that has gone keeps its channels, empty until it is back. Each chip is read on a worker
+// of its own: one whose driver does not answer by the deadline leaves its channels empty
+// and is not waited for again until its read has come back.
 class HwmonSource : public SensorSource {
  public:
   HwmonSource(std::string root, const ChannelMap& map, ReadFunction read = ::pread);
-  ~HwmonSource() override;
   HwmonSource(const HwmonSource&) = delete;
   HwmonSource& operator=(const HwmonSource&) = delete;
 
   const char* name() const override { return "hwmon"; }
   // False when no channel has a value.
-  bool sample(qrvl::record::Reading& out) override;
+  bool sample(qrvl::record::Reading& out, std::chrono::steady_clock::time_point deadline) override;
 
  private:
-  struct Feed {
-    Binding binding;
-    SensorReader reader;
+  // What is kept of each chip besides its description.
+  struct Chip {
+    bool present = false;                // the last scan found it
+    bool feeding = false;                // it has channels to read
+    bool answering = true;               // its last round came back in time
+    std::unique_ptr<ChipWorker> worker;  // from its first channel on; kept while the source lives
   };
 
   void rescan();
   // Takes in the chips a scan found: each in the place of what was known of it, or as a
   // new one in the order of identities.
   void merge(std::vector<HwmonChip> found);
-  void closeChips();
   // Reads every channel; false when a chip has gone from under its files.
-  bool readAll(qrvl::record::Reading& out, bool& any);
+  bool readAll(qrvl::record::Reading& out, bool& any, std::chrono::steady_clock::time_point deadline);
+  void noteAnswer(std::size_t chip, bool answered);
   void report(const ChannelMap::Resolution& resolution, const std::string& error);
 
   std::string root_;
   ChannelMap map_;
   ReadFunction read_;
-  std::vector<HwmonChip> chips_;  // every chip seen, in the order of their identities
-  std::vector<bool> present_;     // whether the last scan found it
-  std::vector<int> chipFds_;
+  std::vector<HwmonChip> chips_;           // every chip seen, in the order of their identities
+  std::vector<Chip> states_;               // one for each of chips_
   std::vector<HwmonChip::Entry> entries_;  // where the last scan found chips
-  std::array<std::optional<Feed>, qrvl::record::kChannelCount> feeds_;
   bool rescanNeeded_ = true;
   std::string lastReport_;
 };

@@ -3,12 +3,13 @@
 #include <fcntl.h>
 #include <ini.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+
+#include "UniqueFd.h"
 
 namespace qrvld {
 
@@ -73,23 +74,23 @@ std::string notRegular(const std::string& path, mode_t mode) {
 
 bool readIniFile(const std::string& path, const IniHandler& handler, std::string& error) {
   // O_NONBLOCK: opening a FIFO would otherwise wait for a writer.
-  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) {
+  UniqueFd fd(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  if (!fd) {
     error = "cannot open configuration file " + path + ": " + std::strerror(errno);
     return false;
   }
   struct stat status {};
-  if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+  if (fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
     error = notRegular(path, status.st_mode);
-    close(fd);
     return false;
   }
-  const std::unique_ptr<FILE, int (*)(FILE*)> file(fdopen(fd, "r"), fclose);
+  const std::unique_ptr<FILE, int (*)(FILE*)> file(fdopen(fd.get(), "r"), fclose);
   if (!file) {
     error = "cannot read configuration file " + path + ": " + std::strerror(errno);
-    close(fd);
     return false;
   }
+  // The stream closes it from here on.
+  fd.release();
   Parsing parsing{file.get(), handler, 0, 0, {}};
   const int rc = ini_parse_stream(nextLine, &parsing, onEntry, &parsing);
   // inih reports the first line it could not parse, which may come before the handler's.

@@ -25,8 +25,6 @@ Sampler::~Sampler() {
   }
   wake_.notify_all();
   if (thread_.joinable()) thread_.join();
-  if (readFd_ >= 0) close(readFd_);
-  if (writeFd_ >= 0) close(writeFd_);
 }
 
 bool Sampler::start(std::string& error) {
@@ -35,8 +33,8 @@ bool Sampler::start(std::string& error) {
     error = std::string("cannot create the sampler's pipe: ") + std::strerror(errno);
     return false;
   }
-  readFd_ = fds[0];
-  writeFd_ = fds[1];
+  readFd_.reset(fds[0]);
+  writeFd_.reset(fds[1]);
   thread_ = std::thread(&Sampler::run, this);
   return true;
 }
@@ -56,7 +54,7 @@ bool Sampler::stop(std::chrono::milliseconds patience) {
 bool Sampler::take(Snapshot& out) {
   bool got = false;
   Snapshot next;
-  while (read(readFd_, &next, sizeof next) == static_cast<ssize_t>(sizeof next)) {
+  while (read(readFd_.get(), &next, sizeof next) == static_cast<ssize_t>(sizeof next)) {
     out = next;
     got = true;
   }
@@ -65,7 +63,7 @@ bool Sampler::take(Snapshot& out) {
 
 void Sampler::publish(const Snapshot& snapshot) {
   // A full pipe means the loop has not caught up; that snapshot is skipped, a newer one follows.
-  while (write(writeFd_, &snapshot, sizeof snapshot) < 0 && errno == EINTR) {
+  while (write(writeFd_.get(), &snapshot, sizeof snapshot) < 0 && errno == EINTR) {
   }
 }
 
@@ -80,11 +78,14 @@ void Sampler::loop() {
   bool failing = false;
   auto next = std::chrono::steady_clock::now();
   for (;;) {
+    // Stamped when the reads start: a sample that waited for a slow sensor still carries
+    // the time its values were read, not the time the wait ended.
+    const auto started = std::chrono::system_clock::now().time_since_epoch();
+    next += cadence_;
     Snapshot snapshot{};
     qrvl::record::Reading reading{};
-    if (source_.sample(reading)) {
-      const auto now = std::chrono::system_clock::now().time_since_epoch();
-      const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now).count();
+    if (source_.sample(reading, next)) {
+      const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(started).count();
       snapshot.status = qrvl::wire::kStatusReading;
       qrvl::record::encode(reading, static_cast<std::uint64_t>(ms), snapshot.record);
       if (failing) log(Priority::Notice, "source %s reads again", source_.name());
@@ -98,7 +99,6 @@ void Sampler::loop() {
     }
     publish(snapshot);
 
-    next += cadence_;
     std::unique_lock<std::mutex> lock(mutex_);
     if (wake_.wait_until(lock, next, [this] { return stopping_; })) return;
     // After a stall (a suspended machine), start afresh instead of sampling in a burst.

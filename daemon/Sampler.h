@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "SensorSource.h"
+#include "UniqueFd.h"
 #include "qrvl/Wire.h"
 
 namespace qrvld {
@@ -20,7 +21,8 @@ struct Snapshot {
 
 // Samples the source on its own thread at a fixed cadence and hands every snapshot to the
 // poll loop through a pipe, so the loop never waits for the source and nothing is shared
-// between the threads.
+// between the threads. Each sample is given until the next is due: what the source has not
+// read by then is empty in that snapshot, so the snapshots keep their cadence.
 class Sampler {
  public:
   Sampler(SensorSource& source, std::chrono::milliseconds cadence);
@@ -31,10 +33,11 @@ class Sampler {
 
   bool start(std::string& error);
   // Asks the thread to end and waits for it at most `patience`; false when it has not
-  // ended, as when a driver's read holds it: the caller may then end the process without it.
+  // ended, as when a sample still waits for its sensors: the caller may then end the
+  // process without it.
   bool stop(std::chrono::milliseconds patience);
   // Readable when a snapshot waits.
-  int fd() const { return readFd_; }
+  int fd() const { return readFd_.get(); }
   // Takes the newest waiting snapshot without blocking; false when none waits.
   bool take(Snapshot& out);
 
@@ -45,8 +48,8 @@ class Sampler {
 
   SensorSource& source_;
   std::chrono::milliseconds cadence_;
-  int readFd_ = -1;
-  int writeFd_ = -1;
+  UniqueFd readFd_;
+  UniqueFd writeFd_;
   std::thread thread_;
   std::mutex mutex_;
   std::condition_variable wake_;

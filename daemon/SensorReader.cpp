@@ -41,8 +41,8 @@ SensorReader::Result SensorReader::read(int chipFd, double multiplier, double of
   return {Outcome::Value, value, 0};
 }
 
-std::string SensorReader::describe(const Result& r) const {
-  const SensorKindInfo& info = sensorKindInfo(kind_);
+std::string SensorReader::describe(SensorKind kind, const Result& r) {
+  const SensorKindInfo& info = sensorKindInfo(kind);
   auto number = [&](double value) {
     char text[64];
     const auto end = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, info.decimals).ptr;

@@ -26,8 +26,8 @@ class SensorReader {
   Result read(int chipFd, double multiplier = 1.0, double offset = 0.0);
 
   // "45.0 C", "fault", "implausible (127.0 C)", "read error (Input/output error)", "gone",
-  // "not a regular file", ...
-  std::string describe(const Result& result) const;
+  // "not a regular file", ... for a sensor of `kind`.
+  static std::string describe(SensorKind kind, const Result& result);
 
  private:
   SensorKind kind_;

@@ -1,11 +1,13 @@
 #pragma once
 
+#include <chrono>
+
 #include "qrvl/Record.h"
 
 namespace qrvld {
 
-// Where readings come from. sample() runs on the sampler thread only and may take its
-// time; the request path never calls it.
+// Where readings come from. sample() runs on the sampler thread only; the request path
+// never calls it.
 class SensorSource {
  public:
   virtual ~SensorSource() = default;
@@ -13,8 +15,9 @@ class SensorSource {
   // Short name for the log.
   virtual const char* name() const = 0;
   // Reads every channel, NaN for a channel without a value; false when the source failed
-  // as a whole and there is no reading.
-  virtual bool sample(qrvl::record::Reading& out) = 0;
+  // as a whole and there is no reading. A value not read by `deadline` is left out, so
+  // one sensor that does not answer cannot hold up the others.
+  virtual bool sample(qrvl::record::Reading& out, std::chrono::steady_clock::time_point deadline) = 0;
 };
 
 }  // namespace qrvld

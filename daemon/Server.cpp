@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "Log.h"
 #include "qrvl/Wire.h"
@@ -73,16 +74,11 @@ Server::Server(const Options& options, RequestGate& gate, Sampler& sampler)
   snapshot_.status = qrvl::wire::kStatusNoReading;
 }
 
-Server::~Server() {
-  for (const Listener& l : listeners_) close(l.fd);
-  if (signalFd_ >= 0) close(signalFd_);
-}
-
 bool Server::listen(const IpAddress& address, std::string& error) {
   const bool v4 = address.isV4();
   const std::string text = (v4 ? address.text() : "[" + address.text() + "]") + ":" + std::to_string(options_.port);
-  const int fd = socket(v4 ? AF_INET : AF_INET6, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  if (fd < 0) {
+  UniqueFd fd(socket(v4 ? AF_INET : AF_INET6, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+  if (!fd) {
     error = "cannot listen on " + text + ": " + std::strerror(errno);
     return false;
   }
@@ -97,7 +93,7 @@ bool Server::listen(const IpAddress& address, std::string& error) {
     sa.sin_port = htons(options_.port);
     std::memcpy(&sa.sin_addr, address.bytes() + 12, 4);
     length = sizeof sa;
-    if (wildcard) ok = setsockopt(fd, IPPROTO_IP, IP_PKTINFO, &on, sizeof on) == 0;
+    if (wildcard) ok = setsockopt(fd.get(), IPPROTO_IP, IP_PKTINFO, &on, sizeof on) == 0;
   } else {
     auto& sa = reinterpret_cast<sockaddr_in6&>(storage);
     sa.sin6_family = AF_INET6;
@@ -105,12 +101,11 @@ bool Server::listen(const IpAddress& address, std::string& error) {
     std::memcpy(&sa.sin6_addr, address.bytes(), 16);
     length = sizeof sa;
     // "::" means IPv6 only; IPv4 is listed on its own.
-    ok = setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &on, sizeof on) == 0;
-    if (ok && wildcard) ok = setsockopt(fd, IPPROTO_IPV6, IPV6_RECVPKTINFO, &on, sizeof on) == 0;
+    ok = setsockopt(fd.get(), IPPROTO_IPV6, IPV6_V6ONLY, &on, sizeof on) == 0;
+    if (ok && wildcard) ok = setsockopt(fd.get(), IPPROTO_IPV6, IPV6_RECVPKTINFO, &on, sizeof on) == 0;
   }
-  if (!ok || bind(fd, reinterpret_cast<sockaddr*>(&storage), length) != 0) {
+  if (!ok || bind(fd.get(), reinterpret_cast<sockaddr*>(&storage), length) != 0) {
     const int saved = errno;
-    close(fd);
     // The built-in pair includes ::1, which a host without IPv6 lacks.
     if (options_.listenDefault && !v4 && (saved == EADDRNOTAVAIL || saved == EAFNOSUPPORT)) {
       log(Priority::Warning, "not listening on %s: %s", text.c_str(), std::strerror(saved));
@@ -119,7 +114,7 @@ bool Server::listen(const IpAddress& address, std::string& error) {
     error = "cannot listen on " + text + ": " + std::strerror(saved);
     return false;
   }
-  listeners_.push_back({fd, wildcard, text});
+  listeners_.push_back({std::move(fd), wildcard, text});
   log(Priority::Info, "listening on %s", text.c_str());
   return true;
 }
@@ -137,20 +132,23 @@ bool Server::open(std::string& error) {
   sigaddset(&signals, SIGTERM);
   sigaddset(&signals, SIGINT);
   sigaddset(&signals, SIGUSR1);
-  signalFd_ = signalfd(-1, &signals, SFD_NONBLOCK | SFD_CLOEXEC);
-  if (signalFd_ < 0) {
+  signalFd_.reset(signalfd(-1, &signals, SFD_NONBLOCK | SFD_CLOEXEC));
+  if (!signalFd_) {
     error = std::string("cannot take signals: ") + std::strerror(errno);
     return false;
   }
-  pollFds_.push_back({signalFd_, POLLIN, 0});
+  pollFds_.push_back({signalFd_.get(), POLLIN, 0});
   pollFds_.push_back({sampler_.fd(), POLLIN, 0});
-  for (const Listener& l : listeners_) pollFds_.push_back({l.fd, POLLIN, 0});
+  for (const Listener& l : listeners_) pollFds_.push_back({l.fd.get(), POLLIN, 0});
   return true;
 }
 
 void Server::run() {
   std::uint64_t nextReport = monotonicMs() + kReportIntervalMs;
   std::uint64_t reportedTotal = 0;
+  // Signals and the sampler only, until the first snapshot: an answer before it would be
+  // "no reading" from a daemon that has not looked yet.
+  nfds_t watched = 2;
   for (;;) {
     const std::uint64_t now = monotonicMs();
     if (now >= nextReport) {
@@ -160,7 +158,7 @@ void Server::run() {
       reportedTotal = total;
       nextReport = now + kReportIntervalMs;
     }
-    const int n = poll(pollFds_.data(), pollFds_.size(), static_cast<int>(nextReport - now));
+    const int n = poll(pollFds_.data(), watched, static_cast<int>(nextReport - now));
     if (n < 0) {
       if (errno == EINTR) continue;
       // Never fatal; the pause keeps a persistent failure from spinning.
@@ -170,7 +168,7 @@ void Server::run() {
     }
     if (pollFds_[0].revents != 0) {
       signalfd_siginfo info{};
-      while (read(signalFd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+      while (read(signalFd_.get(), &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
         if (info.ssi_signo == SIGUSR1) {
           logCounters("on request");
           continue;
@@ -180,9 +178,13 @@ void Server::run() {
         return;
       }
     }
-    if (pollFds_[1].revents != 0) sampler_.take(snapshot_);
-    for (std::size_t i = 0; i < listeners_.size(); ++i) {
-      if (pollFds_[i + 2].revents != 0) serve(listeners_[i]);
+    if (pollFds_[1].revents != 0 && sampler_.take(snapshot_) && watched < pollFds_.size()) {
+      watched = pollFds_.size();
+      log(Priority::Info, "ready: allow %s; rate %u/%u per second%s; cadence %u ms", options_.allow.text().c_str(),
+          options_.burst, options_.perSecond, options_.exemptLoopback ? ", loopback exempt" : "", options_.cadenceMs);
+    }
+    for (std::size_t i = 2; i < watched; ++i) {
+      if (pollFds_[i].revents != 0) serve(listeners_[i - 2]);
     }
   }
 }
@@ -202,7 +204,7 @@ void Server::serve(const Listener& listener) {
       msg.msg_controllen = sizeof control;
     }
     // MSG_TRUNC: the result is the datagram's real size, so an oversized one is seen as such.
-    const ssize_t n = recvmsg(listener.fd, &msg, MSG_TRUNC | MSG_DONTWAIT);
+    const ssize_t n = recvmsg(listener.fd.get(), &msg, MSG_TRUNC | MSG_DONTWAIT);
     if (n < 0) {
       if (errno == EINTR) continue;
       return;
@@ -227,7 +229,7 @@ void Server::serve(const Listener& listener) {
     if (listener.wildcard) answerFromDestination(msg, reply, replyControl);
     Drop outcome = Drop::SendFailed;
     for (int attempt = 0; attempt < kSendAttempts; ++attempt) {
-      if (sendmsg(listener.fd, &reply, MSG_DONTWAIT) >= 0) {
+      if (sendmsg(listener.fd.get(), &reply, MSG_DONTWAIT) >= 0) {
         outcome = Drop::None;
         break;
       }

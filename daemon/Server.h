@@ -9,6 +9,7 @@
 #include "Options.h"
 #include "RequestGate.h"
 #include "Sampler.h"
+#include "UniqueFd.h"
 #include "qrvl/Wire.h"
 
 namespace qrvld {
@@ -19,19 +20,19 @@ namespace qrvld {
 class Server {
  public:
   Server(const Options& options, RequestGate& gate, Sampler& sampler);
-  ~Server();
   Server(const Server&) = delete;
   Server& operator=(const Server&) = delete;
 
   // Binds the listening sockets and takes SIGTERM, SIGINT and SIGUSR1, which the caller
   // has blocked in every thread. The sampler must have started.
   bool open(std::string& error);
-  // Serves until SIGTERM or SIGINT.
+  // Serves until SIGTERM or SIGINT, from the sampler's first snapshot on: requests that
+  // come before it wait in the sockets' queues. Logs "ready: ..." when it starts serving.
   void run();
 
  private:
   struct Listener {
-    int fd;
+    UniqueFd fd;
     bool wildcard;  // bound to "any": replies name their source address explicitly
     std::string text;
   };
@@ -45,7 +46,7 @@ class Server {
   Sampler& sampler_;
   std::vector<Listener> listeners_;
   std::vector<pollfd> pollFds_;
-  int signalFd_ = -1;
+  UniqueFd signalFd_;
   Snapshot snapshot_{};
   std::uint64_t counts_[static_cast<int>(Drop::kCount)] = {};
   std::uint8_t request_[qrvl::wire::kRequestSize];

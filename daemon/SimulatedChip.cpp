@@ -17,7 +17,7 @@ SimulatedChip::SimulatedChip() : start_(std::chrono::steady_clock::now()) {}
 
 const char* SimulatedChip::name() const { return "simulated chip"; }
 
-bool SimulatedChip::sample(qrvl::record::Reading& out) {
+bool SimulatedChip::sample(qrvl::record::Reading& out, std::chrono::steady_clock::time_point) {
   const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start_;
   out = at(elapsed.count());
   return true;

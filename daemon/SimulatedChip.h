@@ -14,7 +14,7 @@ class SimulatedChip : public SensorSource {
   SimulatedChip();
 
   const char* name() const override;
-  bool sample(qrvl::record::Reading& out) override;
+  bool sample(qrvl::record::Reading& out, std::chrono::steady_clock::time_point deadline) override;
 
   // The values `seconds` after the chip started.
   static qrvl::record::Reading at(double seconds);

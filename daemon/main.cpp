@@ -19,6 +19,11 @@
 
 using namespace qrvld;
 
+namespace {
+// How long --list waits for a chip whose driver is slow to answer before it says so.
+constexpr std::chrono::seconds kListPatience{2};
+}  // namespace
+
 int main(int argc, char** argv) {
   Options options;
   std::string error;
@@ -31,7 +36,7 @@ int main(int argc, char** argv) {
       return 0;
     case ParseResult::List: {
       std::string text;
-      if (!listChips(options.sysfsRoot, options.map, ::pread, text, error)) {
+      if (!listChips(options.sysfsRoot, options.map, ::pread, kListPatience, text, error)) {
         log(Priority::Error, "%s", error.c_str());
         return 1;
       }
@@ -65,16 +70,15 @@ int main(int argc, char** argv) {
   Server server(options, gate, sampler);
   const bool started = sampler.start(error) && server.open(error);
   if (started) {
-    log(Priority::Info, "ready: allow %s; rate %u/%u per second%s; cadence %u ms", options.allow.text().c_str(),
-        options.burst, options.perSecond, options.exemptLoopback ? ", loopback exempt" : "", options.cadenceMs);
     server.run();
   } else {
     log(Priority::Error, "%s", error.c_str());
   }
   const int code = started ? 0 : 1;
-  // A driver's read may hold the sampler's thread for long; a stop must not wait for it.
+  // A sample may be waiting up to a cadence for a chip that does not answer; a stop must
+  // not wait for it.
   if (!sampler.stop(std::chrono::milliseconds(500))) {
-    log(Priority::Warning, "the sampler is still in a sensor read; ending without it");
+    log(Priority::Warning, "the sampler is still waiting for a sample; ending without it");
     std::_Exit(code);
   }
   return code;

@@ -34,6 +34,17 @@ std::string tempFile() {
   return path;
 }
 
+// A line "ready..." after its syslog priority prefix, as qrvld logs once it serves; not
+// any "ready", which "Address already in use" has too.
+bool saysReady(const std::string& log) {
+  std::istringstream lines(log);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.size() > 3 && line[0] == '<' && line[2] == '>') line.erase(0, 3);
+    if (line.rfind("ready", 0) == 0) return true;
+  }
+  return false;
+}
+
 int exitCode(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status); }
 
 // fork and exec qrvld with stdout and stderr sent to files; -1 on failure.
@@ -95,7 +106,7 @@ bool DaemonProcess::launch(std::string& error) {
   pid_ = spawn(args, "/dev/null", logPath_, cpu_);
   const auto end = Clock::now() + std::chrono::seconds(5);
   while (Clock::now() < end) {
-    if (log().find("ready") != std::string::npos) return true;
+    if (saysReady(log())) return true;
     int status = 0;
     if (waitpid(pid_, &status, WNOHANG) == pid_) {
       pid_ = -1;

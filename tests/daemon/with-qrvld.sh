@@ -5,8 +5,9 @@
 # usage: with-qrvld.sh [--port N] QRVLD [QRVLD-OPTION...] -- COMMAND [ARG...]
 #   Starts QRVLD --listen 127.0.0.1 --port PORT QRVLD-OPTION... on a free port (or on N),
 #   waits until it logs its "ready" line, runs COMMAND, then stops the daemon with SIGTERM.
-#   Exits with COMMAND's status; 1 when the daemon did not get ready within 5 s or did not
-#   end cleanly (exit status 0 within 2 s of SIGTERM), saying so on stderr with its log.
+#   Exits with COMMAND's status; 1 when the daemon did not get ready within 5 s, ended while
+#   COMMAND ran without being asked to, or did not end cleanly (exit status 0 within 2 s of
+#   SIGTERM), saying so on stderr with its log.
 #   COMMAND's environment has:
 #     QRVL_PORT    the port, on 127.0.0.1
 #     QRVLD_LOG    the daemon's log (its stderr), kept over restarts
@@ -25,7 +26,7 @@ ready_since() { tail -n "+$1" "$state/qrvld.log" | grep -q '^\(<[0-9]>\)\{0,1\}r
 
 # Starts the daemon on $port and waits for it; 2 when the port was taken.
 launch() {
-  rm -f "$state/status" "$state/pid"
+  rm -f "$state/status" "$state/pid" "$state/stopped"
   : >>"$state/qrvld.log"
   from=$(($(wc -l <"$state/qrvld.log") + 1))
   set --
@@ -59,14 +60,18 @@ launch() {
 }
 
 start() {
-  if [ -s "$state/fixed-port" ]; then
-    port=$(cat "$state/fixed-port")
+  # Started again, it keeps its port: the command is talking to that one.
+  port=$(cat "$state/port" "$state/fixed-port" 2>/dev/null | head -n 1)
+  if [ -n "$port" ]; then
     launch
-    return $(($? != 0))
+    case $? in
+      0) return 0 ;;
+      2) echo "qrvld cannot listen on 127.0.0.1:$port: the port is taken" >&2 ;;
+    esac
+    return 1
   fi
-  port=$(cat "$state/port" 2>/dev/null)
   # A random port above the usual ones; another process may hold it, then the next is tried.
-  [ -n "$port" ] || port=$((20000 + $(od -An -N2 -tu2 /dev/urandom) % 40000))
+  port=$((20000 + $(od -An -N2 -tu2 /dev/urandom) % 40000))
   for attempt in 1 2 3 4 5 6 7 8; do
     launch
     case $? in
@@ -80,8 +85,9 @@ start() {
 }
 
 stop() {
-  [ -e "$state/status" ] && return 0
+  [ -s "$state/pid" ] && [ ! -e "$state/status" ] || return 0
   pid=$(cat "$state/pid")
+  : >"$state/stopped"
   kill -TERM "$pid" 2>/dev/null
   i=0
   while [ ! -e "$state/status" ] && [ $i -lt $((stop_seconds * 50)) ]; do
@@ -93,9 +99,9 @@ stop() {
     kill -KILL "$pid" 2>/dev/null
     return 1
   fi
-  status=$(cat "$state/status")
-  if [ "$status" -ne 0 ]; then
-    echo "qrvld ended with status $status after SIGTERM:" >&2
+  ended=$(cat "$state/status")
+  if [ "$ended" -ne 0 ]; then
+    echo "qrvld ended with status $ended after SIGTERM:" >&2
     cat "$state/qrvld.log" >&2
     return 1
   fi
@@ -120,7 +126,7 @@ state=$(mktemp -d)
 trap 'stop >/dev/null 2>&1; rm -rf "$state"' EXIT
 trap 'exit 129' HUP INT TERM
 echo "$1" >"$state/qrvld"
-echo "$fixed" >"$state/fixed-port"
+[ -z "$fixed" ] || echo "$fixed" >"$state/fixed-port"
 shift
 : >"$state/options"
 while [ $# -gt 0 ] && [ "$1" != -- ]; do
@@ -134,6 +140,11 @@ start || exit 1
 QRVL_PORT=$port QRVLD_LOG=$state/qrvld.log QRVLD_STATE=$state
 export QRVL_PORT QRVLD_LOG QRVLD_STATE
 "$@"
-status=$?
-stop || status=1
-exit $status
+result=$?
+if [ -e "$state/status" ] && [ ! -e "$state/stopped" ]; then
+  echo "qrvld ended while the command ran, with status $(cat "$state/status"):" >&2
+  cat "$state/qrvld.log" >&2
+  result=1
+fi
+stop || result=1
+exit $result

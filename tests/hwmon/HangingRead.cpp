@@ -23,7 +23,8 @@ HangingRead::~HangingRead() { release(); }
 qrvld::ReadFunction HangingRead::function() const {
   return [state = state_](int fd, void* buffer, std::size_t size, off_t offset) -> ssize_t {
     const std::string path = pathOf(fd);
-    if (path.size() >= state->path.size() && path.compare(path.size() - state->path.size(), state->path.size(), state->path) == 0) {
+    if (path.size() >= state->path.size() &&
+        path.compare(path.size() - state->path.size(), state->path.size(), state->path) == 0) {
       std::unique_lock<std::mutex> lock(state->mutex);
       state->released.wait(lock, [&state] { return state->free; });
     }

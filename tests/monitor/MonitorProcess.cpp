@@ -15,21 +15,6 @@ std::string Env(const char* name) {
     return value;
 }
 
-void RunUnix(const std::string& commandLine) {
-    std::string line = "start.exe /wait /unix " + commandLine;
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        throw std::runtime_error("cannot run " + line);
-    WaitForSingleObject(pi.hProcess, 30000);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-}
-
-void DaemonControl(const char* what) {
-    RunUnix("/bin/sh " + Env("QRVL_DAEMON_CTL") + " " + what + " " + Env("QRVL_STATE") + " " + Env("QRVLD"));
-}
 }  // namespace
 
 std::string MonitorExe() { return WindowsPathOf(Env("QRVL_MONITOR_EXE")); }
@@ -39,9 +24,6 @@ std::string WindowsPathOf(const std::string& unixPath) {
     std::replace(path.begin(), path.end(), '/', '\\');
     return path;
 }
-
-void StopDaemon() { DaemonControl("stop"); }
-void StartDaemon() { DaemonControl("start"); }
 
 MonitorProcess::MonitorProcess(const std::string& arguments, const std::string& exe) {
     std::string line = "\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments);

@@ -13,10 +13,6 @@ namespace monitortest {
 std::string MonitorExe();
 std::string WindowsPathOf(const std::string& unixPath);
 
-// Stops or starts the qrvld on the default port.
-void StopDaemon();
-void StartDaemon();
-
 class MonitorProcess {
 public:
     explicit MonitorProcess(const std::string& arguments, const std::string& exe = MonitorExe());

@@ -663,9 +663,9 @@ TEST(Monitor, ErrorCounterCountsThePollsThatFailedWhileTheDaemonWasDown) {
     ASSERT_NE(hWnd, nullptr);
     IconWatcher watcher(Now);
     EXPECT_TRUE(wintest::PumpUntil([&] { return watcher.Count("green") >= 2; }, 8000));
-    StopDaemon();
+    wintest::StopDaemon();
     EXPECT_TRUE(wintest::PumpUntil([&] { return watcher.Count("magenta") >= 2; }, 10000));
-    StartDaemon();
+    wintest::StartDaemon();
     int greenBefore = watcher.Count("green");
     EXPECT_TRUE(wintest::PumpUntil([&] { return watcher.Count("green") >= greenBefore + 2; }, 10000));
     PostMessageA(hWnd, WM_CLOSE, 0, 0);

@@ -1,29 +1,27 @@
-// The worker with the real sensor library against qrvld on loopback.
-// usage: sampling_live_test HOST:PORT FOLDER
-// The program writes "readings" into FOLDER once readings have arrived, for the script to
-// stop the daemon, and "failures" once polls have failed, for the script to start it again.
+// The worker with the real sensor library against qrvld on loopback (QRVL_PORT), which the
+// program stops and starts again.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <fstream>
+#include <cstdlib>
 #include <string>
 
 #include "FakeSensorHost.h"
 #include "IconWatcher.h"
 #include "RunRig.h"
 #include "TrayProbe.h"
+#include "WinTestSupport.h"
 
 namespace {
 
-std::string g_host;
-std::string g_folder;
+std::string DaemonHost() {
+    const char* port = std::getenv("QRVL_PORT");
+    return std::string("127.0.0.1:") + (port ? port : "0");
+}
 
 double ClockMs() {
     static const DWORD s_start = GetTickCount();
     return static_cast<double>(GetTickCount() - s_start);
 }
-
-void Tell(const char* what) { std::ofstream(g_folder + "\\" + what) << what << "\n"; }
 
 template <typename Condition>
 bool WaitUntil(Condition done, DWORD timeoutMs) {
@@ -36,7 +34,7 @@ bool WaitUntil(Condition done, DWORD timeoutMs) {
 }
 
 TEST(SamplingLive, ReadingsFailuresWhileTheDaemonIsDownAndReadingsAgain) {
-    RunRig owner(g_host);
+    RunRig owner(DaemonHost());
     owner.settings.m_nSocketTimer = 500;
     owner.settings.m_nMonitorTimer = 1;
     owner.settings.m_nDelayTimer = 0;
@@ -49,12 +47,12 @@ TEST(SamplingLive, ReadingsFailuresWhileTheDaemonIsDownAndReadingsAgain) {
     // The daemon answers: green flashes, nothing counted.
     ASSERT_TRUE(WaitUntil([&] { return watcher.Count("green") >= 2; }, 20000)) << owner.run.Plugin().LastFailure();
     EXPECT_EQ(owner.settings.m_nErrorCounter, 0);
-    Tell("readings");
+    wintest::StopDaemon();
 
     // The daemon is gone: every poll fails, is counted and flashes magenta.
     ASSERT_TRUE(WaitUntil([&] { return owner.settings.m_nErrorCounter >= 2 && watcher.Count("magenta") >= 2; }, 20000));
     const int nGreenWhileDown = watcher.Count("green");
-    Tell("failures");
+    wintest::StartDaemon();
 
     // Started again: readings come back and the count stops growing.
     ASSERT_TRUE(WaitUntil([&] { return watcher.Count("green") >= nGreenWhileDown + 2; }, 20000));
@@ -93,14 +91,3 @@ TEST(SamplingLive, StopEndsAGetThatWaitsForASilentHost) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    testing::InitGoogleTest(&argc, argv);
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: sampling_live_test HOST:PORT FOLDER\n");
-        return 2;
-    }
-    g_host = argv[1];
-    g_folder = argv[2];
-    return RUN_ALL_TESTS();
-}

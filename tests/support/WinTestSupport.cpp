@@ -1,8 +1,10 @@
 #include "WinTestSupport.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 
 namespace wintest {
 
@@ -190,5 +192,25 @@ void WriteWindowsFile(const char* name, const std::string& text) {
     std::ofstream out(WindowsPath(name), std::ios::binary);
     out << text;
 }
+
+namespace {
+void DaemonControl(const char* what) {
+    const char* launcher = std::getenv("QRVL_LAUNCHER");
+    const char* state = std::getenv("QRVLD_STATE");
+    if (!launcher || !state) throw std::runtime_error("QRVL_LAUNCHER and QRVLD_STATE name the daemon's launcher");
+    std::string line = std::string("start.exe /wait /unix /bin/sh ") + launcher + " " + what + " " + state;
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        throw std::runtime_error("cannot run " + line);
+    WaitForSingleObject(pi.hProcess, 30000);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+}
+}  // namespace
+
+void StopDaemon() { DaemonControl("stop"); }
+void StartDaemon() { DaemonControl("start"); }
 
 }  // namespace wintest

@@ -1,15 +1,18 @@
-# Runs at install time, when the prefix is known (cpack installs under /usr, a source
-# install usually under /usr/local): the unit names the installed binary and
-# configuration, and the configuration goes to /etc under a /usr prefix, as a package's
-# does. QRVLD_BINDIR is set by the install step before this script.
+# Runs at install time, when the prefix is known (the Debian package installs under /usr,
+# a source install usually under /usr/local): the unit names the installed binary and
+# configuration; under a /usr prefix the configuration goes to /etc and the unit to
+# /lib/systemd/system, where a package's go and where the packaging enables it.
+# QRVLD_BINDIR is set by the install step before this script.
 if(CMAKE_INSTALL_PREFIX STREQUAL "/usr")
   set(sysconfdir "/etc")
+  set(unitdir "/lib/systemd/system")
 else()
   set(sysconfdir "${CMAKE_INSTALL_PREFIX}/etc")
+  set(unitdir "${CMAKE_INSTALL_PREFIX}/lib/systemd/system")
 endif()
 set(QRVLD_BINARY "${CMAKE_INSTALL_PREFIX}/${QRVLD_BINDIR}/qrvld")
 set(QRVLD_CONFIG "${sysconfdir}/qrvld/qrvld.conf")
 set(unit "${CMAKE_CURRENT_BINARY_DIR}/qrvld-install/qrvld.service")
 configure_file("${CMAKE_CURRENT_LIST_DIR}/qrvld.service.in" "${unit}" @ONLY)
-file(INSTALL "${unit}" DESTINATION "${CMAKE_INSTALL_PREFIX}/lib/systemd/system" FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+file(INSTALL "${unit}" DESTINATION "${unitdir}" FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 file(INSTALL "${CMAKE_CURRENT_LIST_DIR}/qrvld.conf" DESTINATION "${sysconfdir}/qrvld" FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)

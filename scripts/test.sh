@@ -12,3 +12,6 @@ for preset in native x86_64 i686; do
 done
 ctest --preset native
 ctest --preset x86_64
+# The release files, as a user gets them.
+scripts/package.sh
+tests/package/release_test.sh dist build/native tests/hwmon/trees/intel/class/hwmon

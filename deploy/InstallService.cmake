@@ -2,7 +2,8 @@
 # a source install usually under /usr/local): the unit names the installed binary and
 # configuration; under a /usr prefix the configuration goes to /etc and the unit to
 # /lib/systemd/system, where a package's go and where the packaging enables it.
-# QRVLD_BINDIR is set by the install step before this script.
+# QRVLD_BINDIR and QRVLD_STAGING (a folder of the build) are set by the install step
+# before this script.
 if(CMAKE_INSTALL_PREFIX STREQUAL "/usr")
   set(sysconfdir "/etc")
   set(unitdir "/lib/systemd/system")
@@ -12,7 +13,7 @@ else()
 endif()
 set(QRVLD_BINARY "${CMAKE_INSTALL_PREFIX}/${QRVLD_BINDIR}/qrvld")
 set(QRVLD_CONFIG "${sysconfdir}/qrvld/qrvld.conf")
-set(unit "${CMAKE_CURRENT_BINARY_DIR}/qrvld-install/qrvld.service")
+set(unit "${QRVLD_STAGING}/qrvld.service")
 configure_file("${CMAKE_CURRENT_LIST_DIR}/qrvld.service.in" "${unit}" @ONLY)
 file(INSTALL "${unit}" DESTINATION "${unitdir}" FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 file(INSTALL "${CMAKE_CURRENT_LIST_DIR}/qrvld.conf" DESTINATION "${sysconfdir}/qrvld" FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)

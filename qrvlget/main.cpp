@@ -1,4 +1,4 @@
-// qrvlget: one reading from a sensor host, printed as "name: value" lines.
+// qrvlget: one reading from a sensor host, printed as "name: value unit" lines or as JSON.
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -9,13 +9,62 @@
 #include "qrvl/Record.h"
 
 namespace {
-const char kUsage[] = "usage: qrvlget [--timeout MS] HOST[:PORT]";
+const char kUsage[] = "usage: qrvlget [--timeout MS] [--json] HOST[:PORT]";
+
+using qrvl::record::Channel;
+using qrvl::record::kChannelCount;
+
+// Degrees Celsius for the temperatures, volts, then revolutions per minute.
+const char* unitOf(int channel) { return channel < 3 ? "C" : channel < 6 ? "V" : "RPM"; }
 
 // A field's text as sent, cut at its NUL; anything but printable ASCII shows as '?'.
 std::string fieldText(const char* field) {
   std::string text(field, strnlen(field, qrvl::record::kFieldSize));
   for (char& c : text) {
     if (c < 0x20 || c > 0x7e) c = '?';
+  }
+  return text;
+}
+
+// Whether the text is a number as JSON writes one, so it can stand in the output as it is.
+bool isJsonNumber(const std::string& text) {
+  std::size_t i = 0;
+  auto digits = [&] {
+    const std::size_t start = i;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+    return i > start;
+  };
+  if (i < text.size() && text[i] == '-') ++i;
+  if (i < text.size() && text[i] == '0') {
+    ++i;
+  } else if (!digits()) {
+    return false;
+  }
+  if (i < text.size() && text[i] == '.' && (++i, !digits())) return false;
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    ++i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    if (!digits()) return false;
+  }
+  return i == text.size();
+}
+
+// A channel's value in JSON: a number, null without one, or the text of a host that sent
+// something else.
+std::string jsonValue(const std::string& text) {
+  if (text.empty()) return "null";
+  if (isJsonNumber(text)) return text;
+  std::string quoted = "\"";
+  for (char c : text) {
+    if (c == '"' || c == '\\') quoted += '\\';
+    quoted += c;
+  }
+  return quoted + "\"";
+}
+
+std::string lowerCase(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
   return text;
 }
@@ -39,12 +88,23 @@ int usage(const char* problem) {
 
 int main(int argc, char** argv) {
   unsigned timeout = 2000;
+  bool json = false;
   const char* host = nullptr;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help") {
-      std::printf("%s\nAsks a sensor host for one reading; waits at most MS milliseconds (default 2000).\n", kUsage);
+      std::printf("%s\nAsks a sensor host for one reading; waits at most MS milliseconds (default 2000).\n"
+                  "--json prints it as one JSON object: each channel a number, or null without a value.\n",
+                  kUsage);
       return 0;
+    }
+    if (arg == "--version") {
+      std::puts("qrvlget " QRVL_VERSION);
+      return 0;
+    }
+    if (arg == "--json") {
+      json = true;
+      continue;
     }
     if (arg == "--timeout") {
       if (++i == argc) return usage("--timeout needs a value");
@@ -70,13 +130,19 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "qrvlget: %s\n", plug.LastFailure());
     return 1;
   }
-  const char* fields[qrvl::record::kChannelCount] = {data.CpuTemp, data.PwrTemp, data.SysTemp,
-                                                      data.Vcore,   data.Vtt,     data.Vio,
-                                                      data.Fan1,    data.Fan2,    data.Fan3};
-  for (int c = 0; c < qrvl::record::kChannelCount; ++c) {
-    std::printf("%s: %s\n", qrvl::record::channelName(static_cast<qrvl::record::Channel>(c)),
-                fieldText(fields[c]).c_str());
+  const char* fields[kChannelCount] = {data.CpuTemp, data.PwrTemp, data.SysTemp, data.Vcore, data.Vtt,
+                                       data.Vio,     data.Fan1,    data.Fan2,    data.Fan3};
+  const std::string time = timeText(qrvl::record::sampleTime(reinterpret_cast<const std::uint8_t*>(&data)));
+  std::string out = json ? "{" : "";
+  for (int c = 0; c < kChannelCount; ++c) {
+    const std::string name = qrvl::record::channelName(static_cast<Channel>(c));
+    const std::string text = fieldText(fields[c]);
+    if (json)
+      out += "\"" + lowerCase(name) + "\": " + jsonValue(text) + ", ";
+    else
+      out += name + ": " + (text.empty() ? "-" : text + " " + unitOf(c)) + "\n";
   }
-  std::printf("Time: %s\n", timeText(qrvl::record::sampleTime(reinterpret_cast<const std::uint8_t*>(&data))).c_str());
+  out += json ? "\"time\": \"" + time + "\"}\n" : "Time: " + time + "\n";
+  std::fputs(out.c_str(), stdout);
   return 0;
 }

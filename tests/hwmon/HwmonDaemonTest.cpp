@@ -48,9 +48,10 @@ std::string writeConfig(const std::string& folder, const std::string& text) {
   return path;
 }
 
-// qrvlget's "name: value" lines for one reading from the daemon on `port`.
-std::string qrvlget(std::uint16_t port) {
-  const std::string command = std::string("'") + QRVLGET_PATH + "' --timeout 2000 127.0.0.1:" + std::to_string(port);
+// qrvlget's output for one reading from the daemon on `port`.
+std::string qrvlget(std::uint16_t port, const std::string& options = "") {
+  const std::string command =
+      std::string("'") + QRVLGET_PATH + "' --timeout 2000 " + options + " 127.0.0.1:" + std::to_string(port);
   FILE* pipe = popen(command.c_str(), "r");
   std::string out;
   char buffer[256];
@@ -160,17 +161,26 @@ TEST(HwmonDaemon, ServesNewValuesToQrvlgetWithinOneCadence) {
   ASSERT_TRUE(daemon.start(error)) << error;
   EXPECT_NE(daemon.log().find("source: hwmon chips under " + amd.root()), std::string::npos) << daemon.log();
 
-  // The record's texts as the protocol formats them; empty channels are empty texts.
+  // The record's texts as the protocol formats them, with their units; empty channels
+  // show "-" to a person and null to a script.
   std::string reading = qrvlget(daemon.port());
-  EXPECT_EQ(line(reading, "CPU"), "52.9") << reading;
-  EXPECT_EQ(line(reading, "PWR"), "");
-  EXPECT_EQ(line(reading, "SYS"), "33.0");
-  EXPECT_EQ(line(reading, "Vcore"), "1.332");
-  EXPECT_EQ(line(reading, "VTT"), "1.175");
-  EXPECT_EQ(line(reading, "Vio"), "3.312");
-  EXPECT_EQ(line(reading, "Fan1"), "1150");
-  EXPECT_EQ(line(reading, "Fan2"), "0");
-  EXPECT_EQ(line(reading, "Fan3"), "786");
+  EXPECT_EQ(line(reading, "CPU"), "52.9 C") << reading;
+  EXPECT_EQ(line(reading, "PWR"), "-");
+  EXPECT_EQ(line(reading, "SYS"), "33.0 C");
+  EXPECT_EQ(line(reading, "Vcore"), "1.332 V");
+  EXPECT_EQ(line(reading, "VTT"), "1.175 V");
+  EXPECT_EQ(line(reading, "Vio"), "3.312 V");
+  EXPECT_EQ(line(reading, "Fan1"), "1150 RPM");
+  EXPECT_EQ(line(reading, "Fan2"), "0 RPM");
+  EXPECT_EQ(line(reading, "Fan3"), "786 RPM");
+  const std::string json = qrvlget(daemon.port(), "--json");
+  EXPECT_EQ(json.substr(0, json.find("\"time\"")),
+            "{\"cpu\": 52.9, \"pwr\": null, \"sys\": 33.0, \"vcore\": 1.332, \"vtt\": 1.175, \"vio\": 3.312, "
+            "\"fan1\": 1150, \"fan2\": 0, \"fan3\": 786, ")
+      << json;
+  const std::size_t time = json.find("\"time\": \"") + 9;
+  EXPECT_GE(timeMs(json.substr(time, 24)), nowMs() - 5000) << json;
+  EXPECT_EQ(json.substr(time + 24), "\"}\n") << json;
 
   // The chips' values change; a reading taken one cadence later has them all, and was
   // sampled after the change.
@@ -185,14 +195,14 @@ TEST(HwmonDaemon, ServesNewValuesToQrvlgetWithinOneCadence) {
   const std::uint64_t changed = nowMs();
   std::this_thread::sleep_for(std::chrono::milliseconds(cadenceMs + 150));
   reading = qrvlget(daemon.port());
-  EXPECT_EQ(line(reading, "CPU"), "61.2") << reading;
-  EXPECT_EQ(line(reading, "SYS"), "-1.0");
-  EXPECT_EQ(line(reading, "Vcore"), "1.404");
-  EXPECT_EQ(line(reading, "VTT"), "1.000");
-  EXPECT_EQ(line(reading, "Vio"), "3.300");
-  EXPECT_EQ(line(reading, "Fan1"), "1725");
-  EXPECT_EQ(line(reading, "Fan2"), "");
-  EXPECT_EQ(line(reading, "Fan3"), "0");
+  EXPECT_EQ(line(reading, "CPU"), "61.2 C") << reading;
+  EXPECT_EQ(line(reading, "SYS"), "-1.0 C");
+  EXPECT_EQ(line(reading, "Vcore"), "1.404 V");
+  EXPECT_EQ(line(reading, "VTT"), "1.000 V");
+  EXPECT_EQ(line(reading, "Vio"), "3.300 V");
+  EXPECT_EQ(line(reading, "Fan1"), "1725 RPM");
+  EXPECT_EQ(line(reading, "Fan2"), "-");
+  EXPECT_EQ(line(reading, "Fan3"), "0 RPM");
   EXPECT_GE(timeMs(line(reading, "Time")), changed - 5);
   EXPECT_EQ(daemon.stop(), 0);
 }

@@ -1,17 +1,33 @@
 #include "Log.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cinttypes>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace qrvld {
 
+namespace {
+// systemd names the journal's stream in JOURNAL_STREAM as "device:inode"; stderr is that
+// stream only while they match (a child that redirects stderr inherits the variable).
+bool stderrIsJournal() {
+  const char* stream = std::getenv("JOURNAL_STREAM");
+  std::uintmax_t device = 0, inode = 0;
+  struct stat status {};
+  return stream != nullptr && std::sscanf(stream, "%" SCNuMAX ":%" SCNuMAX, &device, &inode) == 2 &&
+         fstat(STDERR_FILENO, &status) == 0 && status.st_dev == device && status.st_ino == inode;
+}
+}  // namespace
+
 void log(Priority priority, const char* format, ...) {
+  static const bool prefixed = stderrIsJournal();
   char line[1024];
-  int n = std::snprintf(line, sizeof line, "<%d>", static_cast<int>(priority));
+  int n = prefixed ? std::snprintf(line, sizeof line, "<%d>", static_cast<int>(priority)) : 0;
   va_list args;
   va_start(args, format);
   const int body = std::vsnprintf(line + n, sizeof line - static_cast<std::size_t>(n) - 1, format, args);

@@ -1,6 +1,7 @@
 #pragma once
-// Log lines on stderr with a syslog priority prefix ("<3>..."), which the system journal
-// turns into the line's priority. One line per event.
+// Log lines on stderr, one per event. When stderr is the system journal's stream, each
+// starts with its syslog priority ("<3>..."), which the journal turns into the line's
+// priority; on a terminal or a pipe the lines are plain.
 
 namespace qrvld {
 

@@ -3,10 +3,12 @@
 // are not what sysfs would have.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <fstream>
 #include <sstream>
@@ -229,6 +231,33 @@ TEST(HwmonDaemon, SourceChoiceAndConfigurationErrors) {
   const auto outside = DaemonProcess::run({"--config", stray});
   EXPECT_EQ(outside.code, 2);
   EXPECT_NE(outside.err.find("outside the [qrvld] and [map] sections"), std::string::npos) << outside.err;
+}
+
+// The first line qrvld writes to a stderr file when refusing "--source auto", with
+// JOURNAL_STREAM set as systemd sets it for the stream of `journal` (or unset).
+std::string firstErrorLine(const std::string& stderrPath, const std::string& journal) {
+  std::ofstream(stderrPath).close();
+  std::string env = "env -u JOURNAL_STREAM";
+  struct stat status {};
+  if (!journal.empty() && stat(journal.c_str(), &status) == 0) {
+    env += " JOURNAL_STREAM=" + std::to_string(status.st_dev) + ":" + std::to_string(status.st_ino);
+  }
+  const std::string command = env + " '" + QRVLD_PATH + "' --source auto 2>>'" + stderrPath + "'";
+  EXPECT_NE(std::system(command.c_str()), 0);
+  std::ifstream in(stderrPath);
+  std::string first;
+  std::getline(in, first);
+  return first;
+}
+
+TEST(HwmonDaemon, LogLinesCarryPrioritiesOnlyIntoTheJournal) {
+  FakeSysfs intel("intel");
+  const std::string err = intel.top() + "/stderr";
+  // stderr is the journal's stream: a syslog priority starts the line.
+  EXPECT_EQ(firstErrorLine(err, err).rfind("<3>bad source \"auto\"", 0), 0u);
+  // A terminal, a pipe or a file: plain lines, also when the variable names another stream.
+  EXPECT_EQ(firstErrorLine(err, "").rfind("bad source \"auto\"", 0), 0u);
+  EXPECT_EQ(firstErrorLine(err, intel.root()).rfind("bad source \"auto\"", 0), 0u);
 }
 
 TEST(HwmonDaemon, AnswersNoReadingUntilAChipComesThenTakesItIn) {

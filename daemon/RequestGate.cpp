@@ -1,5 +1,9 @@
 #include "RequestGate.h"
 
+#include <time.h>
+
+#include <cstring>
+
 #include "qrvl/Wire.h"
 
 namespace qrvld {
@@ -13,13 +17,24 @@ const char* dropName(Drop drop) {
   return kNames[static_cast<int>(drop)];
 }
 
-RequestGate::RequestGate(const AllowList& allow, RateLimiter& limiter, bool exemptLoopback)
-    : allow_(allow), limiter_(limiter), exemptLoopback_(exemptLoopback) {}
+std::uint64_t monotonicMs() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<std::uint64_t>(ts.tv_sec) * 1000 + static_cast<std::uint64_t>(ts.tv_nsec) / 1000000;
+}
 
-Drop RequestGate::check(const IpAddress& source, const std::uint8_t* data, std::size_t size,
-                        std::uint64_t nowMs) {
+RequestGate::RequestGate(const AllowList& allow, RateLimiter& limiter, bool exemptLoopback, Clock clock)
+    : allow_(allow), limiter_(limiter), exemptLoopback_(exemptLoopback), clock_(clock) {}
+
+Drop RequestGate::check(const IpAddress& source, const std::uint8_t* data, std::size_t size) {
   using qrvl::wire::RequestCheck;
-  if (!allow_.admits(source)) return Drop::NotAllowed;
+  if (!haveLast_ || std::memcmp(source.bytes(), lastSource_.bytes(), 16) != 0) {
+    lastSource_ = source;
+    lastAdmitted_ = allow_.admits(source);
+    lastLimited_ = !(exemptLoopback_ && source.isLoopback());
+    haveLast_ = true;
+  }
+  if (!lastAdmitted_) return Drop::NotAllowed;
   switch (qrvl::wire::checkRequest(data, size)) {
     case RequestCheck::Valid: break;
     case RequestCheck::WrongSize: return Drop::WrongSize;
@@ -29,8 +44,12 @@ Drop RequestGate::check(const IpAddress& source, const std::uint8_t* data, std::
     case RequestCheck::NonZeroReserved: return Drop::NonZeroReserved;
     case RequestCheck::NonZeroPadding: return Drop::NonZeroPadding;
   }
-  if (!(exemptLoopback_ && source.isLoopback()) && !limiter_.admit(source, nowMs)) return Drop::RateLimited;
-  return Drop::None;
+  if (!lastLimited_) return Drop::None;
+  if (!haveNow_) {
+    nowMs_ = clock_();
+    haveNow_ = true;
+  }
+  return limiter_.admit(source, nowMs_) ? Drop::None : Drop::RateLimited;
 }
 
 }  // namespace qrvld

@@ -26,19 +26,40 @@ enum class Drop : int {
 
 const char* dropName(Drop drop);
 
+// Milliseconds of the monotonic clock, the time the rate limit counts in.
+std::uint64_t monotonicMs();
+
 // Decides whether a datagram is answered, checking in a fixed order: source allowed,
 // exact length, header, reserved and padding bytes, rate limit. Cheap checks on the
 // sender come first; only a well-formed request may use up a token.
 class RequestGate {
  public:
-  RequestGate(const AllowList& allow, RateLimiter& limiter, bool exemptLoopback);
+  using Clock = std::uint64_t (*)();
 
-  Drop check(const IpAddress& source, const std::uint8_t* data, std::size_t size, std::uint64_t nowMs);
+  RequestGate(const AllowList& allow, RateLimiter& limiter, bool exemptLoopback, Clock clock = monotonicMs);
+
+  // The datagrams checked from now on arrived together: they share one reading of the
+  // clock, taken only when one of them reaches the rate limit, and verdicts on a source
+  // hold until the next batch.
+  void startBatch() {
+    haveNow_ = false;
+    haveLast_ = false;
+  }
+  Drop check(const IpAddress& source, const std::uint8_t* data, std::size_t size);
 
  private:
   const AllowList& allow_;
   RateLimiter& limiter_;
   bool exemptLoopback_;
+  Clock clock_;
+  bool haveNow_ = false;
+  std::uint64_t nowMs_ = 0;
+  // What the allow list and the exemption say of the last source seen: a flood, like a
+  // busy client, usually comes from one address, and looking it up costs more than this.
+  bool haveLast_ = false;
+  IpAddress lastSource_;
+  bool lastAdmitted_ = false;
+  bool lastLimited_ = false;
 };
 
 }  // namespace qrvld

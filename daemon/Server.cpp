@@ -1,14 +1,17 @@
 #include "Server.h"
 
+#include <linux/capability.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/signalfd.h>
 #include <sys/socket.h>
-#include <time.h>
+#include <sys/syscall.h>
+#include <sys/timerfd.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <utility>
 
@@ -18,26 +21,54 @@
 namespace qrvld {
 
 namespace {
-// Datagrams taken from one socket per wake-up, so a flood on one cannot starve the rest.
-constexpr int kBatch = 64;
 // Counters are logged this often when they changed, and on SIGUSR1 and at exit.
-constexpr std::uint64_t kReportIntervalMs = 10 * 60 * 1000;
+constexpr time_t kReportIntervalS = 10 * 60;
+// What the poll loop watches, in this order; the listeners only from the first snapshot on.
+constexpr std::size_t kSignalsAt = 0;
+constexpr std::size_t kSamplerAt = 1;
+constexpr std::size_t kReportTimerAt = 2;
+constexpr std::size_t kFirstListenerAt = 3;
 // Send errors that pass: a full queue drains, a refusal belongs to an earlier datagram.
 constexpr int kSendAttempts = 4;
+// Room for what arrives while the daemon waits for its processor, so that a flood does
+// not push a client's request out of a full queue: some 20,000 small datagrams. The
+// kernel doubles the figure for its bookkeeping and, unless the process may override it,
+// caps it at net.core.rmem_max. Not more, as a flood fills whatever it is given.
+constexpr int kReceiveBuffer = 8 << 20;
 
-std::uint64_t monotonicMs() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<std::uint64_t>(ts.tv_sec) * 1000 + static_cast<std::uint64_t>(ts.tv_nsec) / 1000000;
+// CAP_NET_ADMIN, which lets a socket's buffer exceed net.core.rmem_max.
+bool mayExceedRmemMax() {
+  __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3] = {};
+  return syscall(SYS_capget, &header, data) == 0 &&
+         (data[CAP_TO_INDEX(CAP_NET_ADMIN)].effective & CAP_TO_MASK(CAP_NET_ADMIN)) != 0;
 }
 
-// Room for the one control message of a wildcard socket, an in_pktinfo or an in6_pktinfo.
-constexpr std::size_t kControlSize = CMSG_SPACE(sizeof(in6_pktinfo));
+// Makes the receive buffer of `fd` as large as this process may, never smaller than it
+// was; returns its size as the kernel reports it. /proc/sys may be hidden from a
+// sandboxed daemon: the kernel then caps what is asked for by itself.
+int growReceiveBuffer(int fd) {
+  int size = 0;
+  socklen_t length = sizeof size;
+  getsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, &length);
+  int wanted = kReceiveBuffer;
+  if (2L * wanted <= size) return size;
+  if (!mayExceedRmemMax() || setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &wanted, sizeof wanted) != 0) {
+    long rmemMax = -1;
+    std::ifstream("/proc/sys/net/core/rmem_max") >> rmemMax;
+    if (rmemMax >= 0 && rmemMax < wanted) wanted = static_cast<int>(rmemMax);
+    if (2L * wanted > size) setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &wanted, sizeof wanted);
+  }
+  length = sizeof size;
+  getsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, &length);
+  return size;
+}
 
 // A socket bound to "any" would answer from whatever address routing picks; the client
 // accepts replies only from the address it asked, so the reply names that address as its
 // source, taken from the request's packet information.
-void answerFromDestination(msghdr& request, msghdr& reply, unsigned char (&control)[kControlSize]) {
+template <std::size_t N>
+void answerFromDestination(msghdr& request, msghdr& reply, unsigned char (&control)[N]) {
   std::memset(control, 0, sizeof control);
   cmsghdr* out = reinterpret_cast<cmsghdr*>(control);
   for (cmsghdr* in = CMSG_FIRSTHDR(&request); in != nullptr; in = CMSG_NXTHDR(&request, in)) {
@@ -72,6 +103,22 @@ bool transientSendError(int error) {
 Server::Server(const Options& options, RequestGate& gate, Sampler& sampler)
     : options_(options), gate_(gate), sampler_(sampler) {
   snapshot_.status = qrvl::wire::kStatusNoReading;
+  for (int i = 0; i < kBatch; ++i) {
+    Slot& slot = slots_[i];
+    requestIov_[i] = {slot.request, sizeof slot.request};
+    responseIov_[i] = {slot.response, sizeof slot.response};
+    requests_[i] = {};
+    requests_[i].msg_hdr.msg_name = &slot.source;
+    requests_[i].msg_hdr.msg_namelen = sizeof slot.source;
+    requests_[i].msg_hdr.msg_iov = &requestIov_[i];
+    requests_[i].msg_hdr.msg_iovlen = 1;
+    // Only a wildcard socket delivers packet information; on the others it stays empty.
+    requests_[i].msg_hdr.msg_control = slot.control;
+    requests_[i].msg_hdr.msg_controllen = sizeof slot.control;
+    replies_[i] = {};
+    replies_[i].msg_hdr.msg_iov = &responseIov_[i];
+    replies_[i].msg_hdr.msg_iovlen = 1;
+  }
 }
 
 bool Server::listen(const IpAddress& address, std::string& error) {
@@ -114,8 +161,9 @@ bool Server::listen(const IpAddress& address, std::string& error) {
     error = "cannot listen on " + text + ": " + std::strerror(saved);
     return false;
   }
+  const int buffer = growReceiveBuffer(fd.get());
   listeners_.push_back({std::move(fd), wildcard, text});
-  log(Priority::Info, "listening on %s", text.c_str());
+  log(Priority::Info, "listening on %s, receive buffer %d bytes", text.c_str(), buffer);
   return true;
 }
 
@@ -137,36 +185,34 @@ bool Server::open(std::string& error) {
     error = std::string("cannot take signals: ") + std::strerror(errno);
     return false;
   }
+  // A timer of its own rather than a poll time-out, so that a wake-up reads no clock.
+  reportTimer_.reset(timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC));
+  const itimerspec every{{kReportIntervalS, 0}, {kReportIntervalS, 0}};
+  if (!reportTimer_ || timerfd_settime(reportTimer_.get(), 0, &every, nullptr) != 0) {
+    error = std::string("cannot set the report timer: ") + std::strerror(errno);
+    return false;
+  }
   pollFds_.push_back({signalFd_.get(), POLLIN, 0});
   pollFds_.push_back({sampler_.fd(), POLLIN, 0});
+  pollFds_.push_back({reportTimer_.get(), POLLIN, 0});
   for (const Listener& l : listeners_) pollFds_.push_back({l.fd.get(), POLLIN, 0});
   return true;
 }
 
 void Server::run() {
-  std::uint64_t nextReport = monotonicMs() + kReportIntervalMs;
   std::uint64_t reportedTotal = 0;
-  // Signals and the sampler only, until the first snapshot: an answer before it would be
-  // "no reading" from a daemon that has not looked yet.
-  nfds_t watched = 2;
+  // Signals, the sampler and the timer only, until the first snapshot: an answer before it
+  // would be "no reading" from a daemon that has not looked yet.
+  nfds_t watched = kFirstListenerAt;
   for (;;) {
-    const std::uint64_t now = monotonicMs();
-    if (now >= nextReport) {
-      std::uint64_t total = 0;
-      for (std::uint64_t c : counts_) total += c;
-      if (total != reportedTotal) logCounters("periodic");
-      reportedTotal = total;
-      nextReport = now + kReportIntervalMs;
-    }
-    const int n = poll(pollFds_.data(), watched, static_cast<int>(nextReport - now));
-    if (n < 0) {
+    if (poll(pollFds_.data(), watched, -1) < 0) {
       if (errno == EINTR) continue;
       // Never fatal; the pause keeps a persistent failure from spinning.
       log(Priority::Error, "poll failed: %s", std::strerror(errno));
       usleep(100000);
       continue;
     }
-    if (pollFds_[0].revents != 0) {
+    if (pollFds_[kSignalsAt].revents != 0) {
       signalfd_siginfo info{};
       while (read(signalFd_.get(), &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
         if (info.ssi_signo == SIGUSR1) {
@@ -178,71 +224,92 @@ void Server::run() {
         return;
       }
     }
-    if (pollFds_[1].revents != 0 && sampler_.take(snapshot_) && watched < pollFds_.size()) {
+    std::uint64_t expirations = 0;
+    if (pollFds_[kReportTimerAt].revents != 0 &&
+        read(reportTimer_.get(), &expirations, sizeof expirations) == static_cast<ssize_t>(sizeof expirations)) {
+      std::uint64_t total = 0;
+      for (const auto& c : counts_) total += c.load(std::memory_order_relaxed);
+      if (total != reportedTotal) logCounters("periodic");
+      reportedTotal = total;
+    }
+    if (pollFds_[kSamplerAt].revents != 0 && sampler_.take(snapshot_) && watched < pollFds_.size()) {
       watched = pollFds_.size();
       log(Priority::Info, "ready: allow %s; rate %u/%u per second%s; cadence %u ms", options_.allow.text().c_str(),
           options_.burst, options_.perSecond, options_.exemptLoopback ? ", loopback exempt" : "", options_.cadenceMs);
     }
-    for (std::size_t i = 2; i < watched; ++i) {
-      if (pollFds_[i].revents != 0) serve(listeners_[i - 2]);
+    for (std::size_t i = kFirstListenerAt; i < watched; ++i) {
+      if (pollFds_[i].revents != 0) serve(listeners_[i - kFirstListenerAt]);
     }
   }
 }
 
 void Server::serve(const Listener& listener) {
-  for (int i = 0; i < kBatch; ++i) {
-    sockaddr_storage source;
-    iovec in{request_, sizeof request_};
-    alignas(cmsghdr) unsigned char control[kControlSize];
-    msghdr msg{};
-    msg.msg_name = &source;
-    msg.msg_namelen = sizeof source;
-    msg.msg_iov = &in;
-    msg.msg_iovlen = 1;
-    if (listener.wildcard) {
-      msg.msg_control = control;
-      msg.msg_controllen = sizeof control;
+  // MSG_TRUNC: each length is the datagram's real size, so an oversized one is seen as such.
+  const int received = recvmmsg(listener.fd.get(), requests_, kBatch, MSG_DONTWAIT | MSG_TRUNC, nullptr);
+  // Nothing waiting, or an error that poll will show again if it lasts.
+  if (received <= 0) return;
+  std::uint64_t tally[static_cast<int>(Drop::kCount)] = {};
+  gate_.startBatch();
+  int answers = 0;
+  for (int i = 0; i < received; ++i) {
+    msghdr& in = requests_[i].msg_hdr;
+    Slot& slot = slots_[i];
+    const Drop drop = gate_.check(IpAddress::fromSockaddr(reinterpret_cast<const sockaddr*>(&slot.source)),
+                                  slot.request, requests_[i].msg_len);
+    if (drop == Drop::None) {
+      Slot& out = slots_[answers];
+      qrvl::wire::encodeResponse(qrvl::wire::requestSequence(slot.request), snapshot_.status, snapshot_.record,
+                                 out.response);
+      msghdr& reply = replies_[answers].msg_hdr;
+      reply.msg_name = &slot.source;
+      reply.msg_namelen = in.msg_namelen;
+      reply.msg_control = nullptr;
+      reply.msg_controllen = 0;
+      if (listener.wildcard) answerFromDestination(in, reply, out.replyControl);
+      ++answers;
+    } else {
+      ++tally[static_cast<int>(drop)];
     }
-    // MSG_TRUNC: the result is the datagram's real size, so an oversized one is seen as such.
-    const ssize_t n = recvmsg(listener.fd.get(), &msg, MSG_TRUNC | MSG_DONTWAIT);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return;
-    }
-    const Drop drop = gate_.check(IpAddress::fromSockaddr(reinterpret_cast<const sockaddr*>(&source)),
-                                  request_, static_cast<std::size_t>(n), monotonicMs());
-    if (drop != Drop::None) {
-      ++counts_[static_cast<int>(drop)];
+    // The kernel shortened these to what it filled in.
+    in.msg_namelen = sizeof slot.source;
+    in.msg_controllen = sizeof slot.control;
+  }
+  const int sent = sendReplies(listener, answers);
+  tally[static_cast<int>(Drop::None)] += static_cast<std::uint64_t>(sent);
+  tally[static_cast<int>(Drop::SendFailed)] += static_cast<std::uint64_t>(answers - sent);
+  for (int i = 0; i < static_cast<int>(Drop::kCount); ++i) {
+    counts_[i].store(counts_[i].load(std::memory_order_relaxed) + tally[i], std::memory_order_relaxed);
+  }
+}
+
+int Server::sendReplies(const Listener& listener, int count) {
+  int sent = 0;
+  int attempts = 0;
+  for (int next = 0; next < count;) {
+    const int n = sendmmsg(listener.fd.get(), replies_ + next, static_cast<unsigned>(count - next), MSG_DONTWAIT);
+    if (n > 0) {
+      sent += n;
+      next += n;
+      attempts = 0;
       continue;
     }
-
-    std::uint8_t response[qrvl::wire::kResponseSize];
-    qrvl::wire::encodeResponse(qrvl::wire::requestSequence(request_), snapshot_.status, snapshot_.record,
-                               response);
-    iovec out{response, sizeof response};
-    msghdr reply{};
-    reply.msg_name = &source;
-    reply.msg_namelen = msg.msg_namelen;
-    reply.msg_iov = &out;
-    reply.msg_iovlen = 1;
-    alignas(cmsghdr) unsigned char replyControl[kControlSize];
-    if (listener.wildcard) answerFromDestination(msg, reply, replyControl);
-    Drop outcome = Drop::SendFailed;
-    for (int attempt = 0; attempt < kSendAttempts; ++attempt) {
-      if (sendmsg(listener.fd.get(), &reply, MSG_DONTWAIT) >= 0) {
-        outcome = Drop::None;
-        break;
-      }
-      if (!transientSendError(errno)) break;
-    }
-    ++counts_[static_cast<int>(outcome)];
+    // The reply at `next` failed: a passing error is tried again a few times, then the
+    // reply is given up and the rest go on.
+    if (n < 0 && transientSendError(errno) && ++attempts < kSendAttempts) continue;
+    ++next;
+    attempts = 0;
   }
+  return sent;
+}
+
+std::uint64_t Server::count(Drop outcome) const {
+  return counts_[static_cast<int>(outcome)].load(std::memory_order_relaxed);
 }
 
 void Server::logCounters(const char* when) {
   std::string line = std::string("counters ") + when + ":";
   for (int i = 0; i < static_cast<int>(Drop::kCount); ++i) {
-    line += std::string(" ") + dropName(static_cast<Drop>(i)) + "=" + std::to_string(counts_[i]);
+    line += std::string(" ") + dropName(static_cast<Drop>(i)) + "=" + std::to_string(count(static_cast<Drop>(i)));
   }
   log(Priority::Info, "%s", line.c_str());
 }

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <netinet/in.h>
 #include <poll.h>
+#include <sys/socket.h>
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -15,10 +18,13 @@
 namespace qrvld {
 
 // The daemon's one poll loop: listening sockets, the sampler's snapshots and signals.
-// A request is answered from the snapshot already in memory, in a buffer built afresh;
-// nothing on that path allocates, blocks or reads hardware.
+// Requests are read and answered in batches, each from the snapshot already in memory, in
+// a buffer built afresh; nothing on that path allocates, blocks or reads hardware.
 class Server {
  public:
+  // Datagrams read from one socket per wake-up, so a flood on one cannot starve the rest.
+  static constexpr int kBatch = 64;
+
   Server(const Options& options, RequestGate& gate, Sampler& sampler);
   Server(const Server&) = delete;
   Server& operator=(const Server&) = delete;
@@ -29,6 +35,8 @@ class Server {
   // Serves until SIGTERM or SIGINT, from the sampler's first snapshot on: requests that
   // come before it wait in the sockets' queues. Logs "ready: ..." when it starts serving.
   void run();
+  // How many datagrams have ended each way so far; callable from any thread.
+  std::uint64_t count(Drop outcome) const;
 
  private:
   struct Listener {
@@ -37,8 +45,24 @@ class Server {
     std::string text;
   };
 
+  // Room for the one control message of a wildcard socket, an in_pktinfo or an in6_pktinfo.
+  static constexpr std::size_t kControlSize = CMSG_SPACE(sizeof(in6_pktinfo));
+
+  // The buffers of one datagram of a batch, set up once. The k-th answer is built in slot
+  // k and names the source kept in its request's slot, a later one when datagrams before
+  // it were dropped.
+  struct Slot {
+    std::uint8_t request[qrvl::wire::kRequestSize];
+    sockaddr_storage source;
+    alignas(cmsghdr) unsigned char control[kControlSize];
+    std::uint8_t response[qrvl::wire::kResponseSize];
+    alignas(cmsghdr) unsigned char replyControl[kControlSize];
+  };
+
   bool listen(const IpAddress& address, std::string& error);
   void serve(const Listener& listener);
+  // Sends the first `count` replies; returns how many went out.
+  int sendReplies(const Listener& listener, int count);
   void logCounters(const char* when);
 
   const Options& options_;
@@ -47,9 +71,15 @@ class Server {
   std::vector<Listener> listeners_;
   std::vector<pollfd> pollFds_;
   UniqueFd signalFd_;
+  UniqueFd reportTimer_;
   Snapshot snapshot_{};
-  std::uint64_t counts_[static_cast<int>(Drop::kCount)] = {};
-  std::uint8_t request_[qrvl::wire::kRequestSize];
+  // Written by the poll loop only, once per batch.
+  std::atomic<std::uint64_t> counts_[static_cast<int>(Drop::kCount)] = {};
+  Slot slots_[kBatch];
+  iovec requestIov_[kBatch];
+  iovec responseIov_[kBatch];
+  mmsghdr requests_[kBatch];
+  mmsghdr replies_[kBatch];
 };
 
 }  // namespace qrvld

@@ -31,8 +31,8 @@ AllowList makeAllowList() {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const AllowList allow = makeAllowList();
   static RateLimiter limiter(20, 10, 1, 64);
-  static RequestGate gate(allow, limiter, true);
   static std::uint64_t nowMs = 0;
+  static RequestGate gate(allow, limiter, true, [] { return nowMs; });
   if (size < 17) return 0;
 
   sockaddr_in6 from{};
@@ -43,7 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // A buffer of exactly the datagram's size, so any read beyond it is caught.
   const std::vector<std::uint8_t> datagram(data + 17, data + size);
 
-  const Drop drop = gate.check(source, datagram.data(), datagram.size(), nowMs);
+  gate.startBatch();
+  const Drop drop = gate.check(source, datagram.data(), datagram.size());
   const bool valid = wire::checkRequest(datagram.data(), datagram.size()) == wire::RequestCheck::Valid;
   if (drop == Drop::None) {
     if (!valid || !allow.admits(source)) std::abort();

@@ -11,11 +11,13 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "DaemonProcess.h"
+#include "Server.h"
 #include "UdpPeer.h"
 #include "qrvl/Record.h"
 #include "qrvl/Wire.h"
@@ -47,6 +49,18 @@ std::string counter(const std::string& log, const std::string& name) {
   if (at == std::string::npos) return "missing";
   const auto start = at + name.size() + 2;
   return log.substr(start, log.find_first_of(" \n", start) - start);
+}
+
+// Waits until `pid` is stopped by a signal, as /proc shows its state.
+bool waitUntilStopped(pid_t pid) {
+  for (int i = 0; i < 400; ++i) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    const std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const auto paren = stat.rfind(')');
+    if (paren != std::string::npos && paren + 2 < stat.size() && stat[paren + 2] == 'T') return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return false;
 }
 
 std::string writeConfig(const std::string& text) {
@@ -407,4 +421,98 @@ TEST(Daemon, SurvivesJunkAndFloods) {
   // A flood of valid requests from loopback is answered in full, each with its own number.
   EXPECT_EQ(answeredOf(client, daemon.port(), 100), 100);
   EXPECT_TRUE(daemon.running());
+}
+
+TEST(Daemon, AnswersABurstOfSeveralBatchesExactly) {
+  // Two allowed sources and one that is not, all rate-limited (a burst of 60, then one a
+  // second), on a wildcard listener, which answers each request from the address it went to.
+  DaemonProcess daemon({"--listen", "0.0.0.0", "--allow", "127.0.0.1", "--allow", "127.0.0.2", "--rate", "60/1",
+                        "--exempt-loopback", "no"});
+  std::string error;
+  ASSERT_TRUE(daemon.start(error)) << error;
+  UdpPeer first("127.0.0.1");
+  UdpPeer second("127.0.0.2");
+  UdpPeer stranger("127.0.0.3");
+  const char* const destinations[] = {"127.0.0.1", "127.0.0.5", "127.0.0.9"};
+  const auto valid = request(0);
+  auto changed = [&](std::size_t at, std::uint8_t value) {
+    auto bytes = valid;
+    bytes[at] = value;
+    return bytes;
+  };
+  auto resized = [&](std::size_t size) {
+    auto bytes = valid;
+    bytes.resize(size, 0);
+    return bytes;
+  };
+  const std::vector<std::pair<std::string, std::vector<std::uint8_t>>> junkClasses = {
+      {"wrong-size", resized(127)},    {"wrong-magic", changed(0, 'q')}, {"wrong-version", changed(4, 0)},
+      {"wrong-size", resized(1200)},   {"wrong-type", changed(5, 0x02)}, {"reserved-set", changed(6, 1)},
+      {"padding-set", changed(127, 1)}};
+
+  // The burst waits in the queue of the stopped daemon, which then reads it in full
+  // batches. In each round of eight: one valid request from the first source, three from
+  // the second, which outruns its bucket, one from the stranger and three pieces of junk.
+  const int rounds = 4 * qrvld::Server::kBatch / 8 + 1;
+  daemon.signal(SIGSTOP);
+  ASSERT_TRUE(waitUntilStopped(daemon.pid()));
+  std::vector<std::pair<std::uint32_t, std::string>> firstAsked, secondAsked;
+  std::map<std::string, int> expected;
+  std::uint32_t sequence = 1000;
+  int junkSent = 0;
+  for (int round = 0; round < rounds; ++round) {
+    for (int slot = 0; slot < 8; ++slot) {
+      const std::string to = destinations[(round + slot) % 3];
+      if (slot == 1 || slot == 5 || slot == 7) {
+        const auto& [reason, bytes] = junkClasses[junkSent++ % junkClasses.size()];
+        (slot == 5 ? second : first).sendTo(to, daemon.port(), bytes);
+        ++expected[reason];
+      } else if (slot == 3) {
+        stranger.sendTo(to, daemon.port(), request(++sequence));
+        ++expected["not-allowed"];
+      } else {
+        UdpPeer& peer = slot == 0 ? first : second;
+        peer.sendTo(to, daemon.port(), request(++sequence));
+        (slot == 0 ? firstAsked : secondAsked).emplace_back(sequence, to);
+      }
+    }
+  }
+  daemon.signal(SIGCONT);
+
+  // Exactly the valid requests are answered, in order, each from the address it went to;
+  // the second source gets its burst's worth.
+  auto answers = [](UdpPeer& peer) {
+    std::vector<std::pair<std::uint32_t, std::string>> out;
+    while (auto reply = peer.receive(out.empty() ? 2000 : 300)) {
+      EXPECT_EQ(wire::checkResponse(reply->data.data(), reply->data.size(), sequenceOf(*reply)),
+                wire::ResponseCheck::Reading);
+      out.emplace_back(sequenceOf(*reply), sourceAddress(*reply));
+    }
+    return out;
+  };
+  const int burst = 60;
+  ASSERT_GT(static_cast<int>(secondAsked.size()), burst);
+  EXPECT_EQ(answers(first), firstAsked);
+  EXPECT_EQ(answers(second), decltype(secondAsked)(secondAsked.begin(), secondAsked.begin() + burst));
+  EXPECT_FALSE(stranger.receive(100));
+
+  // Every datagram is counted under the reason the fixed order of checks gives it.
+  EXPECT_EQ(daemon.stop(), 0);
+  const std::string log = daemon.log();
+  EXPECT_EQ(counter(log, "answered"), std::to_string(firstAsked.size() + burst));
+  EXPECT_EQ(counter(log, "rate-limited"), std::to_string(secondAsked.size() - burst));
+  for (const char* reason :
+       {"not-allowed", "wrong-size", "wrong-magic", "wrong-version", "wrong-type", "reserved-set", "padding-set"}) {
+    EXPECT_EQ(counter(log, reason), std::to_string(expected[reason])) << reason;
+  }
+  EXPECT_EQ(counter(log, "send-failed"), "0");
+
+  // The queue that held the burst was grown as far as an unprivileged daemon may (it asks
+  // for 8 MiB, which the kernel doubles), and its size is logged.
+  long rmemMax = 0;
+  std::ifstream("/proc/sys/net/core/rmem_max") >> rmemMax;
+  const auto at = log.find("listening on 0.0.0.0:" + std::to_string(daemon.port()) + ", receive buffer ");
+  ASSERT_NE(at, std::string::npos) << log;
+  const long logged = std::stol(log.substr(log.find("buffer ", at) + 7));
+  EXPECT_GE(logged, 2 * std::min(rmemMax, 8L << 20));
 }

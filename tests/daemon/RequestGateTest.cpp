@@ -1,0 +1,94 @@
+// The checks of one datagram, in their fixed order, on a clock the test controls.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "RequestGate.h"
+#include "UdpPeer.h"
+
+using qrvld::AllowList;
+using qrvld::Drop;
+using qrvld::IpAddress;
+using qrvld::RateLimiter;
+using qrvld::RequestGate;
+
+namespace {
+IpAddress address(const std::string& text) {
+  IpAddress a;
+  EXPECT_TRUE(IpAddress::parse(text, a)) << text;
+  return a;
+}
+
+int clockReads;
+std::uint64_t clockMs;
+std::uint64_t testClock() {
+  ++clockReads;
+  return clockMs;
+}
+
+Drop check(RequestGate& gate, const IpAddress& source, const std::vector<std::uint8_t>& bytes) {
+  return gate.check(source, bytes.data(), bytes.size());
+}
+}  // namespace
+
+TEST(RequestGate, ChecksInOrderAndReadsTheClockOnlyForTheRateLimit) {
+  AllowList allow = AllowList::loopback();
+  std::string error;
+  ASSERT_TRUE(allow.add("192.0.2.0/24", error));
+  RateLimiter limiter(2, 1, 42);
+  RequestGate gate(allow, limiter, true, testClock);
+  clockReads = 0;
+  clockMs = 1000;
+  const IpAddress local = address("127.0.0.1");
+  const IpAddress lan = address("192.0.2.7");
+  const IpAddress stranger = address("198.51.100.1");
+  const auto valid = qrvltest::request(5);
+  auto changed = [&](std::size_t at, std::uint8_t value) {
+    auto bytes = valid;
+    bytes[at] = value;
+    return bytes;
+  };
+  auto sized = [&](std::size_t size) {
+    auto bytes = valid;
+    bytes.resize(size);
+    return bytes;
+  };
+
+  // A source outside the list is refused first, whatever it sends; each other reason is
+  // the first field that is wrong, and no junk ever reads the clock.
+  gate.startBatch();
+  EXPECT_EQ(check(gate, stranger, valid), Drop::NotAllowed);
+  EXPECT_EQ(check(gate, stranger, sized(7)), Drop::NotAllowed);
+  EXPECT_EQ(check(gate, lan, sized(129)), Drop::WrongSize);
+  EXPECT_EQ(check(gate, lan, changed(0, 'q')), Drop::WrongMagic);
+  EXPECT_EQ(check(gate, lan, changed(4, 2)), Drop::WrongVersion);
+  EXPECT_EQ(check(gate, lan, changed(5, 0x81)), Drop::WrongType);
+  EXPECT_EQ(check(gate, lan, changed(7, 1)), Drop::NonZeroReserved);
+  EXPECT_EQ(check(gate, lan, changed(12, 1)), Drop::NonZeroPadding);
+  EXPECT_EQ(check(gate, lan, changed(127, 1)), Drop::NonZeroPadding);
+  auto badMagicAndPadding = changed(0, 'q');
+  badMagicAndPadding[100] = 1;
+  EXPECT_EQ(check(gate, lan, badMagicAndPadding), Drop::WrongMagic);
+  EXPECT_EQ(clockReads, 0);
+
+  // Sources taking turns get their own verdicts, not the previous one's.
+  EXPECT_EQ(check(gate, stranger, valid), Drop::NotAllowed);
+  EXPECT_EQ(check(gate, local, valid), Drop::None);
+  EXPECT_EQ(check(gate, stranger, valid), Drop::NotAllowed);
+
+  // Loopback is exempt and never reads the clock; the rate-limited source reads it once a
+  // batch, and its bucket refills between batches.
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(check(gate, local, valid), Drop::None);
+  EXPECT_EQ(clockReads, 0);
+  EXPECT_EQ(check(gate, lan, valid), Drop::None);
+  EXPECT_EQ(check(gate, lan, valid), Drop::None);
+  EXPECT_EQ(check(gate, lan, valid), Drop::RateLimited);
+  EXPECT_EQ(clockReads, 1);
+  clockMs += 1000;
+  EXPECT_EQ(check(gate, lan, valid), Drop::RateLimited);
+  gate.startBatch();
+  EXPECT_EQ(check(gate, lan, valid), Drop::None);
+  EXPECT_EQ(check(gate, lan, valid), Drop::RateLimited);
+  EXPECT_EQ(clockReads, 2);
+}

@@ -27,8 +27,21 @@ std::string withoutTrailingBlanks(std::string line) {
 }
 
 // Readings are keyed by the sensor's place in its chip, and a channel's by -1 - channel:
-// the mapping reads its sensors again with their multiplier and offset.
+// the mapping reads its sensors again with their multiplier and offset. A sensor's limits
+// come after every sensor.
 int channelKey(int channel) { return -1 - channel; }
+int limitKey(const HwmonChip& chip, std::size_t sensor, int limit) {
+  return static_cast<int>(chip.sensors.size() + sensor * kMaxLimits) + limit;
+}
+
+// The limits the driver gives a sensor, as the metrics name them (max, crit, ...).
+const HwmonChip::Metered* meteredOf(const HwmonChip& chip, const HwmonChip::Sensor& sensor) {
+  const std::string name = sensorName(sensor.kind, sensor.index);
+  for (const HwmonChip::Metered& m : chip.metered) {
+    if (metricsKind(m.kind).prefix + std::to_string(m.index) == name) return &m;
+  }
+  return nullptr;
+}
 
 struct ChipAnswer {
   bool answered = false;
@@ -38,6 +51,23 @@ struct ChipAnswer {
     if (!answered) return "no answer";
     const auto r = std::find_if(readings.begin(), readings.end(), [key](const auto& r) { return r.key == key; });
     return SensorReader::describe(kind, r->result);
+  }
+
+  // "(max 80.0 C, crit 100.0 C)" for the limits that could be read, or nothing.
+  std::string limits(const HwmonChip& chip, std::size_t sensor) const {
+    const HwmonChip::Metered* m = meteredOf(chip, chip.sensors[sensor]);
+    if (!answered || m == nullptr) return "";
+    std::string text;
+    for (int l = 0; l < kMaxLimits; ++l) {
+      const int key = limitKey(chip, sensor, l);
+      const auto r = std::find_if(readings.begin(), readings.end(), [key](const auto& r) { return r.key == key; });
+      if (r == readings.end() || r->result.outcome != SensorReader::Outcome::Value) continue;
+      const MetricsKind& kind = metricsKind(m->kind);
+      const SensorReader::Result scaled{SensorReader::Outcome::Value, r->result.value / kind.divisor, 0};
+      text += std::string(text.empty() ? "(" : ", ") + kind.limits[l] + " " +
+              SensorReader::describe(chip.sensors[sensor].kind, scaled);
+    }
+    return text.empty() ? "" : text + ")";
   }
 };
 
@@ -51,6 +81,12 @@ std::vector<ChipAnswer> readChips(const std::vector<HwmonChip>& chips, const Cha
     for (std::size_t s = 0; s < chip.sensors.size(); ++s) {
       const HwmonChip::Sensor& sensor = chip.sensors[s];
       feeds.push_back({static_cast<int>(s), SensorReader(read, sensor.kind, sensor.index, sensor.hasFault), 1.0, 0.0});
+      if (const HwmonChip::Metered* m = meteredOf(chip, sensor)) {
+        for (int l = 0; l < kMaxLimits; ++l) {
+          if (m->limits[l].empty()) continue;
+          feeds.push_back({limitKey(chip, s, l), SensorReader(read, m->limits[l], ""), 1.0, 0.0});
+        }
+      }
     }
     for (int channel = 0; channel < kChannelCount; ++channel) {
       const auto& b = resolution.bindings[channel];
@@ -77,7 +113,8 @@ bool listChips(const std::string& root, const ChannelMap& map, const ReadFunctio
   const std::vector<HwmonChip> chips = HwmonChip::scan(root, error);
   if (!error.empty()) return false;
   if (chips.empty()) {
-    error = "no hwmon chip under " + root;
+    error = "no hwmon chip under " + root +
+            " (chips elsewhere: --sysfs-root DIR; made-up readings to try things out: --source sim)";
     return false;
   }
   const ChannelMap::Resolution resolution = map.resolve(chips);
@@ -97,7 +134,8 @@ bool listChips(const std::string& root, const ChannelMap& map, const ReadFunctio
         }
       }
       text += withoutTrailingBlanks("  " + padded(sensorName(s.kind, s.index), 6) + padded(s.label, 24) +
-                                    padded(answers[c].describe(s.kind, static_cast<int>(i)), 28) + feeds);
+                                    padded(answers[c].describe(s.kind, static_cast<int>(i)), 28) +
+                                    padded(feeds, 9) + answers[c].limits(chip, i));
     }
   }
   text += "\n; the mapping in effect, as a section for the configuration file\n[map]\n";

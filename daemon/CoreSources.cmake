@@ -4,4 +4,5 @@ set(QRVLD_CORE_SOURCES
   AllowList.cpp IniFile.cpp IpAddress.cpp Log.cpp Options.cpp RateLimiter.cpp RequestGate.cpp
   Sampler.cpp Server.cpp SimulatedChip.cpp SourceFactory.cpp UniqueFd.cpp
   AttributeFile.cpp AutoMapping.cpp ChannelMap.cpp ChipList.cpp ChipWorker.cpp HwmonChip.cpp HwmonSource.cpp
-  SensorKind.cpp SensorReader.cpp)
+  SensorKind.cpp SensorReader.cpp
+  MetricsBoard.cpp MetricsKinds.cpp MetricsText.cpp)

@@ -10,7 +10,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <map>
 #include <memory>
+#include <set>
 #include <tuple>
 
 #include "UniqueFd.h"
@@ -52,11 +54,10 @@ std::vector<HwmonChip::Entry> entriesOf(const std::string& directory, int& error
   return entries;
 }
 
-std::vector<HwmonChip::Sensor> sensorsOf(const std::string& path) {
-  int error = 0;
+std::vector<HwmonChip::Sensor> sensorsOf(const std::string& path, const std::vector<HwmonChip::Entry>& files) {
   std::vector<HwmonChip::Sensor> sensors;
   const std::string suffix = "_input";
-  for (const auto& [file, inode] : entriesOf(path, error)) {
+  for (const auto& [file, inode] : files) {
     SensorKind kind;
     int index = 0;
     if (file.size() <= suffix.size() || file.compare(file.size() - suffix.size(), suffix.size(), suffix) != 0 ||
@@ -75,6 +76,35 @@ std::vector<HwmonChip::Sensor> sensorsOf(const std::string& path) {
   });
   return sensors;
 }
+
+std::vector<HwmonChip::Metered> meteredOf(const std::string& path, const std::vector<HwmonChip::Entry>& files) {
+  std::map<std::pair<int, int>, std::set<std::string>> suffixes;  // by kind and number
+  for (const auto& [file, inode] : files) {
+    int kind = 0;
+    int index = 0;
+    std::string suffix;
+    if (parseMetricsAttribute(file, kind, index, suffix)) suffixes[{kind, index}].insert(suffix);
+  }
+  std::vector<HwmonChip::Metered> metered;
+  for (const auto& [sensor, has] : suffixes) {
+    const MetricsKind& info = metricsKind(sensor.first);
+    const std::string base = info.prefix + std::to_string(sensor.second) + "_";
+    HwmonChip::Metered m{sensor.first, sensor.second, {}, {}, {}, {}};
+    for (const char* value : info.values) {
+      if (value != nullptr && m.value.empty() && has.count(value) != 0) m.value = base + value;
+    }
+    // A sensor with limits or a label and nothing to read is left out, as it has no reading.
+    if (m.value.empty()) continue;
+    for (int l = 0; l < kMaxLimits; ++l) {
+      if (info.limits[l] != nullptr && has.count(info.limits[l]) != 0) m.limits[l] = base + info.limits[l];
+    }
+    std::string fault;
+    if (readLine(path + "/" + base + "fault", fault)) m.fault = base + "fault";
+    readLine(path + "/" + base + "label", m.label);
+    metered.push_back(std::move(m));
+  }
+  return metered;
+}
 }  // namespace
 
 std::vector<HwmonChip> HwmonChip::scan(const std::string& root, std::string& error) {
@@ -89,7 +119,10 @@ std::vector<HwmonChip> HwmonChip::scan(const std::string& root, std::string& err
     if (!readLine(chip.path + "/name", chip.name) || chip.name.empty()) continue;
     char resolved[PATH_MAX];
     if (realpath((chip.path + "/device").c_str(), resolved) != nullptr) chip.device = resolved;
-    chip.sensors = sensorsOf(chip.path);
+    int unreadable = 0;
+    const std::vector<Entry> files = entriesOf(chip.path, unreadable);
+    chip.sensors = sensorsOf(chip.path, files);
+    chip.metered = meteredOf(chip.path, files);
     chips.push_back(std::move(chip));
   }
   error = failure != 0 ? "cannot read " + root + ": " + std::strerror(failure) : std::string();

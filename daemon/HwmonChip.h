@@ -2,10 +2,12 @@
 
 #include <sys/types.h>
 
+#include <array>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "MetricsKinds.h"
 #include "SensorKind.h"
 
 namespace qrvld {
@@ -19,6 +21,16 @@ struct HwmonChip {
     std::string label;  // empty when the driver gives none
     bool hasFault;      // a <name>_fault flag exists
   };
+  // A sensor as the metrics show it: of any kind metricsKind() has, with the attributes
+  // it has.
+  struct Metered {
+    int kind;
+    int index;
+    std::string label;                           // empty when the driver gives none
+    std::string value;                           // the attribute read: temp1_input, power1_average
+    std::string fault;                           // its fault flag; empty without one
+    std::array<std::string, kMaxLimits> limits;  // as the kind lists them; empty where missing
+  };
 
   // An entry of the root: its name (hwmonN) and inode number. The kernel makes a new
   // entry for every chip it registers, so the inode tells a chip that took over the hwmonN
@@ -31,6 +43,7 @@ struct HwmonChip {
   ino_t inode = 0;     // of the entry
   std::string path;    // root/hwmonN
   std::vector<Sensor> sensors;  // by kind, then number
+  std::vector<Metered> metered;  // by kind, then number
 
   // Every chip under `root`, in the order of their identities (name, then device), so
   // everything derived from the list is the same whatever the hwmonN numbers are. An

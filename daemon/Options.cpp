@@ -35,6 +35,18 @@ bool parseNumber(const std::string& text, unsigned low, unsigned high, unsigned&
   return true;
 }
 
+// "ADDR:PORT", with an IPv6 address in brackets: "[::1]:9183".
+bool parseEndpoint(const std::string& text, IpAddress& address, std::uint16_t& port) {
+  const auto colon = text.rfind(':');
+  unsigned number = 0;
+  if (colon == std::string::npos || !parseNumber(text.substr(colon + 1), 1, 65535, number)) return false;
+  const std::string host = text.substr(0, colon);
+  const bool bracketed = host.size() > 2 && host.front() == '[' && host.back() == ']';
+  if (!IpAddress::parse(host, address) || bracketed == address.isV4()) return false;
+  port = static_cast<std::uint16_t>(number);
+  return true;
+}
+
 // Lists may be given as repeated settings or as one value separated by blanks or commas.
 std::vector<std::string> splitList(const std::string& text) {
   std::vector<std::string> items;
@@ -120,6 +132,13 @@ class Applier {
       options_.sysfsRoot = v;
       return true;
     }
+    if (s.name == "metrics") {
+      if (!parseEndpoint(v, options_.metricsAddress, options_.metricsPort)) {
+        return bad(s, "ADDR:PORT, e.g. 127.0.0.1:9183 or [::1]:9183", error);
+      }
+      options_.metrics = true;
+      return true;
+    }
     if (s.name == "cadence") {
       if (!parseNumber(v, 10, 3600000, number)) return bad(s, "milliseconds from 10 to 3600000", error);
       options_.cadenceMs = number;
@@ -175,11 +194,14 @@ const char* usageText() {
          "                          values, for tests and demonstrations, not real sensors\n"
          "  --cadence MS            sampling interval in milliseconds (default 1000)\n"
          "  --sysfs-root DIR        where the hwmon chips are (default /sys/class/hwmon)\n"
-         "  --list                  print every hwmon chip and sensor with its value and\n"
-         "                          the channel it feeds, and the mapping as a [map]\n"
-         "                          section, then exit\n"
-         "  --help                  show this text\n"
-         "  --version               show the version\n"
+         "  --metrics ADDR:PORT     serve Prometheus metrics at http://ADDR:PORT/metrics\n"
+         "                          (IPv6 as [::1]:9183) to the clients --allow admits;\n"
+         "                          off unless given\n"
+         "  --list                  print every hwmon chip and sensor with its value, its\n"
+         "                          limits and the channel it feeds, and the mapping as a\n"
+         "                          [map] section, then exit\n"
+         "  -h, --help              show this text\n"
+         "  -V, --version           show the version\n"
          "\n"
          "The same names are keys in the configuration file, e.g.\n"
          "  [qrvld]\n"
@@ -191,12 +213,13 @@ const char* usageText() {
          "  cpu = k10temp temp1\n"
          "  vio = nct6798 in3 * 2\n"
          "Channels not in it are chosen automatically (see --list).\n"
-         "Logs go to stderr with syslog priority prefixes. SIGUSR1 logs the request counters;\n"
-         "SIGTERM and SIGINT stop the daemon.\n";
+         "Logs go to stderr, with syslog priority prefixes when it is the journal's stream.\n"
+         "SIGHUP reads the configuration file again; SIGUSR1 logs the request counters;\n"
+         "SIGTERM and SIGINT stop the daemon. See qrvld(8) and qrvld.conf(5).\n";
 }
 
 ParseResult parseOptions(int argc, char** argv, Options& options, std::string& error) {
-  enum { kHelp = 256, kVersion, kConfig, kSetting, kList };
+  enum { kHelp = 'h', kVersion = 'V', kConfig = 256, kSetting, kList };
   static const option kLong[] = {
       {"help", no_argument, nullptr, kHelp},
       {"version", no_argument, nullptr, kVersion},
@@ -209,6 +232,7 @@ ParseResult parseOptions(int argc, char** argv, Options& options, std::string& e
       {"source", required_argument, nullptr, kSetting},
       {"cadence", required_argument, nullptr, kSetting},
       {"sysfs-root", required_argument, nullptr, kSetting},
+      {"metrics", required_argument, nullptr, kSetting},
       {"list", no_argument, nullptr, kList},
       {nullptr, 0, nullptr, 0},
   };
@@ -220,7 +244,7 @@ ParseResult parseOptions(int argc, char** argv, Options& options, std::string& e
   for (;;) {
     int index = -1;
     // The leading ':' makes a missing value come back as ':' rather than '?'.
-    const int c = getopt_long(argc, argv, ":", kLong, &index);
+    const int c = getopt_long(argc, argv, ":hV", kLong, &index);
     if (c == -1) break;
     switch (c) {
       case kHelp: return ParseResult::Help;

@@ -23,6 +23,9 @@ struct Options {
   std::string sysfsRoot = "/sys/class/hwmon";
   ChannelMap map;  // the [map] section
   bool listenDefault = true;  // listen holds the built-in loopback pair
+  bool metrics = false;       // serve Prometheus metrics over HTTP on metricsAddress:metricsPort
+  IpAddress metricsAddress;
+  std::uint16_t metricsPort = 0;
 };
 
 enum class ParseResult { Run, Help, Version, List, Error };

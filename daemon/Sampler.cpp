@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "Log.h"
+#include "MetricsText.h"
 #include "qrvl/Record.h"
 
 namespace qrvld {
@@ -15,8 +16,10 @@ namespace qrvld {
 // One write of at most PIPE_BUF bytes is atomic, so the reader sees whole snapshots only.
 static_assert(sizeof(Snapshot) <= PIPE_BUF, "a snapshot passes the pipe in one piece");
 
-Sampler::Sampler(SensorSource& source, std::chrono::milliseconds cadence)
-    : source_(source), cadence_(cadence) {}
+Sampler::Sampler(SensorSource& source, std::chrono::milliseconds cadence, MetricsBoard* board)
+    : source_(source), cadence_(cadence), board_(board) {
+  if (board_ != nullptr) source_.readEverySensor();
+}
 
 Sampler::~Sampler() {
   {
@@ -81,6 +84,7 @@ void Sampler::loop() {
     // Stamped when the reads start: a sample that waited for a slow sensor still carries
     // the time its values were read, not the time the wait ended.
     const auto started = std::chrono::system_clock::now().time_since_epoch();
+    const auto startedSteady = std::chrono::steady_clock::now();
     next += cadence_;
     Snapshot snapshot{};
     qrvl::record::Reading reading{};
@@ -96,6 +100,11 @@ void Sampler::loop() {
         log(Priority::Warning, "source %s has no reading; requests get no reading until it has one", source_.name());
       }
       failing = true;
+    }
+    // The metrics first: once the poll loop has a snapshot, a scrape has it too.
+    if (board_ != nullptr) {
+      const bool up = snapshot.status == qrvl::wire::kStatusReading;
+      board_->publish(metricsOfSample(source_.sensors(), up ? snapshot.record : nullptr), up, startedSteady);
     }
     publish(snapshot);
 

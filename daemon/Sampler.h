@@ -7,6 +7,7 @@
 #include <string>
 #include <thread>
 
+#include "MetricsBoard.h"
 #include "SensorSource.h"
 #include "UniqueFd.h"
 #include "qrvl/Wire.h"
@@ -22,10 +23,12 @@ struct Snapshot {
 // Samples the source on its own thread at a fixed cadence and hands every snapshot to the
 // poll loop through a pipe, so the loop never waits for the source and nothing is shared
 // between the threads. Each sample is given until the next is due: what the source has not
-// read by then is empty in that snapshot, so the snapshots keep their cadence.
+// read by then is empty in that snapshot, so the snapshots keep their cadence. Given a
+// board, it asks the source for every sensor and publishes the metrics of each snapshot
+// there as well, from the same reads.
 class Sampler {
  public:
-  Sampler(SensorSource& source, std::chrono::milliseconds cadence);
+  Sampler(SensorSource& source, std::chrono::milliseconds cadence, MetricsBoard* board = nullptr);
   // Waits for the thread however long it takes; see stop().
   ~Sampler();
   Sampler(const Sampler&) = delete;
@@ -48,6 +51,7 @@ class Sampler {
 
   SensorSource& source_;
   std::chrono::milliseconds cadence_;
+  MetricsBoard* board_;
   UniqueFd readFd_;
   UniqueFd writeFd_;
   std::thread thread_;

@@ -21,8 +21,16 @@ SensorReader::Result fromFile(AttributeFile::Result result, int error) {
 }  // namespace
 
 SensorReader::SensorReader(const ReadFunction& read, SensorKind kind, int index, bool hasFault)
-    : kind_(kind), input_(read, sensorName(kind, index) + "_input") {
+    : scale_(sensorKindInfo(kind).scale),
+      low_(sensorKindInfo(kind).low),
+      high_(sensorKindInfo(kind).high),
+      input_(read, sensorName(kind, index) + "_input") {
   if (hasFault) fault_.emplace(read, sensorName(kind, index) + "_fault");
+}
+
+SensorReader::SensorReader(const ReadFunction& read, const std::string& attribute, const std::string& fault)
+    : scale_(1.0), low_(-INFINITY), high_(INFINITY), input_(read, attribute) {
+  if (!fault.empty()) fault_.emplace(read, fault);
 }
 
 SensorReader::Result SensorReader::read(int chipFd, double multiplier, double offset) {
@@ -35,9 +43,8 @@ SensorReader::Result SensorReader::read(int chipFd, double multiplier, double of
     if (flag != AttributeFile::Result::Value) return fromFile(flag, fault_->error());
     if (fault != 0) return {Outcome::Fault, NAN, 0};
   }
-  const SensorKindInfo& info = sensorKindInfo(kind_);
-  const double value = static_cast<double>(raw) * info.scale * multiplier + offset;
-  if (!(value >= info.low && value <= info.high)) return {Outcome::Implausible, value, 0};
+  const double value = static_cast<double>(raw) * scale_ * multiplier + offset;
+  if (!(value >= low_ && value <= high_)) return {Outcome::Implausible, value, 0};
   return {Outcome::Value, value, 0};
 }
 

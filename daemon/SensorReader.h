@@ -20,6 +20,9 @@ class SensorReader {
   };
 
   SensorReader(const ReadFunction& read, SensorKind kind, int index, bool hasFault);
+  // Any numeric attribute as the driver writes it, unscaled and with no plausible range,
+  // and its fault flag unless `fault` is empty: what the metrics show.
+  SensorReader(const ReadFunction& read, const std::string& attribute, const std::string& fault);
 
   // Reads the files in the chip's directory; Gone when they are no longer there, or are
   // other files than before, as when the chip's directory has been removed.
@@ -30,7 +33,9 @@ class SensorReader {
   static std::string describe(SensorKind kind, const Result& result);
 
  private:
-  SensorKind kind_;
+  double scale_;
+  double low_;
+  double high_;
   AttributeFile input_;
   std::optional<AttributeFile> fault_;
 };

@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "MetricsSample.h"
 #include "qrvl/Record.h"
 
 namespace qrvld {
@@ -18,6 +19,14 @@ class SensorSource {
   // as a whole and there is no reading. A value not read by `deadline` is left out, so
   // one sensor that does not answer cannot hold up the others.
   virtual bool sample(qrvl::record::Reading& out, std::chrono::steady_clock::time_point deadline) = 0;
+  // From now on reads every sensor it has at each sample, not only those that feed a
+  // channel, for the metrics; a source without such sensors has nothing more to read.
+  virtual void readEverySensor() {}
+  // Every sensor as the last sample read it.
+  virtual const MetricsSample& sensors() const {
+    static const MetricsSample kNone;
+    return kNone;
+  }
 };
 
 }  // namespace qrvld

@@ -10,6 +10,8 @@
 
 #include "ChipList.h"
 #include "Log.h"
+#include "MetricsBoard.h"
+#include "MetricsServer.h"
 #include "Options.h"
 #include "RateLimiter.h"
 #include "RequestGate.h"
@@ -66,9 +68,13 @@ int main(int argc, char** argv) {
   }
   RateLimiter limiter(options.burst, options.perSecond, std::random_device{}());
   RequestGate gate(options.allow, limiter, options.exemptLoopback);
-  Sampler sampler(*source, std::chrono::milliseconds(options.cadenceMs));
+  MetricsBoard board(QRVL_VERSION);
+  Sampler sampler(*source, std::chrono::milliseconds(options.cadenceMs), options.metrics ? &board : nullptr);
   Server server(options, gate, sampler);
-  const bool started = sampler.start(error) && server.open(error);
+  board.countFrom([&server](Drop outcome) { return server.count(outcome); });
+  MetricsServer metrics(board, options.allow);
+  const bool started = sampler.start(error) && server.open(error) &&
+                       (!options.metrics || metrics.start(options.metricsAddress, options.metricsPort, error));
   if (started) {
     server.run();
   } else {

@@ -9,6 +9,7 @@ packages=(
   wine64 xvfb xdotool evilwm imagemagick fonts-ipafont-gothic fonts-wine locales
   clang libclang-rt-14-dev libinih-dev systemd dpkg-dev file prometheus
   debhelper lintian
+  libmicrohttpd-dev prometheus-node-exporter curl
 )
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }

@@ -114,8 +114,8 @@ std::uint64_t timeMs(const std::string& text) {
 }  // namespace
 
 TEST(HwmonDaemon, ListMatchesTheGoldenText) {
-  // Every chip, sensor, value and channel of three machines, and the mapping as a [map]
-  // section. Paths inside the copied tree are written @TREE@ in the golden files.
+  // Every chip, sensor, value, limit and channel of three machines, and the mapping as a
+  // [map] section. Paths inside the copied tree are written @TREE@ in the golden files.
   for (const char* tree : {"intel", "amd", "xeon"}) {
     SCOPED_TRACE(tree);
     FakeSysfs sysfs(tree);
@@ -133,6 +133,9 @@ TEST(HwmonDaemon, ListMatchesTheGoldenText) {
   const auto empty = DaemonProcess::run({"--list", "--sysfs-root", sysfs.top() + "/devices/platform"});
   EXPECT_EQ(empty.code, 1);
   EXPECT_NE(empty.err.find("no hwmon chip under"), std::string::npos) << empty.err;
+  // It says where else to look, and how to try things out without chips.
+  EXPECT_NE(empty.err.find("--sysfs-root DIR"), std::string::npos) << empty.err;
+  EXPECT_NE(empty.err.find("--source sim"), std::string::npos) << empty.err;
 }
 
 TEST(HwmonDaemon, TheListedMapIsAConfiguration) {

@@ -285,5 +285,7 @@ TEST(HwmonSource, AHangingChipStopsNeitherTheSamplerNorTheListNorTheEnd) {
             std::string::npos)
       << text;
   EXPECT_NE(text.find("cpu   = coretemp temp1           ; automatic: no answer\n"), std::string::npos) << text;
-  EXPECT_NE(text.find("  temp1  SYSTIN                   32.0 C                       -> SYS\n"), std::string::npos);
+  EXPECT_NE(text.find("  temp1  SYSTIN                   32.0 C                       -> SYS    (max 80.0 C)\n"),
+            std::string::npos)
+      << text;
 }

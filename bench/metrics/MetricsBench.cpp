@@ -1,0 +1,212 @@
+// Prints, in one run, qrvld's metrics beside Prometheus's node exporter (hwmon collector
+// only) on the same fake sysfs tree: the time one scrape takes over a kept-alive loopback
+// connection (mean, p50, p99) and the resident memory of each process after the scrapes.
+// Loopback only; both servers are stopped at the end.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <numeric>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "DaemonProcess.h"
+#include "UdpPeer.h"
+
+using Clock = std::chrono::steady_clock;
+
+namespace {
+const std::string kTree = QRVL_TREES "/intel";
+// Both servers are scraped in alternating rounds, so a neighbour's load on the shared
+// machine falls on both alike.
+constexpr int kRounds = 10;
+constexpr int kScrapesPerRound = 200;
+constexpr int kWarmUp = 50;
+
+// A kept-alive HTTP/1.1 connection, as Prometheus keeps one to each target.
+class Scraper {
+ public:
+  explicit Scraper(std::uint16_t port) : port_(port) {}
+  ~Scraper() { drop(); }
+
+  // The body of one GET /metrics; empty on failure. The node exporter sends its body in
+  // chunks, qrvld with a length.
+  std::string scrape() {
+    if (fd_ < 0) open();
+    const std::string request = "GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+    in_.clear();
+    if (send(fd_, request.data(), request.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(request.size())) return fail();
+    std::size_t headerEnd = 0;
+    if (!until("\r\n\r\n", 0, headerEnd)) return fail();
+    const std::string headers = in_.substr(0, headerEnd);
+    std::size_t at = headerEnd + 4;
+    std::string body;
+    if (headers.find("Transfer-Encoding: chunked") != std::string::npos) {
+      for (;;) {
+        std::size_t lineEnd = 0;
+        if (!until("\r\n", at, lineEnd)) return fail();
+        const std::size_t size = std::stoul(in_.substr(at, lineEnd - at), nullptr, 16);
+        if (!have(lineEnd + 2 + size + 2)) return fail();
+        body += in_.substr(lineEnd + 2, size);
+        at = lineEnd + 2 + size + 2;
+        if (size == 0) break;
+      }
+    } else {
+      const auto length = headers.find("Content-Length: ");
+      if (length == std::string::npos) return fail();
+      const std::size_t size = std::stoul(headers.substr(length + 16));
+      if (!have(at + size)) return fail();
+      body = in_.substr(at, size);
+    }
+    // A server that says it closes is connected to again for the next scrape.
+    if (headers.find("Connection: close") != std::string::npos) drop();
+    return body;
+  }
+
+ private:
+  void open() {
+    fd_ = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(port_);
+    inet_pton(AF_INET, "127.0.0.1", &sa.sin_addr);
+    connect(fd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+  }
+  void drop() {
+    if (fd_ >= 0) close(fd_);
+    fd_ = -1;
+  }
+  std::string fail() {
+    drop();
+    return "";
+  }
+  // Reads until the response holds `size` bytes.
+  bool have(std::size_t size) {
+    char buffer[65536];
+    while (in_.size() < size) {
+      const ssize_t n = recv(fd_, buffer, sizeof buffer, 0);
+      if (n <= 0) return false;
+      in_.append(buffer, static_cast<std::size_t>(n));
+    }
+    return true;
+  }
+  // Reads until `text` appears at or after `from`; `at` is where.
+  bool until(const char* text, std::size_t from, std::size_t& at) {
+    while ((at = in_.find(text, from)) == std::string::npos) {
+      if (!have(in_.size() + 1)) return false;
+    }
+    return true;
+  }
+
+  std::uint16_t port_;
+  int fd_ = -1;
+  std::string in_;
+};
+
+struct Figures {
+  std::vector<double> us;
+  int failures = 0;
+};
+
+void measure(Scraper& scraper, int count, Figures& figures) {
+  for (int i = 0; i < count; ++i) {
+    const auto start = Clock::now();
+    const bool ok = !scraper.scrape().empty();
+    const double us = std::chrono::duration<double, std::micro>(Clock::now() - start).count();
+    if (ok) {
+      figures.us.push_back(us);
+    } else {
+      ++figures.failures;
+    }
+  }
+}
+
+std::string status(pid_t pid, const std::string& field) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind(field + ":", 0) == 0) return line.substr(line.find_first_not_of(" \t", field.size() + 1));
+  }
+  return "?";
+}
+
+void report(const char* name, Figures figures, pid_t pid, std::size_t bytes, int series) {
+  std::sort(figures.us.begin(), figures.us.end());
+  const double mean = std::accumulate(figures.us.begin(), figures.us.end(), 0.0) / figures.us.size();
+  std::printf("%-14s %8.1f %8.1f %8.1f %8d %8zu %7d   %s (peak %s)\n", name, mean, figures.us[figures.us.size() / 2],
+              figures.us[figures.us.size() * 99 / 100], figures.failures, bytes, series, status(pid, "VmRSS").c_str(),
+              status(pid, "VmHWM").c_str());
+}
+
+int lines(const std::string& text, const std::string& prefix) {
+  int n = 0;
+  for (std::size_t at = 0; (at = text.find('\n' + prefix, at)) != std::string::npos; ++at) ++n;
+  return n;
+}
+}  // namespace
+
+int main() {
+  const std::uint16_t qrvldPort = qrvltest::freePort();
+  const std::uint16_t exporterPort = qrvltest::freePort();
+  qrvltest::DaemonProcess daemon({"--source", "hwmon", "--sysfs-root", kTree + "/class/hwmon", "--metrics",
+                                  "127.0.0.1:" + std::to_string(qrvldPort)});
+  std::string error;
+  if (!daemon.start(error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 1;
+  }
+  const pid_t exporter = fork();
+  if (exporter == 0) {
+    freopen("/dev/null", "w", stderr);
+    const std::string sysfs = "--path.sysfs=" + kTree;
+    const std::string listen = "--web.listen-address=127.0.0.1:" + std::to_string(exporterPort);
+    execlp("prometheus-node-exporter", "prometheus-node-exporter", sysfs.c_str(), "--collector.disable-defaults",
+           "--collector.hwmon", listen.c_str(), "--log.level=error", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  Scraper qrvld(qrvldPort);
+  Scraper node(exporterPort);
+  std::string qrvldText;
+  std::string nodeText;
+  for (int i = 0; i < 100 && (nodeText = node.scrape()).empty(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  qrvldText = qrvld.scrape();
+  if (nodeText.empty() || qrvldText.empty()) {
+    std::fprintf(stderr, "no scrape from %s\n",
+                 nodeText.empty() ? "the node exporter (prometheus-node-exporter)" : "qrvld");
+    kill(exporter, SIGTERM);
+    waitpid(exporter, nullptr, 0);
+    return 1;
+  }
+  Figures qrvldFigures;
+  Figures nodeFigures;
+  Figures unused;
+  measure(qrvld, kWarmUp, unused);
+  measure(node, kWarmUp, unused);
+  for (int round = 0; round < kRounds; ++round) {
+    measure(qrvld, kScrapesPerRound, qrvldFigures);
+    measure(node, kScrapesPerRound, nodeFigures);
+  }
+
+  std::printf("%d scrapes of each over a kept-alive loopback connection, tree %s\n", kRounds * kScrapesPerRound,
+              kTree.c_str());
+  std::printf("%-14s %8s %8s %8s %8s %8s %7s   %s\n", "server", "mean us", "p50 us", "p99 us", "failed", "bytes",
+              "hwmon", "resident memory");
+  report("qrvld", qrvldFigures, daemon.pid(), qrvldText.size(), lines(qrvldText, "qrvl_hwmon_"));
+  report("node_exporter", nodeFigures, exporter, nodeText.size(), lines(nodeText, "node_hwmon_"));
+  std::sort(qrvldFigures.us.begin(), qrvldFigures.us.end());
+  std::sort(nodeFigures.us.begin(), nodeFigures.us.end());
+  std::printf("qrvld's p50 scrape is %.1f%% of the node exporter's (goal: at most 20%%)\n",
+              100.0 * qrvldFigures.us[qrvldFigures.us.size() / 2] / nodeFigures.us[nodeFigures.us.size() / 2]);
+  kill(exporter, SIGTERM);
+  waitpid(exporter, nullptr, 0);
+  return 0;
+}

@@ -1,0 +1,118 @@
+#!/usr/bin/env bash
+# A real scrape of qrvld on the fake sysfs trees, checked with Prometheus's own programs
+# (Debian packages prometheus and prometheus-node-exporter; without them the checks fail):
+#   scrape_checks.sh QRVLD TREES node-exporter  the node exporter on each tree gives the same
+#                                               chip and sensor labels and the same values
+#   scrape_checks.sh QRVLD TREES promtool       promtool check metrics has nothing to say
+#   scrape_checks.sh QRVLD TREES prometheus     a Prometheus server scraping every second
+#                                               answers queries with qrvld's values
+# Loopback only; every process started here is stopped on exit.
+set -euo pipefail
+qrvld=$1 trees=$2 check=$3
+launcher=$(dirname "$0")/../daemon/with-qrvld.sh
+work=$(mktemp -d)
+pids=()
+trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; wait; rm -rf "$work"' EXIT
+
+# A TCP port on 127.0.0.1 that nothing listens on.
+free_port() {
+  local port
+  while :; do
+    port=$((20000 + RANDOM % 40000))
+    (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null || { echo "$port"; return; }
+  done
+}
+
+# Saves what $1 answers to $2 once it answers, within 20 s.
+fetch() {
+  for _ in $(seq 200); do curl -sf "$1" -o "$2" && return 0; sleep 0.1; done
+  echo "no answer from $1" >&2
+  return 1
+}
+
+# One series a line, its value to six places, sorted: the node exporter's values carry the
+# float noise of multiplying by 0.001.
+normalized() { awk '!/^#/ { value = $NF; $NF = ""; printf "%s%.6f\n", $0, value }' "$1" | sort; }
+
+# qrvld on tree $1, serving metrics on port $2 while the rest of the arguments run.
+with_qrvld() {
+  local tree=$1 port=$2
+  shift 2
+  "$launcher" "$qrvld" --source hwmon --sysfs-root "$tree/class/hwmon" --metrics "127.0.0.1:$port" -- "$@"
+}
+
+case $check in
+  node-exporter)
+    # The families both have, named as qrvld names them. The node exporter shows a power
+    # meter's average as power_average; qrvld shows it as the reading where there is no input.
+    families='chip_names|sensor_label|(temp|in|fan|curr|power)(_min|_max|_crit|_cap|_average)?_(celsius|volts|rpm|amps|watt)'
+    for tree in "$trees"/*/; do
+      tree=${tree%/}
+      port=$(free_port)
+      prometheus-node-exporter --path.sysfs="$tree" --collector.disable-defaults --collector.hwmon \
+        --web.listen-address="127.0.0.1:$port" >"$work/node.log" 2>&1 &
+      exporter=$!
+      pids+=("$exporter")
+      fetch "http://127.0.0.1:$port/metrics" "$work/node"
+      kill "$exporter"
+      # A sensor whose fault flag is set has no value in qrvld; the node exporter shows its input.
+      sed -nE 's/^node_hwmon_(temp|fan)_fault(\{[^}]*\}) 1$/node_hwmon_\1_VALUE\2 /p' "$work/node" |
+        sed 's/temp_VALUE/temp_celsius/; s/fan_VALUE/fan_rpm/' >"$work/faulted"
+      grep -E "^node_hwmon_($families)[{ ]" "$work/node" | grep -v -F -f "$work/faulted" |
+        sed -E 's/^node_/qrvl_/; s/_average_watt/_watts/; s/_watt([{ ])/_watts\1/' >"$work/expected"
+      port=$(free_port)
+      with_qrvld "$tree" "$port" curl -sf "http://127.0.0.1:$port/metrics" -o "$work/scrape"
+      grep '^qrvl_hwmon_' "$work/scrape" >"$work/actual"
+      if ! diff <(normalized "$work/expected") <(normalized "$work/actual"); then
+        echo "$(basename "$tree"): qrvld (>) differs from the node exporter (<)" >&2
+        exit 1
+      fi
+      echo "$(basename "$tree"): $(wc -l <"$work/actual") series as the node exporter has them"
+    done
+    ;;
+  promtool)
+    port=$(free_port)
+    with_qrvld "$trees/intel" "$port" curl -sf "http://127.0.0.1:$port/metrics" -o "$work/scrape"
+    grep -q '^qrvl_channel_temp_celsius{channel="cpu"} ' "$work/scrape"
+    promtool check metrics <"$work/scrape" >"$work/lint" 2>&1 || { cat "$work/lint" >&2; exit 1; }
+    [ ! -s "$work/lint" ] || { cat "$work/lint" >&2; exit 1; }
+    echo "promtool check metrics: $(grep -vc '^#' "$work/scrape") samples, no complaint"
+    ;;
+  prometheus)
+    port=$(free_port)
+    with_qrvld "$trees/intel" "$port" bash "$0" "$qrvld" "$trees" prometheus-queries "$port"
+    ;;
+  prometheus-queries)
+    # Run by the prometheus check while qrvld serves on port $4.
+    web=$(free_port)
+    printf 'global:\n  scrape_interval: 1s\nscrape_configs:\n  - job_name: qrvld\n    static_configs:\n      - targets: ["127.0.0.1:%s"]\n' \
+      "$4" >"$work/prometheus.yml"
+    prometheus --config.file="$work/prometheus.yml" --storage.tsdb.path="$work/data" \
+      --web.listen-address="127.0.0.1:$web" >"$work/prometheus.log" 2>&1 &
+    pids+=($!)
+    # Waits for the query $1 to give the one value $2, as Prometheus has it from a scrape.
+    expect() {
+      local got=
+      for _ in $(seq 300); do
+        got=$(curl -sfG "http://127.0.0.1:$web/api/v1/query" --data-urlencode "query=$1" |
+          sed -nE 's/.*"value":\[[0-9.]+,"([^"]*)"\].*/\1/p') || true
+        if [ "$got" = "$2" ]; then
+          echo "$1 = $got"
+          return 0
+        fi
+        sleep 0.1
+      done
+      echo "$1: expected $2, got '${got}'" >&2
+      tail -n 20 "$work/prometheus.log" >&2
+      return 1
+    }
+    expect 'up{job="qrvld"}' 1
+    expect 'qrvl_channel_temp_celsius{channel="cpu"}' 45
+    expect 'qrvl_hwmon_in_volts{chip="platform_nct6775_656",sensor="in0"}' 1.02
+    expect 'qrvl_source_up' 1
+    ;;
+  *)
+    echo "usage: scrape_checks.sh QRVLD TREES node-exporter|promtool|prometheus" >&2
+    exit 2
+    ;;
+esac

@@ -127,6 +127,11 @@ void HwmonSource::readEverySensor() {
   rescanNeeded_ = true;
 }
 
+void HwmonSource::remap(const ChannelMap& map) {
+  map_ = map;
+  rescanNeeded_ = true;
+}
+
 bool HwmonSource::readAll(qrvl::record::Reading& out, bool& any, std::chrono::steady_clock::time_point deadline) {
   for (double& value : out.value) value = NAN;
   for (MetricsSample::Sensor& sensor : metrics_.sensors) sensor.value = NAN;

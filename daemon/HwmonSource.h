@@ -33,6 +33,7 @@ class HwmonSource : public SensorSource {
   // False when no channel has a value.
   bool sample(qrvl::record::Reading& out, std::chrono::steady_clock::time_point deadline) override;
   void readEverySensor() override;
+  void remap(const ChannelMap& map) override;
   const MetricsSample& sensors() const override { return metrics_; }
 
  private:

@@ -26,8 +26,8 @@ constexpr int kBacklog = 64;
 constexpr char kExposition[] = "text/plain; version=0.0.4; charset=utf-8";
 constexpr char kPlain[] = "text/plain; charset=utf-8";
 
-MHD_Result admit(void* allow, const sockaddr* address, socklen_t) {
-  return static_cast<const AllowList*>(allow)->admits(IpAddress::fromSockaddr(address)) ? MHD_YES : MHD_NO;
+MHD_Result admit(void* server, const sockaddr* address, socklen_t) {
+  return static_cast<const MetricsServer*>(server)->admits(IpAddress::fromSockaddr(address)) ? MHD_YES : MHD_NO;
 }
 
 MHD_Result reply(MHD_Connection* connection, unsigned status, const char* type, const std::string& body) {
@@ -64,6 +64,16 @@ MetricsServer::~MetricsServer() {
   if (daemon_ != nullptr) MHD_stop_daemon(daemon_);
 }
 
+void MetricsServer::setAllow(const AllowList& allow) {
+  std::lock_guard<std::mutex> lock(allowMutex_);
+  allow_ = allow;
+}
+
+bool MetricsServer::admits(const IpAddress& client) const {
+  std::lock_guard<std::mutex> lock(allowMutex_);
+  return allow_.admits(client);
+}
+
 bool MetricsServer::start(const IpAddress& address, std::uint16_t port, std::string& error) {
   const bool v4 = address.isV4();
   const std::string text = (v4 ? address.text() : "[" + address.text() + "]") + ":" + std::to_string(port);
@@ -92,11 +102,10 @@ bool MetricsServer::start(const IpAddress& address, std::uint16_t port, std::str
     error = "cannot listen on " + text + " for metrics: " + std::strerror(errno);
     return false;
   }
-  daemon_ = MHD_start_daemon(MHD_USE_EPOLL_INTERNAL_THREAD | (v4 ? 0 : MHD_USE_IPv6), 0, admit,
-                             const_cast<AllowList*>(&allow_), answer, const_cast<MetricsBoard*>(&board_),
-                             MHD_OPTION_LISTEN_SOCKET, fd.get(), MHD_OPTION_CONNECTION_LIMIT, kConnectionLimit,
-                             MHD_OPTION_CONNECTION_TIMEOUT, kTimeoutSeconds, MHD_OPTION_CONNECTION_MEMORY_LIMIT,
-                             kMemoryLimit, MHD_OPTION_END);
+  daemon_ = MHD_start_daemon(MHD_USE_EPOLL_INTERNAL_THREAD | (v4 ? 0 : MHD_USE_IPv6), 0, admit, this, answer,
+                             const_cast<MetricsBoard*>(&board_), MHD_OPTION_LISTEN_SOCKET, fd.get(),
+                             MHD_OPTION_CONNECTION_LIMIT, kConnectionLimit, MHD_OPTION_CONNECTION_TIMEOUT,
+                             kTimeoutSeconds, MHD_OPTION_CONNECTION_MEMORY_LIMIT, kMemoryLimit, MHD_OPTION_END);
   if (daemon_ == nullptr) {
     error = "cannot serve metrics on " + text + ": libmicrohttpd did not start";
     return false;

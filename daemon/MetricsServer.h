@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 #include "AllowList.h"
@@ -26,10 +27,15 @@ class MetricsServer {
   // Listens on address:port ("[::]" takes IPv4 clients too) and serves; false with a
   // reason when it cannot.
   bool start(const IpAddress& address, std::uint16_t port, std::string& error);
+  // Takes a reloaded allow-list for the clients that connect from now on; from any thread.
+  void setAllow(const AllowList& allow);
+  // Whether the allow-list admits `client`; called on the HTTP thread as a client connects.
+  bool admits(const IpAddress& client) const;
 
  private:
   const MetricsBoard& board_;
-  const AllowList& allow_;
+  mutable std::mutex allowMutex_;
+  AllowList allow_;
   MHD_Daemon* daemon_ = nullptr;
 };
 

@@ -218,6 +218,12 @@ const char* usageText() {
          "SIGTERM and SIGINT stop the daemon. See qrvld(8) and qrvld.conf(5).\n";
 }
 
+std::string runningSettings(const Options& options) {
+  return "allow " + options.allow.text() + "; rate " + std::to_string(options.burst) + "/" +
+         std::to_string(options.perSecond) + " per second" + (options.exemptLoopback ? ", loopback exempt" : "") +
+         "; cadence " + std::to_string(options.cadenceMs) + " ms";
+}
+
 ParseResult parseOptions(int argc, char** argv, Options& options, std::string& error) {
   enum { kHelp = 'h', kVersion = 'V', kConfig = 256, kSetting, kList };
   static const option kLong[] = {
@@ -236,7 +242,6 @@ ParseResult parseOptions(int argc, char** argv, Options& options, std::string& e
       {"list", no_argument, nullptr, kList},
       {nullptr, 0, nullptr, 0},
   };
-  std::string configPath;
   std::vector<Setting> settings;
   bool list = false;
   optind = 1;
@@ -249,7 +254,7 @@ ParseResult parseOptions(int argc, char** argv, Options& options, std::string& e
     switch (c) {
       case kHelp: return ParseResult::Help;
       case kVersion: return ParseResult::Version;
-      case kConfig: configPath = optarg; break;
+      case kConfig: options.config = optarg; break;
       case kList: list = true; break;
       case kSetting: settings.push_back({kLong[index].name, optarg}); break;
       case ':':
@@ -265,7 +270,7 @@ ParseResult parseOptions(int argc, char** argv, Options& options, std::string& e
     return ParseResult::Error;
   }
   Applier applier(options);
-  if (!configPath.empty() && !loadFile(configPath, applier, options, error)) return ParseResult::Error;
+  if (!options.config.empty() && !loadFile(options.config, applier, options, error)) return ParseResult::Error;
   applier.newLayer();
   for (const Setting& s : settings) {
     if (!applier.apply(s, error)) return ParseResult::Error;

@@ -12,6 +12,7 @@ namespace qrvld {
 
 // Everything the daemon is told by its command line and its configuration file.
 struct Options {
+  std::string config;  // the --config file; empty for none
   std::vector<IpAddress> listen;
   std::uint16_t port = 27183;
   AllowList allow = AllowList::loopback();
@@ -35,5 +36,8 @@ enum class ParseResult { Run, Help, Version, List, Error };
 ParseResult parseOptions(int argc, char** argv, Options& options, std::string& error);
 
 const char* usageText();
+
+// The settings a reload can change, as the log shows them: "allow ...; rate ...; cadence ...".
+std::string runningSettings(const Options& options);
 
 }  // namespace qrvld

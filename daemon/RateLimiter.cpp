@@ -1,5 +1,7 @@
 #include "RateLimiter.h"
 
+#include <algorithm>
+
 namespace qrvld {
 
 namespace {
@@ -56,6 +58,12 @@ bool RateLimiter::admit(const IpAddress& source, std::uint64_t nowMs) {
   if (slot->milliTokens < kMilli) return false;
   slot->milliTokens -= kMilli;
   return true;
+}
+
+void RateLimiter::setRate(unsigned burst, unsigned perSecond) {
+  burstMilli_ = std::uint64_t{burst} * kMilli;
+  perSecond_ = perSecond;
+  for (Slot& slot : slots_) slot.milliTokens = std::min(slot.milliTokens, burstMilli_);
 }
 
 }  // namespace qrvld

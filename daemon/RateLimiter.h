@@ -19,6 +19,8 @@ class RateLimiter {
 
   // Takes a token of `source` at monotonic time `nowMs`; false when its bucket is empty.
   bool admit(const IpAddress& source, std::uint64_t nowMs);
+  // Takes a new burst and refill rate; each bucket keeps its tokens, up to the new burst.
+  void setRate(unsigned burst, unsigned perSecond);
 
  private:
   static constexpr std::size_t kWays = 4;

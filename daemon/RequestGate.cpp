@@ -26,6 +26,13 @@ std::uint64_t monotonicMs() {
 RequestGate::RequestGate(const AllowList& allow, RateLimiter& limiter, bool exemptLoopback, Clock clock)
     : allow_(allow), limiter_(limiter), exemptLoopback_(exemptLoopback), clock_(clock) {}
 
+void RequestGate::reconfigure(const AllowList& allow, unsigned burst, unsigned perSecond, bool exemptLoopback) {
+  allow_ = allow;
+  limiter_.setRate(burst, perSecond);
+  exemptLoopback_ = exemptLoopback;
+  haveLast_ = false;
+}
+
 Drop RequestGate::check(const IpAddress& source, const std::uint8_t* data, std::size_t size) {
   using qrvl::wire::RequestCheck;
   if (!haveLast_ || std::memcmp(source.bytes(), lastSource_.bytes(), 16) != 0) {

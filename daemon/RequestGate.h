@@ -38,6 +38,10 @@ class RequestGate {
 
   RequestGate(const AllowList& allow, RateLimiter& limiter, bool exemptLoopback, Clock clock = monotonicMs);
 
+  // Takes a reloaded allow-list, rate and exemption, between batches; the verdict kept on
+  // the last source goes with the old ones.
+  void reconfigure(const AllowList& allow, unsigned burst, unsigned perSecond, bool exemptLoopback);
+
   // The datagrams checked from now on arrived together: they share one reading of the
   // clock, taken only when one of them reaches the rate limit, and verdicts on a source
   // hold until the next batch.
@@ -48,7 +52,7 @@ class RequestGate {
   Drop check(const IpAddress& source, const std::uint8_t* data, std::size_t size);
 
  private:
-  const AllowList& allow_;
+  AllowList allow_;
   RateLimiter& limiter_;
   bool exemptLoopback_;
   Clock clock_;

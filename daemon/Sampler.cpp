@@ -64,6 +64,14 @@ bool Sampler::take(Snapshot& out) {
   return got;
 }
 
+void Sampler::reconfigure(std::chrono::milliseconds cadence, const ChannelMap& map) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    change_ = Change{cadence, map};
+  }
+  wake_.notify_all();
+}
+
 void Sampler::publish(const Snapshot& snapshot) {
   // A full pipe means the loop has not caught up; that snapshot is skipped, a newer one follows.
   while (write(writeFd_.get(), &snapshot, sizeof snapshot) < 0 && errno == EINTR) {
@@ -109,9 +117,17 @@ void Sampler::loop() {
     publish(snapshot);
 
     std::unique_lock<std::mutex> lock(mutex_);
-    if (wake_.wait_until(lock, next, [this] { return stopping_; })) return;
-    // After a stall (a suspended machine), start afresh instead of sampling in a burst.
+    wake_.wait_until(lock, next, [this] { return stopping_ || change_; });
+    if (stopping_) return;
     const auto now = std::chrono::steady_clock::now();
+    // Reloaded settings are sampled with at once, not only when the old cadence says.
+    if (change_) {
+      cadence_ = change_->cadence;
+      source_.remap(change_->map);
+      change_.reset();
+      next = now;
+    }
+    // After a stall (a suspended machine), start afresh instead of sampling in a burst.
     if (next + cadence_ < now) next = now;
   }
 }

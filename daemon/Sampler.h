@@ -4,9 +4,11 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
+#include "ChannelMap.h"
 #include "MetricsBoard.h"
 #include "SensorSource.h"
 #include "UniqueFd.h"
@@ -21,11 +23,11 @@ struct Snapshot {
 };
 
 // Samples the source on its own thread at a fixed cadence and hands every snapshot to the
-// poll loop through a pipe, so the loop never waits for the source and nothing is shared
-// between the threads. Each sample is given until the next is due: what the source has not
-// read by then is empty in that snapshot, so the snapshots keep their cadence. Given a
-// board, it asks the source for every sensor and publishes the metrics of each snapshot
-// there as well, from the same reads.
+// poll loop through a pipe, so the loop never waits for the source; the threads share only
+// the settings a reload hands over, under a lock. Each sample is given until the next is
+// due: what the source has not read by then is empty in that snapshot, so the snapshots
+// keep their cadence. Given a board, it asks the source for every sensor and publishes the
+// metrics of each snapshot there as well, from the same reads.
 class Sampler {
  public:
   Sampler(SensorSource& source, std::chrono::milliseconds cadence, MetricsBoard* board = nullptr);
@@ -43,14 +45,22 @@ class Sampler {
   int fd() const { return readFd_.get(); }
   // Takes the newest waiting snapshot without blocking; false when none waits.
   bool take(Snapshot& out);
+  // Hands the thread a reloaded cadence and [map] section; it takes them together, samples
+  // with them at once and keeps the new cadence from there.
+  void reconfigure(std::chrono::milliseconds cadence, const ChannelMap& map);
 
  private:
   void run();
   void loop();
   void publish(const Snapshot& snapshot);
 
+  struct Change {
+    std::chrono::milliseconds cadence;
+    ChannelMap map;
+  };
+
   SensorSource& source_;
-  std::chrono::milliseconds cadence_;
+  std::chrono::milliseconds cadence_;  // the thread's own once it runs
   MetricsBoard* board_;
   UniqueFd readFd_;
   UniqueFd writeFd_;
@@ -60,6 +70,7 @@ class Sampler {
   std::condition_variable ended_;
   bool stopping_ = false;
   bool finished_ = false;
+  std::optional<Change> change_;  // waiting for the thread
 };
 
 }  // namespace qrvld

@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "ChannelMap.h"
 #include "MetricsSample.h"
 #include "qrvl/Record.h"
 
@@ -22,6 +23,9 @@ class SensorSource {
   // From now on reads every sensor it has at each sample, not only those that feed a
   // channel, for the metrics; a source without such sensors has nothing more to read.
   virtual void readEverySensor() {}
+  // Takes a new [map] section, resolved at the next sample; a source without a mapping
+  // has nothing to change.
+  virtual void remap(const ChannelMap&) {}
   // Every sensor as the last sample read it.
   virtual const MetricsSample& sensors() const {
     static const MetricsSample kNone;

@@ -180,6 +180,7 @@ bool Server::open(std::string& error) {
   sigaddset(&signals, SIGTERM);
   sigaddset(&signals, SIGINT);
   sigaddset(&signals, SIGUSR1);
+  sigaddset(&signals, SIGHUP);
   signalFd_.reset(signalfd(-1, &signals, SFD_NONBLOCK | SFD_CLOEXEC));
   if (!signalFd_) {
     error = std::string("cannot take signals: ") + std::strerror(errno);
@@ -219,6 +220,10 @@ void Server::run() {
           logCounters("on request");
           continue;
         }
+        if (info.ssi_signo == SIGHUP) {
+          if (reload_) reload_();
+          continue;
+        }
         log(Priority::Notice, "stopping on %s", strsignal(static_cast<int>(info.ssi_signo)));
         logCounters("at exit");
         return;
@@ -234,8 +239,7 @@ void Server::run() {
     }
     if (pollFds_[kSamplerAt].revents != 0 && sampler_.take(snapshot_) && watched < pollFds_.size()) {
       watched = pollFds_.size();
-      log(Priority::Info, "ready: allow %s; rate %u/%u per second%s; cadence %u ms", options_.allow.text().c_str(),
-          options_.burst, options_.perSecond, options_.exemptLoopback ? ", loopback exempt" : "", options_.cadenceMs);
+      log(Priority::Info, "ready: %s", runningSettings(options_).c_str());
     }
     for (std::size_t i = kFirstListenerAt; i < watched; ++i) {
       if (pollFds_[i].revents != 0) serve(listeners_[i - kFirstListenerAt]);

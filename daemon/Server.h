@@ -6,7 +6,9 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Options.h"
@@ -29,12 +31,14 @@ class Server {
   Server(const Server&) = delete;
   Server& operator=(const Server&) = delete;
 
-  // Binds the listening sockets and takes SIGTERM, SIGINT and SIGUSR1, which the caller
-  // has blocked in every thread. The sampler must have started.
+  // Binds the listening sockets and takes SIGTERM, SIGINT, SIGUSR1 and SIGHUP, which the
+  // caller has blocked in every thread. The sampler must have started.
   bool open(std::string& error);
   // Serves until SIGTERM or SIGINT, from the sampler's first snapshot on: requests that
   // come before it wait in the sockets' queues. Logs "ready: ..." when it starts serving.
   void run();
+  // What SIGHUP calls, on the loop's thread between batches; before it is given, nothing.
+  void onReload(std::function<void()> reload) { reload_ = std::move(reload); }
   // How many datagrams have ended each way so far; callable from any thread.
   std::uint64_t count(Drop outcome) const;
 
@@ -68,6 +72,7 @@ class Server {
   const Options& options_;
   RequestGate& gate_;
   Sampler& sampler_;
+  std::function<void()> reload_;
   std::vector<Listener> listeners_;
   std::vector<pollfd> pollFds_;
   UniqueFd signalFd_;

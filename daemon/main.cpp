@@ -14,6 +14,7 @@
 #include "MetricsServer.h"
 #include "Options.h"
 #include "RateLimiter.h"
+#include "Reloader.h"
 #include "RequestGate.h"
 #include "Sampler.h"
 #include "Server.h"
@@ -59,6 +60,7 @@ int main(int argc, char** argv) {
   sigaddset(&signals, SIGTERM);
   sigaddset(&signals, SIGINT);
   sigaddset(&signals, SIGUSR1);
+  sigaddset(&signals, SIGHUP);
   sigprocmask(SIG_BLOCK, &signals, nullptr);
 
   auto source = makeSource(options, error);
@@ -73,6 +75,8 @@ int main(int argc, char** argv) {
   Server server(options, gate, sampler);
   board.countFrom([&server](Drop outcome) { return server.count(outcome); });
   MetricsServer metrics(board, options.allow);
+  Reloader reloader(argc, argv, options, gate, sampler, metrics);
+  server.onReload([&reloader] { reloader.reload(); });
   const bool started = sampler.start(error) && server.open(error) &&
                        (!options.metrics || metrics.start(options.metricsAddress, options.metricsPort, error));
   if (started) {

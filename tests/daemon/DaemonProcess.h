@@ -29,6 +29,9 @@ class DaemonProcess {
   DaemonProcess(const DaemonProcess&) = delete;
   DaemonProcess& operator=(const DaemonProcess&) = delete;
 
+  // Leaves "--port N" off the command line, for a test whose configuration file sets the
+  // port given to the constructor.
+  void portFromConfig() { portOnCommandLine_ = false; }
   // Starts it (on a free port unless one was given) and waits until it logs "ready";
   // false with the log in `error` when it ends or stays silent instead.
   bool start(std::string& error);
@@ -49,6 +52,7 @@ class DaemonProcess {
   std::vector<std::string> args_;
   std::uint16_t port_;
   bool fixedPort_;
+  bool portOnCommandLine_ = true;
   int cpu_;
   pid_t pid_ = -1;
   std::string logPath_;

@@ -92,3 +92,24 @@ TEST(RequestGate, ChecksInOrderAndReadsTheClockOnlyForTheRateLimit) {
   EXPECT_EQ(check(gate, lan, valid), Drop::RateLimited);
   EXPECT_EQ(clockReads, 2);
 }
+
+TEST(RequestGate, AReloadDropsTheVerdictKeptAndCapsTheBuckets) {
+  AllowList lans;
+  std::string error;
+  ASSERT_TRUE(lans.add("192.0.2.0/24", error));
+  RateLimiter limiter(5, 0, 42);
+  RequestGate gate(lans, limiter, true, testClock);
+  const IpAddress lan = address("192.0.2.7");
+  const auto valid = qrvltest::request(5);
+
+  // Within one batch, the verdict kept on the source gives way to the new list; its bucket,
+  // four tokens left of five, keeps two under a burst of two.
+  gate.startBatch();
+  EXPECT_EQ(check(gate, lan, valid), Drop::None);
+  gate.reconfigure(AllowList::loopback(), 5, 0, true);
+  EXPECT_EQ(check(gate, lan, valid), Drop::NotAllowed);
+  gate.reconfigure(lans, 2, 0, true);
+  EXPECT_EQ(check(gate, lan, valid), Drop::None);
+  EXPECT_EQ(check(gate, lan, valid), Drop::None);
+  EXPECT_EQ(check(gate, lan, valid), Drop::RateLimited);
+}

@@ -1,12 +1,13 @@
-// qrvld on fake sysfs trees as a user and a client see it: --list, the configuration,
-// readings served to qrvlget and to a bare client, chips that come late, sensor files that
-// are not what sysfs would have.
+// qrvld on fake sysfs trees as a user and a client see it: --list, the configuration and
+// its reload, readings served to qrvlget and to a bare client, chips that come late, sensor
+// files that are not what sysfs would have.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -97,6 +98,15 @@ std::string awaitFields(UdpPeer& client, std::uint16_t port, int ms, const std::
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   return seen;
+}
+
+// The sample time of the reading the daemon on `port` answers with; 0 without one.
+std::uint64_t sampleTimeOf(UdpPeer& client, std::uint16_t port) {
+  static std::uint32_t sequence = 100000;
+  client.sendTo("127.0.0.1", port, request(++sequence));
+  const auto reply = client.receive(200);
+  if (!reply || checkResponse(reply->data.data(), reply->data.size(), sequence) != ResponseCheck::Reading) return 0;
+  return qrvl::record::sampleTime(reply->data.data() + qrvl::wire::kRecordOffset);
 }
 
 // qrvlget's time, 2024-05-01T10:00:00.250Z, in milliseconds since 1970.
@@ -326,4 +336,70 @@ TEST(HwmonDaemon, SensorFilesThatWouldBlockOrHaveGoneGiveEmptyChannels) {
   const auto asked = std::chrono::steady_clock::now();
   EXPECT_EQ(daemon.stop(), 0);
   EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(1));
+}
+
+TEST(HwmonDaemon, SighupAppliesTheConfigurationAgain) {
+  FakeSysfs intel("intel");
+  const std::uint16_t port = freePort();
+  const std::string head = "[qrvld]\nlisten = 127.0.0.1\nport = " + std::to_string(port) + "\n";
+  const std::string config = writeConfig(intel.top(), head + "allow = 127.0.0.2\ncadence = 200\n");
+  DaemonProcess daemon({"--source", "hwmon", "--sysfs-root", intel.root(), "--config", config}, port);
+  daemon.portFromConfig();
+  std::string error;
+  ASSERT_TRUE(daemon.start(error)) << error;
+  // Rewrites the file and sends SIGHUP; true once the log says `logged`.
+  auto reload = [&](const std::string& text, const std::string& logged) {
+    writeConfig(intel.top(), text);
+    daemon.signal(SIGHUP);
+    return daemon.waitForLog(logged, 2000);
+  };
+  UdpPeer client;
+  const std::string cpu = fields({"45.0"});
+  const std::string noCpu = fields({""});
+
+  // The allow-list: 127.0.0.1 gets no answer until the file allows it; one line says what
+  // now applies.
+  client.sendTo("127.0.0.1", port, request(1));
+  EXPECT_FALSE(client.receive(200));
+  const std::string applied =
+      ": allow 127.0.0.1/32; rate 20/10 per second, loopback exempt; cadence 200 ms; [map] applied";
+  ASSERT_TRUE(reload(head + "allow = 127.0.0.1\ncadence = 200\n", "reloaded " + config + applied)) << daemon.log();
+  EXPECT_EQ(awaitFields(client, port, 1000, cpu), cpu);
+
+  // The [map]: a channel set to none is empty within a cadence.
+  ASSERT_TRUE(reload(head + "allow = 127.0.0.1\ncadence = 200\n[map]\ncpu = none\n", "hwmon mapping: cpu=-,"));
+  EXPECT_EQ(awaitFields(client, port, 400, noCpu), noCpu);
+
+  // The cadence: from the reload on, the samples are 700 ms apart. Four sample times, as
+  // the first two may still be of the old cadence.
+  ASSERT_TRUE(reload(head + "allow = 127.0.0.1\ncadence = 700\n[map]\ncpu = none\n", "cadence 700 ms;"));
+  std::vector<std::uint64_t> times;
+  for (const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(4);
+       times.size() < 4 && std::chrono::steady_clock::now() < end;
+       std::this_thread::sleep_for(std::chrono::milliseconds(20))) {
+    const std::uint64_t time = sampleTimeOf(client, port);
+    if (time != 0 && (times.empty() || time != times.back())) times.push_back(time);
+  }
+  ASSERT_EQ(times.size(), 4u);
+  EXPECT_GE(times[3] - times[2], 550u);
+  EXPECT_LT(times[3] - times[2], 1000u);
+
+  // A file with an error, then none at all: each is logged with its reason and nothing of
+  // it applies, not even the allow line before the one at fault.
+  ASSERT_TRUE(reload(head + "allow = 127.0.0.2\ncadence = 5\n", config + ":5: bad cadence \"5\"")) << daemon.log();
+  EXPECT_EQ(awaitFields(client, port, 1000, noCpu), noCpu);
+  std::remove(config.c_str());
+  daemon.signal(SIGHUP);
+  EXPECT_TRUE(daemon.waitForLog("cannot open configuration file " + config, 2000)) << daemon.log();
+  EXPECT_EQ(awaitFields(client, port, 1000, noCpu), noCpu);
+
+  // A new port waits for the next start: the old one goes on answering, and a channel no
+  // longer in [map] is chosen automatically again.
+  const std::uint16_t other = freePort();
+  ASSERT_TRUE(reload("[qrvld]\nlisten = 127.0.0.1\nport = " + std::to_string(other) + "\nallow = 127.0.0.1\n",
+                     "port changes at the next start"));
+  EXPECT_EQ(awaitFields(client, port, 2000, cpu), cpu);
+  client.sendTo("127.0.0.1", other, request(2));
+  EXPECT_FALSE(client.receive(200));
+  EXPECT_EQ(daemon.stop(), 0);
 }

@@ -2,7 +2,13 @@
 // scraped over TCP while its UDP side is asked as well.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -69,12 +75,23 @@ TEST(MetricsHttp, ServesTheSnapshotAtMetricsOnly) {
 
 TEST(MetricsHttp, AnswersOnlyTheClientsTheAllowListAdmits) {
   const std::uint16_t port = freePort();
-  DaemonProcess daemon({"--allow", "127.0.0.2", "--metrics", "127.0.0.1:" + std::to_string(port)});
+  char config[] = "/tmp/qrvld-config-XXXXXX";
+  close(mkstemp(config));
+  std::ofstream(config) << "[qrvld]\nallow = 127.0.0.2\n";
+  DaemonProcess daemon({"--config", config, "--metrics", "127.0.0.1:" + std::to_string(port)});
   std::string error;
   ASSERT_TRUE(daemon.start(error)) << error;
   // Refused clients are disconnected without an answer.
   EXPECT_EQ(httpRequest(port, "GET", "/metrics", "127.0.0.1"), "");
   EXPECT_TRUE(startsWith(httpRequest(port, "GET", "/metrics", "127.0.0.2"), "HTTP/1.1 200 OK\r\n"));
+
+  // A reloaded list applies to the clients that connect from then on.
+  std::ofstream(config) << "[qrvld]\nallow = 127.0.0.1\n";
+  daemon.signal(SIGHUP);
+  ASSERT_TRUE(daemon.waitForLog("reloaded", 2000)) << daemon.log();
+  EXPECT_TRUE(startsWith(httpRequest(port, "GET", "/metrics", "127.0.0.1"), "HTTP/1.1 200 OK\r\n"));
+  EXPECT_EQ(httpRequest(port, "GET", "/metrics", "127.0.0.2"), "");
+  std::remove(config);
 }
 
 TEST(MetricsHttp, IdleAndOversizedClientsCostTheUdpSideNothing) {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every test: installs what is missing, builds the native part and both Windows
-# targets (i686 only compiles: this machine cannot run 32-bit programs), then runs the
-# native tests and the x86_64 Windows tests under wine64 in a private Xvfb display.
+# targets (i686 only compiles: this machine cannot run 32-bit programs), runs the native
+# tests and the x86_64 Windows tests under wine64 in a private Xvfb display, then builds
+# the release files and checks them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

@@ -8,7 +8,7 @@ packages=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest libgtest-dev
   wine64 xvfb xdotool evilwm imagemagick fonts-ipafont-gothic fonts-wine locales
   clang libclang-rt-14-dev libinih-dev systemd dpkg-dev file prometheus
-  debhelper lintian
+  debhelper lintian pkgconf
   libmicrohttpd-dev prometheus-node-exporter curl
 )
 

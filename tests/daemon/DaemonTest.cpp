@@ -146,16 +146,8 @@ TEST(Daemon, MalformedRequestsGetNoReplyAtAll) {
   UdpPeer client;
 
   const auto valid = request(7);
-  auto changed = [&](std::size_t at, std::uint8_t value) {
-    auto bytes = valid;
-    bytes[at] = value;
-    return bytes;
-  };
-  auto resized = [&](std::size_t size) {
-    auto bytes = valid;
-    bytes.resize(size, 0);
-    return bytes;
-  };
+  auto changed = [&](std::size_t at, std::uint8_t value) { return withByte(valid, at, value); };
+  auto resized = [&](std::size_t size) { return withSize(valid, size); };
   std::uint8_t responseBytes[wire::kResponseSize];
   std::uint8_t noRecord[wire::kRecordSize] = {};
   wire::encodeResponse(7, wire::kStatusReading, noRecord, responseBytes);
@@ -435,16 +427,8 @@ TEST(Daemon, AnswersABurstOfSeveralBatchesExactly) {
   UdpPeer stranger("127.0.0.3");
   const char* const destinations[] = {"127.0.0.1", "127.0.0.5", "127.0.0.9"};
   const auto valid = request(0);
-  auto changed = [&](std::size_t at, std::uint8_t value) {
-    auto bytes = valid;
-    bytes[at] = value;
-    return bytes;
-  };
-  auto resized = [&](std::size_t size) {
-    auto bytes = valid;
-    bytes.resize(size, 0);
-    return bytes;
-  };
+  auto changed = [&](std::size_t at, std::uint8_t value) { return withByte(valid, at, value); };
+  auto resized = [&](std::size_t size) { return withSize(valid, size); };
   const std::vector<std::pair<std::string, std::vector<std::uint8_t>>> junkClasses = {
       {"wrong-size", resized(127)},    {"wrong-magic", changed(0, 'q')}, {"wrong-version", changed(4, 0)},
       {"wrong-size", resized(1200)},   {"wrong-type", changed(5, 0x02)}, {"reserved-set", changed(6, 1)},

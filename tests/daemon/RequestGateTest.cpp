@@ -44,16 +44,8 @@ TEST(RequestGate, ChecksInOrderAndReadsTheClockOnlyForTheRateLimit) {
   const IpAddress lan = address("192.0.2.7");
   const IpAddress stranger = address("198.51.100.1");
   const auto valid = qrvltest::request(5);
-  auto changed = [&](std::size_t at, std::uint8_t value) {
-    auto bytes = valid;
-    bytes[at] = value;
-    return bytes;
-  };
-  auto sized = [&](std::size_t size) {
-    auto bytes = valid;
-    bytes.resize(size);
-    return bytes;
-  };
+  auto changed = [&](std::size_t at, std::uint8_t value) { return qrvltest::withByte(valid, at, value); };
+  auto sized = [&](std::size_t size) { return qrvltest::withSize(valid, size); };
 
   // A source outside the list is refused first, whatever it sends; each other reason is
   // the first field that is wrong, and no junk ever reads the clock.

@@ -81,6 +81,16 @@ std::vector<std::uint8_t> request(std::uint32_t sequence) {
   return {bytes, bytes + sizeof bytes};
 }
 
+std::vector<std::uint8_t> withByte(std::vector<std::uint8_t> bytes, std::size_t at, std::uint8_t value) {
+  bytes[at] = value;
+  return bytes;
+}
+
+std::vector<std::uint8_t> withSize(std::vector<std::uint8_t> bytes, std::size_t size) {
+  bytes.resize(size, 0);
+  return bytes;
+}
+
 std::uint16_t freePort() {
   for (;;) {
     UdpPeer v4("127.0.0.1");

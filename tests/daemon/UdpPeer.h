@@ -40,6 +40,9 @@ class UdpPeer {
 
 // A request of the protocol with this sequence number.
 std::vector<std::uint8_t> request(std::uint32_t sequence);
+// A datagram with one byte changed, or cut or padded with zeros to `size`.
+std::vector<std::uint8_t> withByte(std::vector<std::uint8_t> bytes, std::size_t at, std::uint8_t value);
+std::vector<std::uint8_t> withSize(std::vector<std::uint8_t> bytes, std::size_t size);
 // A UDP port that was free a moment ago on 127.0.0.1 and ::1.
 std::uint16_t freePort();
 std::uint16_t sourcePort(const Datagram& d);

@@ -30,18 +30,14 @@ double PlotScale(int nPlotHeight, double dRange) {
     // Equal bounds leave no range to divide by. A scale of 0 keeps the chart drawable and
     // puts every value on the bottom row, next to the two equal labels.
     if (dRange == 0.0) return 0.0;
-    // Rounded to a double here, not kept in an 80-bit x87 register (i686).
-    volatile double dScale = nPlotHeight / dRange;
-    return dScale;
+    return nPlotHeight / dRange;
 }
 
 std::optional<int> ValueToRow(double dValue, double dMin, double dScale, int nBottom) {
     if (std::isnan(dValue)) return std::nullopt;
-    // Each step is rounded to a double, as x87 code would otherwise carry 80 bits:
-    // 10.0 x 3.3 must give 33.0, not 32.999...
-    volatile double dDifference = dValue - dMin;
-    volatile double dProduct = dDifference * dScale;
-    double dOffset = dProduct;
+    // Each step is rounded to a double (both builds compute in SSE2 registers): 10.0 x 3.3
+    // gives 33.0, where 80-bit x87 arithmetic would give 32.999...
+    double dOffset = (dValue - dMin) * dScale;
     long long nOffset;
     if (std::isnan(dOffset)) {
         // A number without a product: an infinity against a zero scale or against an equal

@@ -57,8 +57,9 @@ start_display() {
 prepare_prefix() {
   [ -f "$WINEPREFIX/.qrvl-ready" ] && return
   rm -rf "$WINEPREFIX"
-  "$QRVL_WINE" wineboot -i >/dev/null 2>&1 </dev/null
-  reg() { "$QRVL_WINE" reg add "$@" /f >/dev/null 2>&1 </dev/null; }
+  # Made by the 64-bit side, the prefix has both halves (system32 and syswow64).
+  "$QRVL_WINE64" wineboot -i >/dev/null 2>&1 </dev/null
+  reg() { "$QRVL_WINE64" reg add "$@" /f >/dev/null 2>&1 </dev/null; }
   # A crash ends the program instead of waiting on a dialog.
   reg 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0
   # Windows stay where the programs put them.
@@ -75,10 +76,13 @@ prepare_prefix() {
 case "${1:-}" in
   start)
     stop
+    unusable=$(qrvl_wine_unusable)
+    if [ -n "$unusable" ]; then echo "$unusable" >&2; exit 77; fi
     start_display
     prepare_prefix
     "$QRVL_WINESERVER" -p >/dev/null 2>&1 </dev/null
-    # Wine's background services start now, not inside a test whose output ctest reads.
+    # Wine's background services start now, not inside a test whose output ctest reads;
+    # the build's own loader starts its half of them.
     "$QRVL_WINE" cmd /c exit </dev/null >/dev/null 2>&1
     echo "wine session on display $DISPLAY, prefix $WINEPREFIX"
     ;;

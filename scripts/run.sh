@@ -6,15 +6,26 @@
 # screenshot of the display is written every few seconds. Ends when the monitor ends (its
 # context menu, its exit button, Enter or Esc) or on Ctrl-C, with everything it started.
 #
-# usage: scripts/run.sh [SECTION]   SECTION: the profile section (the monitor's command line)
+# usage: scripts/run.sh [--arch i686|x86_64] [SECTION]
+#   --arch     the build to run: i686, what users download (the default), or x86_64
+#   SECTION    the profile section (the monitor's command line)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+arch=i686
+if [ "${1:-}" = --arch ]; then
+  arch=${2:-}
+  shift 2 || true
+fi
+case $arch in
+  i686 | x86_64) ;;
+  *) echo "run: --arch takes i686 or x86_64, not \"$arch\"" >&2; exit 2 ;;
+esac
 section=${*:-QRVGRPH}
 
 echo "run: builds what is missing; the first start also prepares a wine prefix, which takes a while"
 scripts/setup.sh
-for preset in native x86_64; do
+for preset in native "$arch"; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" >/dev/null
 done
@@ -31,7 +42,7 @@ fi
 # A wine session and a profile of its own, apart from the tests'.
 wine_dir=$root/build/run
 mkdir -p "$wine_dir"
-cp "$root"/build/x86_64/wine/wine-*.sh "$wine_dir"/
+cp "$root/build/$arch"/wine/wine-*.sh "$wine_dir"/
 shot=$root/build/monitor-screenshot.png
 if [ -n "${DISPLAY:-}" ]; then export QRVL_TEST_DISPLAY=$DISPLAY; fi
 
@@ -60,12 +71,12 @@ fi
 "$qrvld" --source "$qrvld_source" &
 qrvld_pid=$!
 
-echo "run: monitor on display $display; a screenshot every 5 s in $shot; Ctrl-C ends it all"
+echo "run: the $arch monitor on display $display; a screenshot every 5 s in $shot; Ctrl-C ends it all"
 ( while sleep 5; do DISPLAY=$display import -window root "$shot.tmp.png" 2>/dev/null && mv "$shot.tmp.png" "$shot"; done ) &
 shooter_pid=$!
 
 # In the background, so that Ctrl-C is handled at once rather than after the monitor ends.
-"$wine_dir/wine-run.sh" "$root/build/x86_64/bin/QRVLGRPH.exe" "$@" &
+"$wine_dir/wine-run.sh" "$root/build/$arch/bin/QRVLGRPH.exe" "$@" &
 monitor_pid=$!
 wait "$monitor_pid" || true
 monitor_pid=

@@ -18,10 +18,19 @@ missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
+# The i686 build's tests run under Debian's 32-bit wine loader, beside wine64.
+dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed' || missing+=(wine32:i386)
 if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}"
+  if [[ " ${missing[*]} " == *:i386* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    as_root dpkg --add-architecture i386
+  fi
   as_root apt-get update -qq
   as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+# Some kernels execute no 32-bit programs: the i686 tests are then skipped, and say why.
+if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  echo "setup: this machine cannot run 32-bit programs (/usr/lib/wine/wine); the i686 tests will be skipped"
 fi
 
 # Wine takes its ANSI code page (932 for the Japanese texts) from the ja_JP locale.

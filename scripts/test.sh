@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Runs every test: installs what is missing, builds the native part and both Windows
-# targets (i686 only compiles: this machine cannot run 32-bit programs), runs the native
-# tests and the x86_64 Windows tests under wine64 in a private Xvfb display, then builds
-# the release files and checks them.
+# targets, runs the native tests and the Windows tests of both builds (x86_64 under wine64,
+# i686 under the 32-bit loader) in a private Xvfb display, then builds the release files
+# and checks them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,6 +13,7 @@ for preset in native x86_64 i686; do
 done
 ctest --preset native
 ctest --preset x86_64
+ctest --preset i686
 # The release files, as a user gets them.
 scripts/package.sh
 tests/package/release_test.sh dist build/native tests/hwmon/trees/intel/class/hwmon

@@ -102,6 +102,12 @@ bool MonitorProcess::WaitExit(DWORD timeoutMs) {
     return wintest::PumpUntil([this] { return WaitForSingleObject(m_pi.hProcess, 0) == WAIT_OBJECT_0; }, timeoutMs);
 }
 
+DWORD MonitorProcess::ExitCode() const {
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(m_pi.hProcess, &code);
+    return code;
+}
+
 std::string ClassOf(HWND hWnd) {
     char name[256] = {};
     GetClassNameA(hWnd, name, sizeof name);

@@ -603,6 +603,10 @@ TEST(Monitor, TheShippedProgramsCarryTheirVersionAndPassTheSelfCheck) {
     EXPECT_EQ(monitor.MessageBoxWith("PROGRAM FILE IS DAMAGED!", 0), nullptr);
     PostMessageA(hWnd, WM_CLOSE, 0, 0);
     EXPECT_TRUE(monitor.WaitExit(3000));
+    // The shipped command-line client starts with the shipped library beside it.
+    MonitorProcess client("--version", dir + "\\qrvlget.exe");
+    ASSERT_TRUE(client.WaitExit(5000));
+    EXPECT_EQ(client.ExitCode(), 0u);
 }
 
 // ---- copies and the error count -----------------------------------------------------------

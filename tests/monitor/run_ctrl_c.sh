@@ -1,20 +1,20 @@
 #!/bin/sh
 # Ctrl-C on scripts/run.sh (SIGINT to its process group) ends the monitor, the daemon and
 # the display it started within a few seconds.
-# usage: run_ctrl_c.sh SOURCE_DIR
+# usage: run_ctrl_c.sh SOURCE_DIR ARCH
 set -u
-root=$1
+root=$1 arch=$2
 log=$(mktemp)
 unset DISPLAY QRVL_TEST_DISPLAY
 # Its own session and process group, as a terminal would give it, and Ctrl-C not ignored
 # (a shell's background job starts with it ignored).
 python3 -c 'import os, signal, sys; signal.signal(signal.SIGINT, signal.SIG_DFL); os.setsid(); os.execv(sys.argv[1], sys.argv[1:])' \
-  "$root/scripts/run.sh" >"$log" 2>&1 </dev/null &
+  "$root/scripts/run.sh" --arch "$arch" >"$log" 2>&1 </dev/null &
 run=$!
 fail() { echo "run_ctrl_c: $*" >&2; cat "$log" >&2; /bin/kill -s KILL -- "-$run" 2>/dev/null; "$root/build/run/wine-session.sh" stop; exit 1; }
 
 i=0
-until pgrep -f "build/x86_64/bin/QRVLGRPH.exe" >/dev/null; do
+until pgrep -f "build/$arch/bin/QRVLGRPH.exe" >/dev/null; do
   i=$((i + 1)); [ $i -lt 600 ] || fail "the monitor did not start"
   kill -0 "$run" 2>/dev/null || fail "run.sh ended before the monitor started"
   sleep 0.5
@@ -31,7 +31,7 @@ running() {
   if kill -0 "$run" 2>/dev/null; then echo "run.sh"
   elif kill -0 "$xvfb" 2>/dev/null; then echo "its display"
   elif kill -0 "$qrvld" 2>/dev/null; then echo "qrvld"
-  elif pgrep -f "build/x86_64/bin/QRVLGRPH.exe" >/dev/null; then echo "the monitor"
+  elif pgrep -f "build/$arch/bin/QRVLGRPH.exe" >/dev/null; then echo "the monitor"
   fi
 }
 while [ -n "$(running)" ]; do

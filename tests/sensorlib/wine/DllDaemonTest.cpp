@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <new>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -76,6 +78,49 @@ TEST(Dll, ReadsTheNativeDaemon) {
   EXPECT_LT(msSince(start), 1000);
   plug.Destroy();
   plug.Destroy();
+}
+
+TEST(Dll, CallsAcrossTheBoundaryKeepToTheClassLayout) {
+  // The object in a buffer with guard bytes behind it: the library's members write only
+  // inside the bytes this program's header gives the class (720 in the 32-bit build).
+  constexpr std::size_t kGuard = 64;
+  alignas(QRVLPLUG) unsigned char buffer[sizeof(QRVLPLUG) + kGuard];
+  std::memset(buffer, 0xA5, sizeof buffer);
+  const auto guardIntact = [&] {
+    for (std::size_t i = sizeof(QRVLPLUG); i < sizeof buffer; ++i)
+      if (buffer[i] != 0xA5) return false;
+    return true;
+  };
+  QRVLPLUG* plug = new (buffer) QRVLPLUG;
+  EXPECT_EQ(plug->Create("bad host:"), 0);
+  // The failure text the library wrote lies where the header puts it, after two ints.
+  EXPECT_EQ(plug->LastFailure(), reinterpret_cast<const char*>(buffer) + 2 * sizeof(int));
+  EXPECT_STRNE(plug->LastFailure(), "");
+  ASSERT_NE(plug->Create(daemonHost.c_str()), 0) << plug->LastFailure();
+  LMDATA data;
+  ASSERT_NE(plug->Get(data, 2000), 0) << plug->LastFailure();
+  EXPECT_TRUE(guardIntact());
+
+  // The library's copy operators copy every byte; the copy is then overwritten with a
+  // fresh object, so that only the original closes the socket.
+  QRVLPLUG copy;
+  copy = *plug;
+  EXPECT_EQ(std::memcmp(&copy, plug, sizeof copy), 0);
+  copy = QRVLPLUG();
+  SOCKLIB& base = copy;
+  base = *plug;
+  EXPECT_EQ(std::memcmp(&copy, plug, sizeof(SOCKLIB)), 0);
+  UDPCSock socketCopy;
+  UDPCSock fresh{};
+  std::memset(static_cast<void*>(&socketCopy), 0x5A, sizeof socketCopy);
+  socketCopy = fresh;
+  EXPECT_EQ(std::memcmp(&socketCopy, &fresh, sizeof fresh), 0);
+  copy = QRVLPLUG();
+
+  plug->Destroy();
+  EXPECT_EQ(plug->Get(data, 100), 0);
+  plug->~QRVLPLUG();
+  EXPECT_TRUE(guardIntact());
 }
 
 TEST(Dll, CancelEndsAWaitingGet) {

@@ -55,7 +55,8 @@ class UDPCSock {
   std::uint32_t nextSequence;     // sequence number of the next request
   std::uint32_t strayCount;       // datagrams ignored during the last Get
   int cancelled;                  // set by Cancel from another thread, cleared by Create
-  unsigned char reserved[16];     // keeps the 32-bit layout at 64 bytes
+  void* web;                      // the web server's reader when Create was given an http:// address
+  unsigned char reserved[16 - sizeof(void*)];  // keeps the 32-bit layout at 64 bytes
 };
 
 // The sensor plug-in: Create once, Get per poll, Destroy at the end.
@@ -66,7 +67,9 @@ class QRVLPLUG : public SOCKLIB {
   QRVLPLUG_COPY_API QRVLPLUG& operator=(const QRVLPLUG& other);  // copies every byte
 
   // Connects to "name", "name:port", "[v6-address]" or "[v6-address]:port" (default port
-  // 27183). Non-zero when ready for Get.
+  // 27183), or reads a LibreHardwareMonitor web server at
+  // "http://[user:password@]host[:port][/][?channel=SensorId&...]" (default port 8085).
+  // Non-zero when ready for Get.
   QRVLPLUG_API int Create(const char* host);
   // One reading, waiting at most `timeout` milliseconds. Non-zero on success; `data` is
   // written only then.
@@ -80,6 +83,10 @@ class QRVLPLUG : public SOCKLIB {
   QRVLPLUG_API const char* LastFailure() const;
 
  private:
+  // Create and Get for a web server's address.
+  int createWeb(const char* url);
+  int getWeb(LMDATA& data, unsigned timeout);
+
   UDPCSock sock;
 };
 

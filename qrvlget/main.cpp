@@ -1,15 +1,21 @@
-// qrvlget: one reading from a sensor host, printed as "name: value unit" lines or as JSON.
+// qrvlget: one reading from a sensor host, printed as "name: value unit" lines or as JSON;
+// or, with --list, every sensor of a LibreHardwareMonitor web server and the channel it feeds.
 #include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "QRVLPLUG.h"
+#include "WebAddress.h"
+#include "WebMapping.h"
+#include "WebSource.h"
 #include "qrvl/Record.h"
 
 namespace {
-const char kUsage[] = "usage: qrvlget [--timeout MS] [--json] HOST[:PORT]";
+const char kUsage[] =
+    "usage: qrvlget [--timeout MS] [--json] HOST[:PORT] | qrvlget [--timeout MS] --list http://HOST[:PORT]";
 
 using qrvl::record::Channel;
 using qrvl::record::kChannelCount;
@@ -80,6 +86,60 @@ std::string timeText(std::uint64_t ms) {
   return text;
 }
 
+// Every sensor of the web server with its id, type, value and the channels it feeds, then
+// the query that pins today's choice, as qrvld --list shows a [map] section.
+int listWebServer(const char* url, unsigned timeout) {
+  namespace web = qrvl::web;
+  web::WebAddress address;
+  std::string why;
+  if (!web::parseWebAddress(url, address, why)) {
+    std::fprintf(stderr, "qrvlget: bad address \"%s\": %s\n", url, why.c_str());
+    return 2;
+  }
+  int error = 0;
+  if (!qrvl::sockapi::startup(error)) {
+    std::fprintf(stderr, "qrvlget: socket library did not start: %s\n", qrvl::sockapi::errorText(error).c_str());
+    return 1;
+  }
+  std::vector<web::WebSensor> sensors;
+  const int cancelled = 0;
+  web::WebSource source(address);
+  if (!source.fetch(timeout, cancelled, sensors, why, error)) {
+    std::fprintf(stderr, "qrvlget: %s\n", why.c_str());
+    qrvl::sockapi::cleanup();
+    return 1;
+  }
+  const std::vector<int> chosen = web::chooseSensors(sensors, address.pins);
+  std::printf("%-40s %-12s %-14s %s\n", "SensorId", "Type", "Value", "Channel");
+  for (std::size_t i = 0; i < sensors.size(); ++i) {
+    std::string channels;
+    for (int c = 0; c < kChannelCount; ++c) {
+      if (chosen[c] != static_cast<int>(i)) continue;
+      if (!channels.empty()) channels += ",";
+      channels += qrvl::record::channelName(static_cast<Channel>(c));
+      if (!web::valueFor(sensors[i], static_cast<Channel>(c))) channels += " (no value)";
+    }
+    const web::WebSensor& s = sensors[i];
+    std::string value = s.value.empty() ? "-" : s.value;
+    // Padded by characters, not bytes: "°C" is two bytes of UTF-8.
+    std::size_t width = 0;
+    for (unsigned char c : value) width += (c & 0xC0) != 0x80;
+    if (width < 14) value.append(14 - width, ' ');
+    std::printf("%-40s %-12s %s %s\n", s.id.c_str(), s.type.empty() ? "-" : s.type.c_str(), value.c_str(),
+                channels.empty() ? "-" : channels.c_str());
+  }
+  std::string query;
+  for (int c = 0; c < kChannelCount; ++c) {
+    if (chosen[c] < 0) continue;
+    query += (query.empty() ? "?" : "&") + std::string(web::queryKey(static_cast<Channel>(c))) + "=" +
+             sensors[static_cast<std::size_t>(chosen[c])].id;
+  }
+  std::printf("\n# Today's choice, pinned: add this to the address (HostName=http://host:port/?...)\n%s\n",
+              query.empty() ? "# (no sensor feeds a channel)" : query.c_str());
+  qrvl::sockapi::cleanup();
+  return 0;
+}
+
 int usage(const char* problem) {
   std::fprintf(stderr, "qrvlget: %s (%s)\n", problem, kUsage);
   return 2;
@@ -89,13 +149,17 @@ int usage(const char* problem) {
 int main(int argc, char** argv) {
   unsigned timeout = 2000;
   bool json = false;
+  bool list = false;
   const char* host = nullptr;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help") {
-      std::printf("%s\nAsks a sensor host for one reading; waits at most MS milliseconds (default 2000).\n"
-                  "--json prints it as one JSON object: each channel a number, or null without a value.\n",
-                  kUsage);
+      std::printf(
+          "%s\nAsks a sensor host (or a LibreHardwareMonitor web server, http://...) for one reading;\n"
+          "waits at most MS milliseconds (default 2000).\n"
+          "--json prints it as one JSON object: each channel a number, or null without a value.\n"
+          "--list prints every sensor of a web server, the channel it feeds, and the query that pins them.\n",
+          kUsage);
       return 0;
     }
     if (arg == "--version") {
@@ -104,6 +168,10 @@ int main(int argc, char** argv) {
     }
     if (arg == "--json") {
       json = true;
+      continue;
+    }
+    if (arg == "--list") {
+      list = true;
       continue;
     }
     if (arg == "--timeout") {
@@ -123,6 +191,14 @@ int main(int argc, char** argv) {
     }
   }
   if (host == nullptr) return usage("no host");
+  if (list) {
+    if (json) return usage("--list prints a table, not JSON");
+    if (!qrvl::web::isWebAddress(host)) {
+      return usage(
+          "--list reads a LibreHardwareMonitor web server (http://...); qrvld --list shows a daemon's sensors");
+    }
+    return listWebServer(host, timeout);
+  }
 
   QRVLPLUG plug;
   LMDATA data{};

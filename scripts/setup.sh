@@ -9,7 +9,8 @@ packages=(
   wine64 xvfb xdotool evilwm imagemagick fonts-ipafont-gothic fonts-wine locales
   clang libclang-rt-14-dev libinih-dev systemd dpkg-dev file prometheus
   debhelper lintian pkgconf
-  libmicrohttpd-dev prometheus-node-exporter curl
+  libmicrohttpd-dev prometheus-node-exporter curl rapidjson-dev
+  libyaml-dev libgnutls28-dev libcrypt-dev openssl apache2-utils
 )
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }

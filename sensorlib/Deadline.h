@@ -9,8 +9,7 @@ namespace qrvl {
 // Every 32-bit time-out fits: 2^32 ms is some 50 days, far inside the clock's range.
 class Deadline {
  public:
-  explicit Deadline(unsigned timeoutMs)
-      : end_(Clock::now() + std::chrono::milliseconds(timeoutMs)) {}
+  explicit Deadline(unsigned timeoutMs) : end_(Clock::now() + std::chrono::milliseconds(timeoutMs)) {}
 
   // Milliseconds left, rounded up so a wait never ends just short of the deadline;
   // 0 once it has passed. Capped to what poll and select take.

@@ -9,9 +9,12 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "Deadline.h"
 #include "SocketApi.h"
+#include "WebAddress.h"
+#include "WebSource.h"
 #include "qrvl/HostText.h"
 #include "qrvl/Record.h"
 #include "qrvl/Wire.h"
@@ -79,6 +82,7 @@ QRVLPLUG::~QRVLPLUG() { Destroy(); }
 int QRVLPLUG::Create(const char* host) {
   Destroy();
   try {
+    if (qrvl::web::isWebAddress(host)) return createWeb(host);
     qrvl::HostPort target;
     if (!qrvl::parseHostText(host, target)) {
       return fail(lastFailure, lastError, 0,
@@ -118,10 +122,55 @@ int QRVLPLUG::Create(const char* host) {
   }
 }
 
+int QRVLPLUG::createWeb(const char* url) {
+  qrvl::web::WebAddress address;
+  std::string why;
+  if (!qrvl::web::parseWebAddress(url, address, why)) {
+    return fail(lastFailure, lastError, 0, "bad address \"%.200s\": %s", url, why.c_str());
+  }
+  int error = 0;
+  if (!sockapi::startup(error)) {
+    return fail(lastFailure, lastError, error, "socket library did not start: %s", sockapi::errorText(error).c_str());
+  }
+  libStarted = 1;
+  // The name must resolve now, as for a sensor host; the connection is made by the first Get.
+  std::vector<sockapi::Address> addresses;
+  std::string detail;
+  if (!sockapi::resolveStream(address.host, addresses, error, detail)) {
+    Destroy();
+    return fail(lastFailure, lastError, error, "cannot resolve \"%.200s\": %s", address.host.name.c_str(),
+                detail.c_str());
+  }
+  sock.web = new qrvl::web::WebSource(address);
+  sock.cancelled = 0;
+  lastError = 0;
+  lastFailure[0] = '\0';
+  return 1;
+}
+
+int QRVLPLUG::getWeb(LMDATA& data, unsigned timeout) {
+  auto* source = static_cast<qrvl::web::WebSource*>(sock.web);
+  qrvl::record::Reading reading;
+  std::string why;
+  int error = 0;
+  if (!source->read(timeout, sock.cancelled, reading, why, error)) {
+    return fail(lastFailure, lastError, error, "%s", why.c_str());
+  }
+  const auto now = std::chrono::system_clock::now().time_since_epoch();
+  std::uint8_t record[wire::kRecordSize];
+  record::encode(
+      reading, static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count()), record);
+  std::memcpy(&data, record, sizeof data);
+  lastError = 0;
+  lastFailure[0] = '\0';
+  return 1;
+}
+
 int QRVLPLUG::Get(LMDATA& data, unsigned timeout) {
   const qrvl::Deadline deadline(timeout);
   sock.strayCount = 0;
   try {
+    if (sock.web != nullptr) return getWeb(data, timeout);
     if (sock.handle == sockapi::kInvalidHandle) {
       return fail(lastFailure, lastError, 0, "not connected: Create has not succeeded");
     }
@@ -204,6 +253,8 @@ int QRVLPLUG::Get(LMDATA& data, unsigned timeout) {
 }
 
 void QRVLPLUG::Destroy() {
+  delete static_cast<qrvl::web::WebSource*>(sock.web);
+  sock.web = nullptr;
   if (sock.handle != sockapi::kInvalidHandle) {
     sockapi::close(sock.handle);
     sock.handle = sockapi::kInvalidHandle;

@@ -1,15 +1,19 @@
-// Address comparison and display, the same over both socket APIs.
+// Name resolution for streams, address comparison and display, the same over both socket APIs.
 #if defined(_WIN32)
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #else
 #include <arpa/inet.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+
+#include <cerrno>
 #endif
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "SocketApi.h"
 
@@ -23,6 +27,36 @@ sockaddr_storage unpack(const Address& a) {
 }
 }  // namespace
 
+bool resolveStream(const HostPort& host, std::vector<Address>& addresses, int& error, std::string& detail) {
+  addrinfo hints{};
+  hints.ai_family = host.bracketed ? AF_INET6 : AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_protocol = IPPROTO_TCP;
+  hints.ai_flags = AI_NUMERICSERV | (host.bracketed ? AI_NUMERICHOST : 0);
+  addrinfo* list = nullptr;
+  const int rc = getaddrinfo(host.name.c_str(), std::to_string(host.port).c_str(), &hints, &list);
+  if (rc != 0) {
+#if defined(_WIN32)
+    error = rc;
+    detail = errorText(rc);
+#else
+    error = rc == EAI_SYSTEM ? errno : 0;
+    detail = gai_strerror(rc);
+#endif
+    return false;
+  }
+  addresses.clear();
+  for (const addrinfo* ai : inTryOrder(list, AF_INET)) {
+    if (ai->ai_addrlen > sizeof(Address::bytes)) continue;
+    Address a{};
+    std::memcpy(a.bytes, ai->ai_addr, ai->ai_addrlen);
+    a.length = static_cast<int>(ai->ai_addrlen);
+    addresses.push_back(a);
+  }
+  freeaddrinfo(list);
+  return true;
+}
+
 bool sameAddress(const Address& a, const Address& b) {
   const sockaddr_storage x = unpack(a);
   const sockaddr_storage y = unpack(b);
@@ -35,8 +69,7 @@ bool sameAddress(const Address& a, const Address& b) {
   if (x.ss_family == AF_INET6) {
     const auto& p = reinterpret_cast<const sockaddr_in6&>(x);
     const auto& q = reinterpret_cast<const sockaddr_in6&>(y);
-    return p.sin6_port == q.sin6_port &&
-           std::memcmp(&p.sin6_addr, &q.sin6_addr, sizeof p.sin6_addr) == 0;
+    return p.sin6_port == q.sin6_port && std::memcmp(&p.sin6_addr, &q.sin6_addr, sizeof p.sin6_addr) == 0;
   }
   return false;
 }

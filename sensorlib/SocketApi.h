@@ -1,6 +1,7 @@
 #pragma once
-// The few datagram-socket operations the client protocol needs. One implementation per
-// platform: PosixSocket.cpp (Linux) and WinsockSocket.cpp (Windows).
+// The few socket operations the client needs: a datagram socket for the sensor protocol,
+// a stream socket for a web server's readings. One implementation per platform:
+// PosixSocket.cpp (Linux) and WinsockSocket.cpp (Windows).
 
 #include <algorithm>
 #include <cstddef>
@@ -52,13 +53,33 @@ IoResult send(Handle handle, const void* data, std::size_t size, int& error);
 
 // Takes one queued datagram without waiting: Done, Empty (nothing queued), Refused or
 // Failed. A datagram larger than `capacity` reports a size of capacity + 1.
-IoResult receive(Handle handle, void* buffer, std::size_t capacity, std::size_t& size,
-                 Address& from, int& error);
+IoResult receive(Handle handle, void* buffer, std::size_t capacity, std::size_t& size, Address& from, int& error);
 
 enum class WaitResult { Ready, TimedOut, Failed };
 
 // Waits until a datagram or an error is queued, at most `milliseconds`.
 WaitResult waitReadable(Handle handle, int milliseconds, int& error);
+
+// Resolves a host for a stream connection: its addresses in try order (IPv4 first, as
+// for datagrams). False with `detail` when the name does not resolve.
+bool resolveStream(const HostPort& host, std::vector<Address>& addresses, int& error, std::string& detail);
+
+// Starts a non-blocking connection to one address: Done when connected at once, Empty
+// while it is under way (waitWritable, then connectResult, tell how it ended), Refused,
+// or Failed. A handle is left in `handle` only for Done and Empty.
+IoResult connectStream(const Address& address, Handle& handle, int& error);
+// How a connection under way ended once the socket is writable: Done, Refused or Failed.
+IoResult connectResult(Handle handle, int& error);
+
+// Sends what the socket takes now: Done with `sent` > 0, Empty when it takes nothing yet,
+// Failed (a connection the peer closed included).
+IoResult sendStream(Handle handle, const void* data, std::size_t size, std::size_t& sent, int& error);
+// Takes what has arrived: Done with `size` > 0, Done with 0 once the peer closed its
+// side, Empty when nothing has arrived, Failed.
+IoResult receiveStream(Handle handle, void* buffer, std::size_t capacity, std::size_t& size, int& error);
+
+// Waits until the socket can take data or has an error, at most `milliseconds`.
+WaitResult waitWritable(Handle handle, int milliseconds, int& error);
 
 bool sameAddress(const Address& a, const Address& b);
 std::string addressText(const Address& a);

@@ -1,7 +1,8 @@
 // Prints, in one run, qrvld beside a bare UDP echo server, both pinned to one core with
 // the clients on the other: requests per second, round trips with a raw client and with
 // QRVLPLUG::Get, then qrvld under a junk flood that shares its core, and its resident
-// memory. Loopback only; the flood stops by itself.
+// memory; last, QRVLPLUG::Get from the tests' stand-in for LibreHardwareMonitor's web
+// server with a tree of a desktop's size. Loopback only; the flood stops by itself.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -15,6 +16,7 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -142,6 +144,111 @@ void measureGets(QRVLPLUG& plug, int count, std::vector<double>& us) {
     }
     if (i >= kWarmUp) us.push_back(microseconds(start));
   }
+}
+
+// A tree as LibreHardwareMonitor's web server gives one for a desktop PC: a 16-thread CPU,
+// a mainboard chip, a GPU, memory and two disks; `count` is its number of sensors.
+std::string desktopTree(int& count) {
+  count = 0;
+  int id = 0;
+  const auto sensor = [&](const std::string& path, const std::string& name, const char* type, double value,
+                          const char* unit) {
+    ++count;
+    char text[64];
+    std::snprintf(text, sizeof text, "%.1f %s", value, unit);
+    return "{\"id\":" + std::to_string(++id) + ",\"Text\":\"" + name + "\",\"Min\":\"" + text + "\",\"Value\":\"" +
+           text + "\",\"Max\":\"" + text + "\",\"SensorId\":\"" + path + "\",\"Type\":\"" + type +
+           "\",\"RawMin\":\"" + text + "\",\"RawValue\":\"" + text + "\",\"RawMax\":\"" + text +
+           "\",\"ImageURL\":\"images/transparent.png\",\"Children\":[]}";
+  };
+  const auto node = [&](const std::string& name, const std::string& extra, const std::vector<std::string>& children) {
+    std::string text = "{\"id\":" + std::to_string(++id) + ",\"Text\":\"" + name +
+                       "\",\"Min\":\"\",\"Value\":\"\",\"Max\":\"\"," + extra +
+                       "\"ImageURL\":\"images_icon/chip.png\",\"Children\":[";
+    for (std::size_t i = 0; i < children.size(); ++i) text += (i ? "," : "") + children[i];
+    return text + "]}";
+  };
+  const auto group = [&](const std::string& hardware, const char* kind, const char* type, const char* unit,
+                         const std::vector<std::string>& names, double base) {
+    std::vector<std::string> sensors;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      sensors.push_back(sensor(hardware + "/" + kind + "/" + std::to_string(i), names[i], type, base + i, unit));
+    }
+    return node(std::string(type) + "s", "", sensors);
+  };
+  const auto numbered = [](const std::string& prefix, int n) {
+    std::vector<std::string> names;
+    for (int i = 1; i <= n; ++i) names.push_back(prefix + " #" + std::to_string(i));
+    return names;
+  };
+  std::vector<std::string> cpuGroups = {
+      group("/amdcpu/0", "temperature", "Temperature", "\u00b0C", {"Core (Tctl/Tdie)", "CCD1 (Tdie)", "CCD2 (Tdie)"}, 45),
+      group("/amdcpu/0", "voltage", "Voltage", "V", {"Core (SVI2 TFN)", "SoC (SVI2 TFN)", "Core #1 VID", "Core #2 VID",
+                                                    "Core #3 VID", "Core #4 VID", "Core #5 VID", "Core #6 VID",
+                                                    "Core #7 VID", "Core #8 VID"}, 1),
+      group("/amdcpu/0", "factor", "Factor", "", numbered("Core", 8), 36),
+      group("/amdcpu/0", "clock", "Clock", "MHz", numbered("Core", 16), 3600),
+      group("/amdcpu/0", "load", "Load", "%", numbered("CPU Core", 16), 10),
+      group("/amdcpu/0", "power", "Power", "W", numbered("Core", 8), 5)};
+  std::vector<std::string> boardGroups = {
+      group("/lpc/nct6798d/0", "voltage", "Voltage", "V", {"Vcore", "+5V", "AVCC", "+3.3V", "+12V", "Voltage #6",
+                                                          "Voltage #7", "+3V Standby", "CMOS Battery", "CPU Termination",
+                                                          "Voltage #11", "Voltage #12", "Voltage #13", "Voltage #14"}, 1),
+      group("/lpc/nct6798d/0", "temperature", "Temperature", "\u00b0C", {"CPU", "System", "VRM MOS", "PCH", "Temperature #5",
+                                                                        "Temperature #6", "Temperature #7"}, 30),
+      group("/lpc/nct6798d/0", "fan", "Fan", "RPM", {"CPU Fan", "Chassis Fan #1", "Chassis Fan #2", "Fan #4", "Fan #5",
+                                                     "Fan #6", "AIO Pump"}, 800),
+      group("/lpc/nct6798d/0", "control", "Control", "%", numbered("Fan", 7), 40)};
+  std::vector<std::string> gpuGroups = {
+      group("/gpu-nvidia/0", "temperature", "Temperature", "\u00b0C", {"GPU Core", "GPU Hot Spot", "GPU Memory Junction"}, 55),
+      group("/gpu-nvidia/0", "clock", "Clock", "MHz", {"GPU Core", "GPU Memory", "GPU Shader", "GPU Video"}, 1500),
+      group("/gpu-nvidia/0", "load", "Load", "%", numbered("GPU", 18), 20),
+      group("/gpu-nvidia/0", "fan", "Fan", "RPM", {"GPU Fan 1", "GPU Fan 2"}, 1400),
+      group("/gpu-nvidia/0", "smalldata", "SmallData", "MB", {"GPU Memory Free", "GPU Memory Used", "GPU Memory Total"}, 4000),
+      group("/gpu-nvidia/0", "power", "Power", "W", {"GPU Package", "GPU Board"}, 120)};
+  std::vector<std::string> memoryGroups = {
+      group("/ram", "load", "Load", "%", {"Memory", "Virtual Memory"}, 40),
+      group("/ram", "data", "Data", "GB", {"Memory Used", "Memory Available", "Virtual Memory Used", "Virtual Memory Available"}, 8)};
+  std::vector<std::string> disks;
+  for (int d = 0; d < 2; ++d) {
+    const std::string path = "/nvme/" + std::to_string(d);
+    disks.push_back(node("NVMe SSD " + std::to_string(d), "\"HardwareId\":\"" + path + "\",",
+                         {group(path, "temperature", "Temperature", "\u00b0C", {"Composite Temperature", "Temperature #2"}, 38),
+                          group(path, "load", "Load", "%", {"Used Space", "Read Activity", "Write Activity", "Total Activity"}, 1),
+                          group(path, "throughput", "Throughput", "B/s", {"Read Rate", "Write Rate"}, 1000)}));
+  }
+  std::vector<std::string> hardware = {
+      node("ASUS ROG STRIX B550-F GAMING", "\"HardwareId\":\"/motherboard\",",
+           {node("Nuvoton NCT6798D", "\"HardwareId\":\"/lpc/nct6798d/0\",", boardGroups)}),
+      node("AMD Ryzen 7 5800X", "\"HardwareId\":\"/amdcpu/0\",", cpuGroups),
+      node("NVIDIA GeForce RTX 3070", "\"HardwareId\":\"/gpu-nvidia/0\",", gpuGroups),
+      node("Generic Memory", "\"HardwareId\":\"/ram\",", memoryGroups)};
+  hardware.insert(hardware.end(), disks.begin(), disks.end());
+  return "{\"id\":0,\"Text\":\"Sensor\",\"Min\":\"Min\",\"Value\":\"Value\",\"Max\":\"Max\",\"ImageURL\":\"\","
+         "\"Children\":[" + node("DESKTOP", "", hardware) + "]}";
+}
+
+// The stand-in web server on a free loopback port serving the tree in `dir`.
+pid_t startWebServer(const std::string& dir, std::uint16_t& port) {
+  const int probe = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof a;
+  bind(probe, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  getsockname(probe, reinterpret_cast<sockaddr*>(&a), &length);
+  port = ntohs(a.sin_port);
+  close(probe);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    pin(kServerCpu);
+    const std::string portText = std::to_string(port);
+    execl(QRVL_FAKE_WEB_SERVER, QRVL_FAKE_WEB_SERVER, "--listen", "127.0.0.1", "--port", portText.c_str(), "--trees",
+          dir.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  return pid;
 }
 
 // Processor time of `pid` as the scheduler counts it, to the nanosecond: the tick-sampled
@@ -428,5 +535,32 @@ int main() {
               legitimateUs.empty() ? 0.0 : *std::max_element(legitimateUs.begin(), legitimateUs.end()));
   std::printf("qrvld resident memory (VmRSS): %s idle, %s after the load, %s before the flood, %s after it\n",
               idleRss.c_str(), loadedRss.c_str(), floodRss.c_str(), afterFloodRss.c_str());
+
+  // The web server's tree, read over one kept connection, beside qrvld's UDP answer.
+  char dir[] = "/tmp/qrvl-web-bench-XXXXXX";
+  if (mkdtemp(dir) == nullptr) return 1;
+  int sensors = 0;
+  const std::string tree = desktopTree(sensors);
+  std::ofstream(std::string(dir) + "/default.json") << tree;
+  std::uint16_t webPort = 0;
+  const pid_t web = startWebServer(dir, webPort);
+  QRVLPLUG webGet;
+  webGet.Create(("http://127.0.0.1:" + std::to_string(webPort) + "/").c_str());
+  LMDATA data;
+  for (int i = 0; i < 50 && !webGet.Get(data, 1000); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  std::vector<double> webUs;
+  measureGets(webGet, kRoundTripsPerRound / 2 + kWarmUp, webUs);
+  webGet.Destroy();
+  kill(web, SIGTERM);
+  waitpid(web, nullptr, 0);
+  std::remove((std::string(dir) + "/default.json").c_str());
+  rmdir(dir);
+  const Percentiles w = percentiles(webUs);
+  const Percentiles u = percentiles(getQ);
+  std::printf("QRVLPLUG::Get from a web server's /data.json (%d sensors, %zu bytes, kept connection), %zu Gets (us):\n",
+              sensors, tree.size(), webUs.size());
+  std::printf("  %-22s %10s %10s\n", "", "p50", "p99");
+  std::printf("  %-22s %10.1f %10.1f\n", "web server (HTTP)", w.p50, w.p99);
+  std::printf("  %-22s %10.1f %10.1f\n", "qrvld (UDP)", u.p50, u.p99);
   return daemon.stop() == 0 ? 0 : 1;
 }

@@ -2,7 +2,7 @@
 # Runs a command with qrvld serving on loopback: the one launcher of every test that needs
 # a daemon.
 #
-# usage: with-qrvld.sh [--port N] QRVLD [QRVLD-OPTION...] -- COMMAND [ARG...]
+# usage: with-qrvld.sh [--port N] [--vars PREFIX] QRVLD [QRVLD-OPTION...] -- COMMAND [ARG...]
 #   Starts QRVLD --listen 127.0.0.1 --port PORT QRVLD-OPTION... on a free port (or on N),
 #   waits until it logs its "ready" line, runs COMMAND, then stops the daemon with SIGTERM.
 #   Exits with COMMAND's status; 1 when the daemon did not get ready within 5 s, ended while
@@ -12,6 +12,9 @@
 #     QRVL_PORT    the port, on 127.0.0.1
 #     QRVLD_LOG    the daemon's log (its stderr), kept over restarts
 #     QRVLD_STATE  a folder that the two forms below work on
+#   With --vars PREFIX they are PREFIX_PORT, PREFIX_LOG and PREFIX_STATE instead, so that
+#   launchers can be nested. QRVLD may be any server that takes --listen and --port and
+#   logs "ready" (the tests' fake web server does).
 #   COMMAND may stop the daemon and start it again, on the same port with the same options:
 #     with-qrvld.sh stop [STATE]    SIGTERM, then as above; 1 when it did not end cleanly
 #     with-qrvld.sh start [STATE]   1 when it did not get ready
@@ -120,7 +123,12 @@ if [ "${1:-}" = --port ]; then
   fixed=${2:?with-qrvld.sh: --port needs a number}
   shift 2
 fi
-[ $# -ge 1 ] || { echo "usage: with-qrvld.sh [--port N] QRVLD [QRVLD-OPTION...] -- COMMAND [ARG...]" >&2; exit 2; }
+vars=
+if [ "${1:-}" = --vars ]; then
+  vars=${2:?with-qrvld.sh: --vars needs a prefix}
+  shift 2
+fi
+[ $# -ge 1 ] || { echo "usage: with-qrvld.sh [--port N] [--vars PREFIX] QRVLD [QRVLD-OPTION...] -- COMMAND [ARG...]" >&2; exit 2; }
 [ -x "$1" ] || { echo "with-qrvld.sh: no qrvld at $1: build the native preset first" >&2; exit 1; }
 state=$(mktemp -d)
 trap 'stop >/dev/null 2>&1; rm -rf "$state"' EXIT
@@ -137,8 +145,12 @@ done
 shift
 
 start || exit 1
-QRVL_PORT=$port QRVLD_LOG=$state/qrvld.log QRVLD_STATE=$state
-export QRVL_PORT QRVLD_LOG QRVLD_STATE
+if [ -n "$vars" ]; then
+  export "${vars}_PORT=$port" "${vars}_LOG=$state/qrvld.log" "${vars}_STATE=$state"
+else
+  QRVL_PORT=$port QRVLD_LOG=$state/qrvld.log QRVLD_STATE=$state
+  export QRVL_PORT QRVLD_LOG QRVLD_STATE
+fi
 "$@"
 result=$?
 if [ -e "$state/status" ] && [ ! -e "$state/stopped" ]; then

@@ -657,6 +657,23 @@ TEST(Monitor, CopiesClosedAtTheSameMomentLeaveEverySectionWhole) {
 
 double Now() { return static_cast<double>(GetTickCount()); }
 
+// Stops the sensor host that the variable's launcher state names until two polls have
+// failed, starts it again until two have passed, ends the program, and checks that the
+// profile (written as `file`, SaveIni off) gained the count of the failed polls.
+void ExpectFailuresCountedAtExit(HWND hWnd, MonitorProcess& monitor, IconWatcher& watcher, const std::string& file,
+                                 const char* stateVariable) {
+    wintest::StopDaemon(stateVariable);
+    EXPECT_TRUE(wintest::PumpUntil([&] { return watcher.Count("magenta") >= 2; }, 10000));
+    wintest::StartDaemon(stateVariable);
+    int greenBefore = watcher.Count("green");
+    EXPECT_TRUE(wintest::PumpUntil([&] { return watcher.Count("green") >= greenBefore + 2; }, 10000));
+    PostMessageA(hWnd, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(monitor.WaitExit(3000));
+    int failed = watcher.Count("magenta");
+    EXPECT_GE(failed, 2);
+    EXPECT_EQ(wintest::ReadWindowsFile(kIni), file + "ErrorCounter=" + std::to_string(failed) + "\r\n");
+}
+
 TEST(Monitor, ErrorCounterCountsThePollsThatFailedWhileTheDaemonWasDown) {
     // The window stays clear of the notification area, whose icon tells each poll's outcome.
     const std::string file = "[QRVGRPH]\r\nHostName=127.0.0.1\r\nSocketTimer=500\r\nMonitorTimer=1\r\nDelayTimer=0\r\n"
@@ -667,16 +684,33 @@ TEST(Monitor, ErrorCounterCountsThePollsThatFailedWhileTheDaemonWasDown) {
     ASSERT_NE(hWnd, nullptr);
     IconWatcher watcher(Now);
     EXPECT_TRUE(wintest::PumpUntil([&] { return watcher.Count("green") >= 2; }, 8000));
-    wintest::StopDaemon();
-    EXPECT_TRUE(wintest::PumpUntil([&] { return watcher.Count("magenta") >= 2; }, 10000));
-    wintest::StartDaemon();
-    int greenBefore = watcher.Count("green");
-    EXPECT_TRUE(wintest::PumpUntil([&] { return watcher.Count("green") >= greenBefore + 2; }, 10000));
-    PostMessageA(hWnd, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(monitor.WaitExit(3000));
-    int failed = watcher.Count("magenta");
-    EXPECT_GE(failed, 2);
-    EXPECT_EQ(wintest::ReadWindowsFile(kIni), file + "ErrorCounter=" + std::to_string(failed) + "\r\n");
+    ExpectFailuresCountedAtExit(hWnd, monitor, watcher, file, "QRVLD_STATE");
+}
+
+TEST(Monitor, ReadsALibreHardwareMonitorWebServer) {
+    // The stand-in web server's tree has every channel but VTT; the scales hold its values.
+    const std::string file = "[QRVGRPH]\r\nHostName=http://127.0.0.1:" + std::string(std::getenv("QRVL_WEB_PORT")) +
+                             "/\r\nSocketTimer=500\r\nMonitorTimer=1\r\nDelayTimer=0\r\nVcoreMin=10\r\nVcoreMax=20\r\n"
+                             "Left=400\r\nTop=450\r\nRight=850\r\nBottom=610\r\nSaveIni=0\r\n";
+    wintest::WriteWindowsFile(kIni, file);
+    MonitorProcess monitor("");
+    HWND hWnd = monitor.Window();
+    ASSERT_NE(hWnd, nullptr);
+    std::vector<HWND> charts = ChartsOf(hWnd);
+    ASSERT_EQ(charts.size(), 6u);
+    IconWatcher watcher(Now);
+    EXPECT_TRUE(wintest::PumpUntil([&] { return watcher.Count("green") >= 3; }, 10000));
+    const COLORREF temp = RGB(255, 64, 0), volt = RGB(255, 255, 64);
+    for (int i : {0, 1, 2, 3, 5}) {
+        EXPECT_GT(ReadoutInk(charts[i], 30, kWhite), 5) << i;
+        EXPECT_GT(NewestTrace(charts[i], i < 3 ? temp : volt), 0) << i;
+    }
+    // VTT has no sensor in the tree: a gap, never a 0.
+    EXPECT_EQ(ReadoutInk(charts[4], 30, kWhite), 0);
+    EXPECT_EQ(NewestTrace(charts[4], volt), 0);
+
+    // The server stops: the polls fail and are counted.
+    ExpectFailuresCountedAtExit(hWnd, monitor, watcher, file, "QRVL_WEB_STATE");
 }
 
 }  // namespace

@@ -14,7 +14,8 @@ run=$!
 fail() { echo "run_ctrl_c: $*" >&2; cat "$log" >&2; /bin/kill -s KILL -- "-$run" 2>/dev/null; "$root/build/run/wine-session.sh" stop; exit 1; }
 
 i=0
-until pgrep -f "build/$arch/bin/QRVLGRPH.exe" >/dev/null; do
+# Past its builds (whose commands name the program too), run.sh says when it starts the monitor.
+until grep -q "^run: the $arch monitor on display" "$log" && pgrep -f "build/$arch/bin/QRVLGRPH.exe" >/dev/null; do
   i=$((i + 1)); [ $i -lt 600 ] || fail "the monitor did not start"
   kill -0 "$run" 2>/dev/null || fail "run.sh ended before the monitor started"
   sleep 0.5

@@ -194,10 +194,11 @@ void WriteWindowsFile(const char* name, const std::string& text) {
 }
 
 namespace {
-void DaemonControl(const char* what) {
+void DaemonControl(const char* what, const char* stateVariable) {
     const char* launcher = std::getenv("QRVL_LAUNCHER");
-    const char* state = std::getenv("QRVLD_STATE");
-    if (!launcher || !state) throw std::runtime_error("QRVL_LAUNCHER and QRVLD_STATE name the daemon's launcher");
+    const char* state = std::getenv(stateVariable);
+    if (!launcher || !state)
+        throw std::runtime_error(std::string("QRVL_LAUNCHER and ") + stateVariable + " name the daemon's launcher");
     std::string line = std::string("start.exe /wait /unix /bin/sh ") + launcher + " " + what + " " + state;
     STARTUPINFOA si = {};
     si.cb = sizeof si;
@@ -210,7 +211,7 @@ void DaemonControl(const char* what) {
 }
 }  // namespace
 
-void StopDaemon() { DaemonControl("stop"); }
-void StartDaemon() { DaemonControl("start"); }
+void StopDaemon(const char* stateVariable) { DaemonControl("stop", stateVariable); }
+void StartDaemon(const char* stateVariable) { DaemonControl("start", stateVariable); }
 
 }  // namespace wintest

@@ -43,9 +43,10 @@ void Click(int x, int y, bool rightButton = false);
 void Drag(int fromX, int fromY, int toX, int toY);
 
 // Stops or starts again the qrvld that the test runs beside (tests/daemon/with-qrvld.sh,
-// named by QRVL_LAUNCHER, with its state in QRVLD_STATE), on the same port.
-void StopDaemon();
-void StartDaemon();
+// named by QRVL_LAUNCHER, with its state in QRVLD_STATE or the variable named), on the
+// same port.
+void StopDaemon(const char* stateVariable = "QRVLD_STATE");
+void StartDaemon(const char* stateVariable = "QRVLD_STATE");
 
 // The text of a file in the Windows folder (where private profiles live), or empty.
 std::string ReadWindowsFile(const char* name);

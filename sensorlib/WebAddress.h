@@ -1,0 +1,36 @@
+#pragma once
+// A web server's address as the library takes it:
+//   http://[user:password@]host[:port][/][?channel=SensorId&...]
+// The server is a LibreHardwareMonitor with its remote web server switched on.
+
+#include <cstdint>
+#include <string>
+
+#include "qrvl/HostText.h"
+#include "qrvl/Record.h"
+
+namespace qrvl::web {
+
+inline constexpr std::uint16_t kDefaultPort = 8085;
+
+struct WebAddress {
+  HostPort host;
+  // host[:port] as the Host header of a request carries it.
+  std::string hostHeader;
+  // "Basic ..." for a user given in the address, else empty.
+  std::string authorization;
+  // The sensor chosen in the query for each channel; empty where the rules choose.
+  std::string pins[record::kChannelCount];
+};
+
+// Whether the text is meant as a web address ("http://", in any case).
+bool isWebAddress(const char* text);
+
+// Splits the text; false with the reason for anything but the form above, a port
+// outside 1..65535, a path other than the root, or a query key that names no channel.
+bool parseWebAddress(const char* text, WebAddress& out, std::string& why);
+
+// The channel's name in a query: cpu, pwr, sys, vcore, vtt, vio, fan1, fan2, fan3.
+const char* queryKey(record::Channel c);
+
+}  // namespace qrvl::web

@@ -1,0 +1,32 @@
+#pragma once
+// Which sensor of a LibreHardwareMonitor tree feeds which channel, and its value.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "SensorTree.h"
+#include "qrvl/Record.h"
+
+namespace qrvl::web {
+
+// What a sensor measures, from its Type or, in trees without one, from its unit.
+enum class Quantity { Temperature, Voltage, Fan, Other };
+// The hardware a sensor belongs to, from the first part of its id ("/amdcpu/0/...").
+enum class Hardware { Cpu, Board, Other };
+
+Quantity quantityOf(const WebSensor& sensor);
+Hardware hardwareOf(const WebSensor& sensor);
+// The quantity a channel shows: temperatures, voltages, fans.
+Quantity quantityOf(record::Channel c);
+
+// The sensor's value in the channel's unit (°C, V, RPM): the raw number when there is
+// one, else the raw or display text in either decimal style; none for a null or a text
+// in another unit.
+std::optional<double> valueFor(const WebSensor& sensor, record::Channel c);
+
+// For each channel, the index of its sensor in `sensors`, or -1: a pinned id when given
+// (-1 when the tree has no sensor of that id), else the first rule that matches.
+std::vector<int> chooseSensors(const std::vector<WebSensor>& sensors, const std::string (&pins)[record::kChannelCount]);
+
+}  // namespace qrvl::web

@@ -1,0 +1,50 @@
+#pragma once
+// Readings from a LibreHardwareMonitor web server: GET /data.json over one kept HTTP/1.1
+// connection, opened again when the server has closed it, the whole exchange within the
+// caller's time-out.
+
+#include <string>
+#include <vector>
+
+#include "Deadline.h"
+#include "HttpReply.h"
+#include "SensorTree.h"
+#include "SocketApi.h"
+#include "WebAddress.h"
+#include "qrvl/Record.h"
+
+namespace qrvl::web {
+
+class WebSource {
+ public:
+  explicit WebSource(const WebAddress& address);
+  ~WebSource();
+  WebSource(const WebSource&) = delete;
+  WebSource& operator=(const WebSource&) = delete;
+
+  // The server's sensors, read within `timeoutMs`; a non-zero `cancelFlag` (set from any
+  // thread) ends the wait within some 20 ms. False with one line saying why, and the
+  // system's error code where there is one.
+  bool fetch(unsigned timeoutMs, const int& cancelFlag, std::vector<WebSensor>& sensors, std::string& why, int& error);
+  // One reading of the six channels and three fans, NaN where no sensor gives a value.
+  bool read(unsigned timeoutMs, const int& cancelFlag, record::Reading& reading, std::string& why, int& error);
+
+  const WebAddress& address() const { return address_; }
+  // "host:port" as failures name the server.
+  std::string serverText() const;
+
+ private:
+  enum class Outcome { Done, Failed, Stale };
+
+  bool connect(const Deadline& deadline, const int& cancelFlag, std::string& why, int& error);
+  Outcome exchange(const Deadline& deadline, unsigned timeoutMs, const int& cancelFlag, std::string& why, int& error);
+  void disconnect();
+
+  WebAddress address_;
+  std::string request_;
+  sockapi::Handle handle_ = sockapi::kInvalidHandle;
+  HttpReply reply_;
+  std::vector<WebSensor> sensors_;
+};
+
+}  // namespace qrvl::web

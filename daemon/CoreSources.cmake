@@ -5,4 +5,4 @@ set(QRVLD_CORE_SOURCES
   Sampler.cpp Server.cpp SimulatedChip.cpp SourceFactory.cpp UniqueFd.cpp
   AttributeFile.cpp AutoMapping.cpp ChannelMap.cpp ChipList.cpp ChipWorker.cpp HwmonChip.cpp HwmonSource.cpp
   SensorKind.cpp SensorReader.cpp
-  MetricsBoard.cpp MetricsKinds.cpp MetricsText.cpp)
+  MetricsBoard.cpp MetricsKinds.cpp MetricsText.cpp WebConfig.cpp)

@@ -12,7 +12,8 @@ namespace qrvld {
 
 namespace {
 // Every setting has one name, used both as a long option and as a key of the [qrvld]
-// section of the configuration file.
+// section of the configuration file; metrics-web-config has the exporters' option name
+// --web.config.file besides.
 const char* const kSection = "qrvld";
 // Where each channel's value comes from; the command line has no counterpart.
 const char* const kMapSection = "map";
@@ -139,6 +140,11 @@ class Applier {
       options_.metrics = true;
       return true;
     }
+    if (s.name == "metrics-web-config") {
+      if (v.empty()) return bad(s, "a file", error);
+      options_.web.path = v;
+      return true;
+    }
     if (s.name == "cadence") {
       if (!parseNumber(v, 10, 3600000, number)) return bad(s, "milliseconds from 10 to 3600000", error);
       options_.cadenceMs = number;
@@ -197,6 +203,9 @@ const char* usageText() {
          "  --metrics ADDR:PORT     serve Prometheus metrics at http://ADDR:PORT/metrics\n"
          "                          (IPv6 as [::1]:9183) to the clients --allow admits;\n"
          "                          off unless given\n"
+         "  --metrics-web-config FILE, --web.config.file FILE\n"
+         "                          serve the metrics with TLS and passwords as this\n"
+         "                          web configuration file of the Prometheus exporters says\n"
          "  --list                  print every hwmon chip and sensor with its value, its\n"
          "                          limits and the channel it feeds, and the mapping as a\n"
          "                          [map] section, then exit\n"
@@ -221,11 +230,12 @@ const char* usageText() {
 std::string runningSettings(const Options& options) {
   return "allow " + options.allow.text() + "; rate " + std::to_string(options.burst) + "/" +
          std::to_string(options.perSecond) + " per second" + (options.exemptLoopback ? ", loopback exempt" : "") +
-         "; cadence " + std::to_string(options.cadenceMs) + " ms";
+         "; cadence " + std::to_string(options.cadenceMs) + " ms" +
+         (options.metrics ? "; metrics " + options.web.summary() : "");
 }
 
 ParseResult parseOptions(int argc, char** argv, Options& options, std::string& error) {
-  enum { kHelp = 'h', kVersion = 'V', kConfig = 256, kSetting, kList };
+  enum { kHelp = 'h', kVersion = 'V', kConfig = 256, kSetting, kList, kWebConfig };
   static const option kLong[] = {
       {"help", no_argument, nullptr, kHelp},
       {"version", no_argument, nullptr, kVersion},
@@ -239,6 +249,8 @@ ParseResult parseOptions(int argc, char** argv, Options& options, std::string& e
       {"cadence", required_argument, nullptr, kSetting},
       {"sysfs-root", required_argument, nullptr, kSetting},
       {"metrics", required_argument, nullptr, kSetting},
+      {"metrics-web-config", required_argument, nullptr, kSetting},
+      {"web.config.file", required_argument, nullptr, kWebConfig},
       {"list", no_argument, nullptr, kList},
       {nullptr, 0, nullptr, 0},
   };
@@ -257,6 +269,7 @@ ParseResult parseOptions(int argc, char** argv, Options& options, std::string& e
       case kConfig: options.config = optarg; break;
       case kList: list = true; break;
       case kSetting: settings.push_back({kLong[index].name, optarg}); break;
+      case kWebConfig: settings.push_back({"metrics-web-config", optarg}); break;
       case ':':
         error = std::string("option ") + argv[optind - 1] + " needs a value";
         return ParseResult::Error;
@@ -275,6 +288,7 @@ ParseResult parseOptions(int argc, char** argv, Options& options, std::string& e
   for (const Setting& s : settings) {
     if (!applier.apply(s, error)) return ParseResult::Error;
   }
+  if (!options.web.path.empty() && !readWebConfig(options.web.path, options.web, error)) return ParseResult::Error;
   if (options.listenDefault) {
     IpAddress v4;
     IpAddress v6;

@@ -7,6 +7,7 @@
 #include "AllowList.h"
 #include "ChannelMap.h"
 #include "IpAddress.h"
+#include "WebConfig.h"
 
 namespace qrvld {
 
@@ -22,22 +23,24 @@ struct Options {
   std::string source = "hwmon";
   unsigned cadenceMs = 1000;
   std::string sysfsRoot = "/sys/class/hwmon";
-  ChannelMap map;  // the [map] section
+  ChannelMap map;             // the [map] section
   bool listenDefault = true;  // listen holds the built-in loopback pair
   bool metrics = false;       // serve Prometheus metrics over HTTP on metricsAddress:metricsPort
   IpAddress metricsAddress;
   std::uint16_t metricsPort = 0;
+  WebConfig web;  // read from the file metrics-web-config names, if any
 };
 
 enum class ParseResult { Run, Help, Version, List, Error };
 
 // Reads the command line; a --config file is read first and the other options override
-// it. On Error, `error` holds a one-line reason.
+// it, then the web configuration file they name. On Error, `error` holds a one-line reason.
 ParseResult parseOptions(int argc, char** argv, Options& options, std::string& error);
 
 const char* usageText();
 
-// The settings a reload can change, as the log shows them: "allow ...; rate ...; cadence ...".
+// The settings a reload can change, as the log shows them: "allow ...; rate ...; cadence ...;
+// metrics https, ...".
 std::string runningSettings(const Options& options);
 
 }  // namespace qrvld

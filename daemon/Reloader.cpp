@@ -12,8 +12,8 @@ Reloader::Reloader(int argc, char** argv, Options& options, RequestGate& gate, S
     : argc_(argc), argv_(argv), options_(options), gate_(gate), sampler_(sampler), metrics_(metrics) {}
 
 void Reloader::reload() {
-  if (options_.config.empty()) {
-    log(Priority::Notice, "SIGHUP: no configuration file to read again (no --config)");
+  if (options_.config.empty() && options_.web.path.empty()) {
+    log(Priority::Notice, "SIGHUP: no configuration file to read again (no --config, no --web.config.file)");
     return;
   }
   // The command line again, so that its options still win over the file as they did at start.
@@ -31,6 +31,11 @@ void Reloader::reload() {
       {"metrics", fresh.metrics != options_.metrics || !(fresh.metricsAddress == options_.metricsAddress) ||
                       fresh.metricsPort != options_.metricsPort},
   };
+  // First what can fail, so that a failure leaves everything as it was.
+  if (fresh.metrics && options_.metrics && fresh.web != options_.web && !metrics_.setWebConfig(fresh.web, error)) {
+    log(Priority::Error, "configuration not reloaded: %s; the settings in force stay", error.c_str());
+    return;
+  }
   for (const auto& [name, changed] : restartOnly) {
     if (changed) log(Priority::Warning, "%s changes at the next start", name);
   }
@@ -40,10 +45,12 @@ void Reloader::reload() {
   options_.exemptLoopback = fresh.exemptLoopback;
   options_.cadenceMs = fresh.cadenceMs;
   options_.map = fresh.map;
+  options_.web = fresh.web;
   gate_.reconfigure(options_.allow, options_.burst, options_.perSecond, options_.exemptLoopback);
   metrics_.setAllow(options_.allow);
   sampler_.reconfigure(std::chrono::milliseconds(options_.cadenceMs), options_.map);
-  log(Priority::Notice, "reloaded %s: %s; [map] applied", options_.config.c_str(), runningSettings(options_).c_str());
+  const std::string& file = options_.config.empty() ? options_.web.path : options_.config;
+  log(Priority::Notice, "reloaded %s: %s; [map] applied", file.c_str(), runningSettings(options_).c_str());
 }
 
 }  // namespace qrvld

@@ -7,9 +7,10 @@
 
 namespace qrvld {
 
-// What SIGHUP does: parses the command line again, and with it the configuration file, and
-// applies what can change while the daemon runs (the allow-list of both sides, the rate
-// limit, the [map] section and the cadence). Settings that need a restart are logged and
+// What SIGHUP does: parses the command line again, and with it the configuration file and
+// the web configuration file, and applies what can change while the daemon runs (the
+// allow-list of both sides, the rate limit, the [map] section, the cadence, and the
+// metrics' TLS material and users). Settings that need a restart are logged and
 // left as they are; a configuration with an error is logged and changes nothing.
 class Reloader {
  public:

@@ -78,7 +78,7 @@ int main(int argc, char** argv) {
   Reloader reloader(argc, argv, options, gate, sampler, metrics);
   server.onReload([&reloader] { reloader.reload(); });
   const bool started = sampler.start(error) && server.open(error) &&
-                       (!options.metrics || metrics.start(options.metricsAddress, options.metricsPort, error));
+                       (!options.metrics || metrics.start(options.metricsAddress, options.metricsPort, options.web, error));
   if (started) {
     server.run();
   } else {

@@ -1,7 +1,10 @@
 // Prints, in one run, qrvld's metrics beside Prometheus's node exporter (hwmon collector
 // only) on the same fake sysfs tree: the time one scrape takes over a kept-alive loopback
 // connection (mean, p50, p99) and the resident memory of each process after the scrapes.
-// Loopback only; both servers are stopped at the end.
+// Then qrvld alone with a web configuration: a scrape over TLS with a password already
+// checked against plain HTTP, both by curl over one kept-alive connection; and the CPU
+// qrvld spends while 100 wrong passwords a second arrive, with the UDP round trip meanwhile.
+// Loopback only; every server is stopped at the end.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <signal.h>
@@ -12,10 +15,12 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <numeric>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "DaemonProcess.h"
@@ -152,6 +157,105 @@ int lines(const std::string& text, const std::string& prefix) {
 }
 }  // namespace
 
+// Per-transfer seconds curl reports for `count` GETs of `url` over one connection.
+std::vector<double> curlTimes(const std::string& options, const std::string& url, int count) {
+  std::string command = "curl -s -w '%{time_total}\\n' " + options;
+  for (int i = 0; i < count; ++i) command += " -o /dev/null " + url;
+  std::vector<double> times;
+  FILE* pipe = popen(command.c_str(), "r");
+  for (double t; std::fscanf(pipe, "%lf", &t) == 1;) times.push_back(t * 1e6);
+  pclose(pipe);
+  std::sort(times.begin(), times.end());
+  return times;
+}
+
+// User plus system CPU time of `pid` so far, in seconds.
+double cpuSeconds(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string field;
+  unsigned long long utime = 0, stime = 0;
+  for (int i = 1; i <= 15 && in >> field; ++i) {
+    if (i == 14) utime = std::stoull(field);
+    if (i == 15) stime = std::stoull(field);
+  }
+  return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+int tlsBench() {
+  char dir[] = "/tmp/qrvl-bench-XXXXXX";
+  const std::string folder = mkdtemp(dir);
+  FILE* hash = popen("htpasswd -nbBC 10 prometheus secret | cut -d: -f2", "r");
+  char line[128] = {};
+  if (std::system(("bash " QRVL_MAKE_CERTS " " + folder).c_str()) != 0 ||
+      std::fgets(line, sizeof line, hash) == nullptr) {
+    std::fprintf(stderr, "no certificates or no htpasswd (apache2-utils)\n");
+    return 1;
+  }
+  pclose(hash);
+  std::ofstream(folder + "/web.yml") << "tls_server_config:\n  cert_file: server.crt\n  key_file: server.key\n"
+                                     << "basic_auth_users:\n  prometheus: " << line;
+  const std::uint16_t plainPort = qrvltest::freePort();
+  const std::uint16_t tlsPort = qrvltest::freePort();
+  const std::string sysfs = kTree + "/class/hwmon";
+  qrvltest::DaemonProcess plain(
+      {"--source", "hwmon", "--sysfs-root", sysfs, "--metrics", "127.0.0.1:" + std::to_string(plainPort)});
+  qrvltest::DaemonProcess tls({"--source", "hwmon", "--sysfs-root", sysfs, "--metrics",
+                               "127.0.0.1:" + std::to_string(tlsPort), "--web.config.file", folder + "/web.yml"});
+  std::string error;
+  if (!plain.start(error) || !tls.start(error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 1;
+  }
+  const std::string trust = "--cacert " + folder + "/ca.crt -u prometheus:secret";
+  const auto plainTimes = curlTimes("", "http://127.0.0.1:" + std::to_string(plainPort) + "/metrics", 500);
+  const auto tlsTimes = curlTimes(trust, "https://127.0.0.1:" + std::to_string(tlsPort) + "/metrics", 500);
+  std::printf("\nscrape by curl over one kept-alive connection, 500 each\n%-26s %8s %8s\n", "", "p50 us", "p99 us");
+  for (const auto& [name, t] : {std::pair<const char*, const std::vector<double>&>{"plain HTTP", plainTimes},
+                                {"TLS, password remembered", tlsTimes}}) {
+    if (t.empty()) return 1;
+    std::printf("%-26s %8.0f %8.0f\n", name, t[t.size() / 2], t[t.size() * 99 / 100]);
+  }
+
+  // 100 wrong passwords a second for 5 s, each on a connection of its own as a guesser's.
+  qrvltest::UdpPeer peer;
+  std::vector<double> idleRtt;
+  std::vector<double> busyRtt;
+  const auto roundTrips = [&](std::vector<double>& out, int count) {
+    for (int i = 0; i < count; ++i) {
+      const auto start = Clock::now();
+      peer.sendTo("127.0.0.1", tls.port(), qrvltest::request(static_cast<std::uint32_t>(i)));
+      if (peer.receive(1000).has_value()) {
+        out.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    std::sort(out.begin(), out.end());
+  };
+  roundTrips(idleRtt, 200);
+  const std::string guesser = "for i in $(seq 500); do curl -s -o /dev/null --cacert " + folder +
+                              "/ca.crt -u prometheus:guess$i https://127.0.0.1:" + std::to_string(tlsPort) +
+                              "/metrics & sleep 0.01; done; wait";
+  const double before = cpuSeconds(tls.pid());
+  const auto start = Clock::now();
+  const pid_t attack = fork();
+  if (attack == 0) {
+    execl("/bin/bash", "bash", "-c", guesser.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  roundTrips(busyRtt, 400);
+  waitpid(attack, nullptr, 0);
+  const std::chrono::duration<double> took = Clock::now() - start;
+  const double cpu = cpuSeconds(tls.pid()) - before;
+  std::printf(
+      "\n500 wrong passwords in %.1f s (%.0f a second; TLS handshakes included): qrvld used %.0f ms of CPU a "
+      "second (%.1f%% of a core)\n",
+      took.count(), 500 / took.count(), 1000 * cpu / took.count(), 100 * cpu / took.count());
+  std::printf("UDP round trip p50/p99 us: %.0f/%.0f without them, %.0f/%.0f meanwhile\n", idleRtt[idleRtt.size() / 2],
+              idleRtt[idleRtt.size() * 99 / 100], busyRtt[busyRtt.size() / 2], busyRtt[busyRtt.size() * 99 / 100]);
+  std::system(("rm -rf " + folder).c_str());
+  return 0;
+}
+
 int main() {
   const std::uint16_t qrvldPort = qrvltest::freePort();
   const std::uint16_t exporterPort = qrvltest::freePort();
@@ -208,5 +312,5 @@ int main() {
               100.0 * qrvldFigures.us[qrvldFigures.us.size() / 2] / nodeFigures.us[nodeFigures.us.size() / 2]);
   kill(exporter, SIGTERM);
   waitpid(exporter, nullptr, 0);
-  return 0;
+  return tlsBench();
 }

@@ -16,9 +16,11 @@
 
 #include "DaemonProcess.h"
 #include "HttpConnection.h"
+#include "TestMaterial.h"
 #include "UdpPeer.h"
 
 using namespace qrvltest;
+using qrvltest::bcrypt;
 using Clock = std::chrono::steady_clock;
 
 namespace {
@@ -36,6 +38,40 @@ bool scrapeShows(std::uint16_t port, const std::string& line) {
   } while (Clock::now() < end);
   return false;
 }
+
+// What curl, a client the daemon did not write, gets from https://127.0.0.1:port/metrics
+// with `options`: the status line, the headers and the body; empty when the server
+// closed without an answer or the handshake failed.
+std::string curl(std::uint16_t port, const std::string& options, const std::string& path = "/metrics") {
+  const std::string command =
+      "curl -s -i --max-time 5 " + options + " https://127.0.0.1:" + std::to_string(port) + path;
+  FILE* pipe = popen(command.c_str(), "r");
+  std::string out;
+  char buffer[4096];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+  pclose(pipe);
+  return out;
+}
+
+// curl options that trust the test CA and present client certificate `name`, if any.
+std::string client(const std::string& name = "") {
+  const std::string& dir = certificates();
+  std::string options = "--cacert " + dir + "/ca.crt";
+  if (!name.empty()) options += " --cert " + dir + "/" + name + ".crt --key " + dir + "/" + name + ".key";
+  return options;
+}
+
+// A web configuration file with the certificate `name`, the lines `more` and users.
+std::string webConfig(const std::string& file, const std::string& name, const std::string& more,
+                      const std::string& users) {
+  const std::string path = certificates() + "/" + file;
+  writeFile(path, "tls_server_config:\n  cert_file: " + name + ".crt\n  key_file: " + name + ".key\n" + more +
+                      "basic_auth_users:\n" + users);
+  return path;
+}
+
+const std::string kOk = "HTTP/1.1 200 OK\r\n";
+const std::string kUnauthorized = "HTTP/1.1 401 Unauthorized\r\n";
 }  // namespace
 
 TEST(MetricsHttp, ServesTheSnapshotAtMetricsOnly) {
@@ -127,4 +163,123 @@ TEST(MetricsHttp, IdleAndOversizedClientsCostTheUdpSideNothing) {
   EXPECT_FALSE(startsWith(large.receive(3000, closed), "HTTP/1.1 200"));
   EXPECT_TRUE(closed);
   EXPECT_TRUE(daemon.running());
+}
+
+TEST(MetricsHttp, ServesOverTlsToTheRightPasswordOnly) {
+  const std::uint16_t port = freePort();
+  const std::string users = "  alice: " + bcrypt("secret") + "\n  bob: " + bcrypt("hunter2") + "\n";
+  const std::string config = webConfig("tls.yml", "server", "", users);
+  DaemonProcess daemon({"--metrics", "127.0.0.1:" + std::to_string(port), "--web.config.file", config});
+  std::string error;
+  ASSERT_TRUE(daemon.start(error)) << error;
+  EXPECT_NE(daemon.log().find("metrics on https://127.0.0.1:"), npos) << daemon.log();
+
+  // Each user with its password gets the scrape, over TLS 1.2 as well as 1.3.
+  const std::string scrape = curl(port, client() + " -u alice:secret");
+  EXPECT_TRUE(startsWith(scrape, kOk)) << scrape;
+  EXPECT_NE(scrape.find("\nqrvl_source_up 1\n"), npos);
+  EXPECT_TRUE(startsWith(curl(port, client() + " -u bob:hunter2 --tls-max 1.2"), kOk));
+
+  // No password, a wrong one, another user's, an unknown user: 401 with the challenge,
+  // on any path, so that nothing is told without a password.
+  for (const std::string credentials : {"", "-u alice:wrong", "-u alice:hunter2", "-u carol:secret"}) {
+    const std::string refused = curl(port, client() + " " + credentials);
+    EXPECT_TRUE(startsWith(refused, kUnauthorized)) << credentials << "\n" << refused;
+    EXPECT_NE(refused.find("\r\nWWW-Authenticate: Basic realm=\"qrvld\""), npos) << refused;
+    EXPECT_EQ(refused.find("qrvl_"), npos);
+  }
+  EXPECT_TRUE(startsWith(curl(port, client(), "/"), kUnauthorized));
+  EXPECT_TRUE(startsWith(curl(port, client() + " -u alice:secret", "/"), "HTTP/1.1 404 "));
+
+  // Plain HTTP and TLS below 1.2 get no answer at all.
+  const std::string plain = httpRequest(port, "GET", "/metrics");
+  EXPECT_EQ(plain.find("HTTP/1.1"), npos) << plain;
+  EXPECT_EQ(curl(port, client() + " -u alice:secret --tlsv1.0 --tls-max 1.1"), "");
+
+  // Meanwhile the UDP side answers as ever.
+  UdpPeer peer;
+  peer.sendTo("127.0.0.1", daemon.port(), request(3));
+  EXPECT_TRUE(peer.receive(500).has_value());
+  EXPECT_TRUE(daemon.running());
+}
+
+TEST(MetricsHttp, TakesClientCertificatesOfItsCaOnly) {
+  const std::uint16_t port = freePort();
+  const std::string users = "  alice: " + bcrypt("secret") + "\n";
+  const std::string ca = "  client_ca_file: ca.crt\n";
+  const std::string config =
+      webConfig("clients.yml", "server", ca + "  client_auth_type: RequireAndVerifyClientCert\n", users);
+  DaemonProcess daemon({"--metrics", "127.0.0.1:" + std::to_string(port), "--web.config.file", config});
+  std::string error;
+  ASSERT_TRUE(daemon.start(error)) << error;
+
+  // Required: the CA's client passes, and still needs its password; none, another CA's
+  // and an expired one are disconnected.
+  EXPECT_TRUE(startsWith(curl(port, client("client") + " -u alice:secret"), kOk));
+  EXPECT_TRUE(startsWith(curl(port, client("client")), kUnauthorized));
+  for (const std::string name : {"", "stranger", "expired"}) {
+    EXPECT_EQ(curl(port, client(name) + " -u alice:secret"), "") << name;
+  }
+
+  // Checked if given, after a reload: none passes, the stranger still does not.
+  webConfig("clients.yml", "server", ca + "  client_auth_type: VerifyClientCertIfGiven\n", users);
+  daemon.signal(SIGHUP);
+  ASSERT_TRUE(daemon.waitForLog("client certificates checked if given", 2000)) << daemon.log();
+  EXPECT_TRUE(startsWith(curl(port, client() + " -u alice:secret"), kOk));
+  EXPECT_TRUE(startsWith(curl(port, client("client") + " -u alice:secret"), kOk));
+  EXPECT_EQ(curl(port, client("stranger") + " -u alice:secret"), "");
+  EXPECT_EQ(curl(port, client("expired") + " -u alice:secret"), "");
+}
+
+TEST(MetricsHttp, ReloadsTheWebConfigAndKeepsItWhenTheNewOneIsBroken) {
+  const std::uint16_t port = freePort();
+  const std::string dir = certificates();
+  const std::string config = webConfig("reload.yml", "server", "", "  alice: " + bcrypt("secret") + "\n");
+  DaemonProcess daemon({"--metrics", "127.0.0.1:" + std::to_string(port), "--web.config.file", config});
+  std::string error;
+  ASSERT_TRUE(daemon.start(error)) << error;
+  const std::string pinServer = client() + " --pinnedpubkey " + dir + "/server.pub";
+  const std::string pinRenewed = client() + " --pinnedpubkey " + dir + "/renewed.pub";
+  EXPECT_TRUE(startsWith(curl(port, pinServer + " -u alice:secret"), kOk));
+
+  // A new certificate and key, and new users, in one line of the log.
+  webConfig("reload.yml", "renewed", "", "  bob: " + bcrypt("hunter2") + "\n");
+  daemon.signal(SIGHUP);
+  ASSERT_TRUE(daemon.waitForLog("reloaded " + config + ": allow ", 2000)) << daemon.log();
+  EXPECT_NE(daemon.log().find("; metrics https, TLS 1.2-1.3, 1 user; [map] applied\n"), npos) << daemon.log();
+  EXPECT_TRUE(startsWith(curl(port, pinRenewed + " -u bob:hunter2"), kOk));
+  EXPECT_EQ(curl(port, pinServer + " -u bob:hunter2"), "");
+  EXPECT_TRUE(startsWith(curl(port, pinRenewed + " -u alice:secret"), kUnauthorized));
+
+  // A broken file, and a key that does not fit: logged with the line, the old ones stay.
+  const std::pair<const char*, const char*> kBroken[] = {
+      {"tls_server_config:\n  cert_file: server.crt\n  key_fil: server.key\n", "unknown key key_fil"},
+      {"tls_server_config:\n  cert_file: server.crt\n  key_file: renewed.key\n",
+       "key_file renewed.key with cert_file server.crt"},
+  };
+  for (const auto& [text, reason] : kBroken) {
+    writeFile(config, text);
+    daemon.signal(SIGHUP);
+    ASSERT_TRUE(daemon.waitForLog("configuration not reloaded: " + config + ":3: " + reason, 2000)) << daemon.log();
+    EXPECT_TRUE(startsWith(curl(port, pinRenewed + " -u bob:hunter2"), kOk));
+  }
+  const std::string log = daemon.log();
+  EXPECT_EQ(log.find("\nreloaded ", log.find("key_fil")), npos) << log;
+}
+
+TEST(MetricsHttp, RefusesABrokenWebConfigAtStart) {
+  const std::string config = certificates() + "/start.yml";
+  writeFile(config, "tls_server_config:\n  cert_file: server.crt\n  key_file: server.key\n  min_version: TLS10\n");
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--web.config.file", config}, {"--metrics-web-config", config}}) {
+    const auto result = DaemonProcess::run({"--source", "sim", "--metrics", "127.0.0.1:1", args[0], args[1]});
+    EXPECT_EQ(result.code, 2);
+    EXPECT_NE(result.err.find(config + ":4: min_version TLS10: qrvld serves TLS 1.2 and 1.3 only"), npos) << result.err;
+  }
+  // The same from the configuration file's key.
+  const std::string ini = certificates() + "/qrvld.conf";
+  writeFile(ini, "[qrvld]\nmetrics-web-config = " + config + "\n");
+  const auto result = DaemonProcess::run({"--config", ini});
+  EXPECT_EQ(result.code, 2);
+  EXPECT_NE(result.err.find(config + ":4: "), npos) << result.err;
 }

@@ -6,10 +6,16 @@
 #   scrape_checks.sh QRVLD TREES promtool       promtool check metrics has nothing to say
 #   scrape_checks.sh QRVLD TREES prometheus     a Prometheus server scraping every second
 #                                               answers queries with qrvld's values
+#   scrape_checks.sh QRVLD TREES prometheus-tls the same over TLS, with a client certificate
+#                                               and a password, by deploy/'s example files
+#   scrape_checks.sh QRVLD TREES example-web-config  promtool check web-config passes on the
+#                                               example, and qrvld reads it
 # Loopback only; every process started here is stopped on exit.
 set -euo pipefail
 qrvld=$1 trees=$2 check=$3
-launcher=$(dirname "$0")/../daemon/with-qrvld.sh
+here=$(cd "$(dirname "$0")" && pwd)
+launcher=$here/../daemon/with-qrvld.sh
+deploy=$here/../../deploy
 work=$(mktemp -d)
 pids=()
 trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; wait; rm -rf "$work"' EXIT
@@ -34,11 +40,27 @@ fetch() {
 # float noise of multiplying by 0.001.
 normalized() { awk '!/^#/ { value = $NF; $NF = ""; printf "%s%.6f\n", $0, value }' "$1" | sort; }
 
-# qrvld on tree $1, serving metrics on port $2 while the rest of the arguments run.
+# qrvld on tree $1, serving metrics on port $2 while the rest of the arguments run; with
+# $web set, by that web configuration file.
+web=
 with_qrvld() {
   local tree=$1 port=$2
   shift 2
-  "$launcher" "$qrvld" --source hwmon --sysfs-root "$tree/class/hwmon" --metrics "127.0.0.1:$port" -- "$@"
+  "$launcher" "$qrvld" --source hwmon --sysfs-root "$tree/class/hwmon" --metrics "127.0.0.1:$port" \
+    ${web:+--web.config.file "$web"} -- "$@"
+}
+
+# deploy/'s example web configuration in $work, with test certificates under the names it
+# gives and a hash of the password $1.
+example_web_config() {
+  bash "$here/make_certs.sh" "$work/tls"
+  cp "$work/tls/server.crt" "$work/web.crt"
+  cp "$work/tls/server.key" "$work/web.key"
+  cp "$work/tls/ca.crt" "$work/ca.crt"
+  local hash
+  hash=$(htpasswd -nbBC 10 prometheus "$1" | cut -d: -f2)
+  sed "s|^  prometheus: .*|  prometheus: $hash|" "$deploy/web-config.yml" >"$work/web-config.yml"
+  web=$work/web-config.yml
 }
 
 case $check in
@@ -82,19 +104,46 @@ case $check in
     port=$(free_port)
     with_qrvld "$trees/intel" "$port" bash "$0" "$qrvld" "$trees" prometheus-queries "$port"
     ;;
+  prometheus-tls)
+    example_web_config 'a password: with spaces'
+    port=$(free_port)
+    # Without the client certificate or the password, nothing; with them, the metrics.
+    tls="--cacert $work/ca.crt --cert $work/tls/client.crt --key $work/tls/client.key"
+    with_qrvld "$trees/intel" "$port" bash -c "
+      ! curl -sf --cacert $work/ca.crt -u 'prometheus:a password: with spaces' https://127.0.0.1:$port/metrics &&
+      [ \"\$(curl -s -o /dev/null -w '%{http_code}' $tls https://127.0.0.1:$port/metrics)\" = 401 ] &&
+      curl -sf $tls -u 'prometheus:a password: with spaces' https://127.0.0.1:$port/metrics | grep -q '^qrvl_source_up 1$' &&
+      QRVL_TLS='$work/tls' bash '$0' '$qrvld' '$trees' prometheus-queries $port tls"
+    ;;
+  example-web-config)
+    example_web_config change-me
+    promtool check web-config "$web"
+    "$qrvld" --web.config.file "$web" --sysfs-root "$trees/intel/class/hwmon" --list >/dev/null
+    echo "qrvld reads $(basename "$web") too"
+    ;;
   prometheus-queries)
-    # Run by the prometheus check while qrvld serves on port $4.
-    web=$(free_port)
-    printf 'global:\n  scrape_interval: 1s\nscrape_configs:\n  - job_name: qrvld\n    static_configs:\n      - targets: ["127.0.0.1:%s"]\n' \
-      "$4" >"$work/prometheus.yml"
+    # Run by the prometheus checks while qrvld serves on port $4; with $5 "tls", scraped by
+    # deploy/'s https job with the CA and client certificate in $QRVL_TLS.
+    listen=$(free_port)
+    if [ "${5:-}" = tls ]; then
+      cp "$QRVL_TLS/ca.crt" "$work/qrvld-ca.crt"
+      cp "$QRVL_TLS/client.crt" "$work/prometheus.crt"
+      cp "$QRVL_TLS/client.key" "$work/prometheus.key"
+      printf '%s' 'a password: with spaces' >"$work/qrvld.password"
+      sed "s|HOST:9183|127.0.0.1:$4|; s|scrape_interval: 15s|scrape_interval: 1s|" \
+        "$deploy/prometheus/scrape-https.yml" >"$work/prometheus.yml"
+    else
+      printf 'global:\n  scrape_interval: 1s\nscrape_configs:\n  - job_name: qrvld\n    static_configs:\n      - targets: ["127.0.0.1:%s"]\n' \
+        "$4" >"$work/prometheus.yml"
+    fi
     prometheus --config.file="$work/prometheus.yml" --storage.tsdb.path="$work/data" \
-      --web.listen-address="127.0.0.1:$web" >"$work/prometheus.log" 2>&1 &
+      --web.listen-address="127.0.0.1:$listen" >"$work/prometheus.log" 2>&1 &
     pids+=($!)
     # Waits for the query $1 to give the one value $2, as Prometheus has it from a scrape.
     expect() {
       local got=
       for _ in $(seq 300); do
-        got=$(curl -sfG "http://127.0.0.1:$web/api/v1/query" --data-urlencode "query=$1" |
+        got=$(curl -sfG "http://127.0.0.1:$listen/api/v1/query" --data-urlencode "query=$1" |
           sed -nE 's/.*"value":\[[0-9.]+,"([^"]*)"\].*/\1/p') || true
         if [ "$got" = "$2" ]; then
           echo "$1 = $got"
@@ -112,7 +161,7 @@ case $check in
     expect 'qrvl_source_up' 1
     ;;
   *)
-    echo "usage: scrape_checks.sh QRVLD TREES node-exporter|promtool|prometheus" >&2
+    echo "usage: scrape_checks.sh QRVLD TREES node-exporter|promtool|prometheus|prometheus-tls|example-web-config" >&2
     exit 2
     ;;
 esac

@@ -30,7 +30,8 @@ dpkg-deb -f "$deb" Depends | grep -q 'libinih1' || fail "no dependency on libini
 [ "$(dpkg-deb -I "$deb" conffiles)" = /etc/qrvld/qrvld.conf ] || fail "conffiles"
 dpkg-deb -c "$deb" | awk '{print $6}' | grep -v '/$' | sort >"$work/files"
 printf '%s\n' ./etc/qrvld/qrvld.conf ./lib/systemd/system/qrvld.service ./usr/bin/qrvld ./usr/bin/qrvlget \
-  ./usr/share/doc/qrvld/changelog.gz ./usr/share/doc/qrvld/copyright ./usr/share/man/man1/qrvlget.1.gz \
+  ./usr/lib/sysusers.d/qrvld.conf ./usr/share/doc/qrvld/changelog.gz ./usr/share/doc/qrvld/copyright \
+  ./usr/share/man/man1/qrvlget.1.gz \
   ./usr/share/man/man5/qrvld.conf.5.gz ./usr/share/man/man8/qrvld.8.gz | sort >"$work/expected"
 diff -u "$work/expected" "$work/files" || fail "package contents"
 

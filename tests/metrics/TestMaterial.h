@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+
+namespace qrvltest {
+
+// The folder of make_certs.sh's certificates and keys, made once per test program and
+// removed when it ends.
+const std::string& certificates();
+
+// A bcrypt hash of `password` from the system's libcrypt, at `cost`.
+std::string bcrypt(const std::string& password, int cost = 4);
+
+// `path` holding exactly `text`.
+void writeFile(const std::string& path, const std::string& text);
+
+}  // namespace qrvltest

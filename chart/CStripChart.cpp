@@ -76,16 +76,12 @@ BOOL CStripChart::Create(DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT
                              rect.right - rect.left, rect.bottom - rect.top,
                              pParentWnd ? pParentWnd->GetSafeHwnd() : nullptr,
                              reinterpret_cast<HMENU>(static_cast<UINT_PTR>(nID)));
-    if (bCreated) {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (!m_dcPlot.GetSafeHdc()) RebuildLayers();
-    }
+    if (bCreated && !m_dcPlot.GetSafeHdc()) RebuildLayers();
     return bCreated;
 }
 
 void CStripChart::OnSize(UINT nType, int cx, int cy) {
     CWnd::OnSize(nType, cx, cy);
-    std::lock_guard<std::mutex> lock(m_mutex);
     GetClientRect(&m_rcClient);
     m_nClientHeight = m_rcClient.bottom - m_rcClient.top;
     m_nClientWidth = m_rcClient.right - m_rcClient.left;
@@ -104,7 +100,6 @@ void CStripChart::OnSize(UINT nType, int cx, int cy) {
 BOOL CStripChart::OnEraseBkgnd(HDC) { return TRUE; }
 
 void CStripChart::SetRange(double dMin, double dMax, int nDecimals) {
-    std::lock_guard<std::mutex> lock(m_mutex);
     m_dMin = dMin;
     m_nDecimals = nDecimals;
     m_dMax = dMax;
@@ -114,42 +109,35 @@ void CStripChart::SetRange(double dMin, double dMax, int nDecimals) {
 }
 
 void CStripChart::SetTitle(CString strTitle) {
-    std::lock_guard<std::mutex> lock(m_mutex);
     m_strTitle = std::move(strTitle);
     RebuildLayers();
 }
 
 void CStripChart::SetValueFont(CString strFace, int nHeight) {
-    std::lock_guard<std::mutex> lock(m_mutex);
     m_strValueFont = std::move(strFace);
     m_nValueFontSize = nHeight;
 }
 
 void CStripChart::SetTitleFont(CString strFace, int nHeight) {
-    std::lock_guard<std::mutex> lock(m_mutex);
     m_strTitleFont = std::move(strFace);
     m_nTitleFontSize = nHeight;
 }
 
 void CStripChart::SetScaleFont(CString strFace, int nHeight) {
-    std::lock_guard<std::mutex> lock(m_mutex);
     m_strScaleFont = std::move(strFace);
     m_nScaleFontSize = nHeight;
 }
 
 void CStripChart::SetFontColor(COLORREF crText) {
-    std::lock_guard<std::mutex> lock(m_mutex);
     m_crText = crText;
 }
 
 void CStripChart::SetGridColor(COLORREF crGrid) {
-    std::lock_guard<std::mutex> lock(m_mutex);
     m_crGrid = crGrid;
     RebuildLayers();
 }
 
 void CStripChart::SetTraceColor(COLORREF crTrace) {
-    std::lock_guard<std::mutex> lock(m_mutex);
     m_crTrace = crTrace;
     m_penTrace.DeleteObject();
     m_penTrace.CreatePen(PS_SOLID, 0, m_crTrace);
@@ -157,7 +145,6 @@ void CStripChart::SetTraceColor(COLORREF crTrace) {
 }
 
 void CStripChart::SetBackColor(COLORREF crBack) {
-    std::lock_guard<std::mutex> lock(m_mutex);
     m_crBack = crBack;
     m_brBack.DeleteObject();
     m_brBack.CreateSolidBrush(m_crBack);
@@ -165,18 +152,11 @@ void CStripChart::SetBackColor(COLORREF crBack) {
 }
 
 double CStripChart::AppendValue(double dValue) {
-    double dOld;
-    HWND hWnd;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        dOld = m_dCurrent;
-        m_dCurrent = dValue;
-        ScrollAndPlot();
-        hWnd = m_hWnd;
-    }
-    // Invalidation may come from any thread and needs no lock. Without a window there is
-    // nothing to invalidate (a null handle would mean every window).
-    if (hWnd) ::InvalidateRect(hWnd, nullptr, TRUE);
+    const double dOld = m_dCurrent;
+    m_dCurrent = dValue;
+    ScrollAndPlot();
+    // Without a window there is nothing to invalidate (a null handle would mean every window).
+    if (m_hWnd) ::InvalidateRect(m_hWnd, nullptr, TRUE);
     return dOld;
 }
 
@@ -300,7 +280,6 @@ void CStripChart::ScrollAndPlot() {
 }
 
 void CStripChart::OnPaint() {
-    std::lock_guard<std::mutex> lock(m_mutex);
     CPaintDC dc(this);
     // Composed off screen and copied in one transfer: no intermediate state is ever shown.
     CMemoryLayer dcMem;

@@ -1,8 +1,6 @@
 #pragma once
 #include <windows.h>
 
-#include <mutex>
-
 #include "CBitmap.h"
 #include "CBrush.h"
 #include "CDC.h"
@@ -14,9 +12,8 @@
 // A child window that shows one channel as a scrolling strip chart: frame, dotted grid,
 // scale labels, vertical title and the newest value. The history is the picture: two
 // off-screen layers hold it, and a paint only composes them.
-//
-// AppendValue may be called on another thread than the window's; an append, a rebuilding
-// setter and a paint of one chart never overlap.
+// Like every window it belongs to the thread that created it: appends, setters and paints
+// all come on that thread.
 class CStripChart : public CWnd {
 public:
     CStripChart();
@@ -93,7 +90,4 @@ protected:
     CBrush m_brBack;
     CMemoryLayer m_dcBackground;
     CMemoryLayer m_dcPlot;
-
-    // Keeps an append (sampling thread), a rebuild and a paint (window thread) apart.
-    std::mutex m_mutex;
 };

@@ -1,5 +1,5 @@
 #include "CString.h"
-#include "CWinApp.h"
+#include "AfxModule.h"
 
 #include <cstdio>
 #include <cstdlib>

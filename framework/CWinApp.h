@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 
+#include "AfxModule.h"
 #include "CString.h"
 
 class CWnd;
@@ -41,7 +42,5 @@ public:
 };
 
 CWinApp* AfxGetApp();
-HINSTANCE AfxGetInstanceHandle();
-HINSTANCE AfxGetResourceHandle();
 // The command-line text after the program name and the blanks that follow it.
 CString AfxArgumentsOf(const char* pszCommandLine);

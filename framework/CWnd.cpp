@@ -18,7 +18,14 @@ thread_local CurrentMessage t_current{};
 }  // namespace
 
 CWnd::~CWnd() {
-    if (m_hWnd) ::DestroyWindow(m_hWnd);
+    // Destroying the window here would send its last messages to an object whose derived
+    // part is already gone: its owner destroys it while the whole object still stands. A
+    // window that outlives its object is a bug; it is reported and cut loose, so that its
+    // messages go to the default procedure rather than to freed memory.
+    if (m_hWnd) {
+        ::OutputDebugStringA("QRVL: a window outlived its CWnd object; destroy it where its owner ends\n");
+        Detach();
+    }
 }
 
 CWnd* CWnd::FromHandlePermanent(HWND hWnd) {

@@ -13,6 +13,8 @@ public:
     CWnd() = default;
     CWnd(const CWnd&) = delete;
     CWnd& operator=(const CWnd&) = delete;
+    // The window must be gone by now: its owner destroys it. One still there is reported
+    // and left to the default window procedure.
     virtual ~CWnd();
 
     HWND m_hWnd = nullptr;

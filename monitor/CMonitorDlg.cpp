@@ -27,6 +27,7 @@ BEGIN_MESSAGE_MAP(CMonitorDlg, CDialog)
     ON_BN_CLICKED(IDC_EXIT, OnExitButton)
     ON_WM_DESTROY()
     ON_MESSAGE(WM_TRAYNOTIFY, OnTrayNotify)
+    ON_MESSAGE(WM_SAMPLED, OnSampled)
     ON_MESSAGE(WM_REFRESHCONTROLS, OnRefreshControls)
     ON_BN_CLICKED(IDC_TOPMOST, OnTopMostButton)
     ON_COMMAND(ID_TOPMOST, OnTopMostCommand)
@@ -186,6 +187,11 @@ void CMonitorDlg::OnSaveIniCommand() { m_settings.m_nSaveIni ^= 1; }
 
 // Posted, so the About box opens after the popup menu has closed.
 void CMonitorDlg::OnVersionCommand() { m_pApp->m_pMainWnd->PostMessage(WM_SYSCOMMAND, IDM_ABOUTBOX, 0); }
+
+LRESULT CMonitorDlg::OnSampled(WPARAM wParam, LPARAM lParam) {
+    m_run.OnSampled(wParam, lParam);
+    return 0;
+}
 
 LRESULT CMonitorDlg::OnTrayNotify(WPARAM, LPARAM lParam) {
     if (lParam == WM_LBUTTONDOWN) {

@@ -28,6 +28,8 @@ protected:
     void OnExitButton();
     void OnDestroy();
     LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam);
+    // A poll's outcome from the worker, applied here on the window's thread.
+    LRESULT OnSampled(WPARAM wParam, LPARAM lParam);
     LRESULT OnRefreshControls(WPARAM wParam, LPARAM lParam);
     void OnTopMostButton();
     // The tray icon's context menu.

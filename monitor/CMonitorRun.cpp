@@ -3,14 +3,18 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <memory>
+#include <new>
 
 #include "resource.h"
 
-CMonitorRun::CMonitorRun(CMonitorSettings& settings) : m_settings(settings), m_sampler(m_plugin, settings, *this) {}
+CMonitorRun::CMonitorRun(CMonitorSettings& settings)
+    : m_settings(settings), m_sampler(m_plugin, settings, *this), m_hWndOwner(nullptr) {}
 
 CMonitorRun::~CMonitorRun() { Stop(); }
 
 const char* CMonitorRun::Start(HWND hWndOwner) {
+    m_hWndOwner = hWndOwner;
     if (!m_plugin.Create(m_settings.m_strHostName)) return "SOCKET ERROR!";
     if (!m_sampler.Start()) return "THREAD CREATE ERROR!!";
 
@@ -40,24 +44,48 @@ void CMonitorRun::ShowIcon() { m_trayIcon.Add(SLOT_IDLE); }
 
 void CMonitorRun::ChartsReady() { m_sampler.ChartsReady(); }
 
-void CMonitorRun::Stop() {
+void CMonitorRun::StopSampling() {
     m_sampler.Stop();
+    MSG msg;
+    while (m_hWndOwner != nullptr && ::PeekMessageA(&msg, m_hWndOwner, WM_SAMPLED, WM_SAMPLED, PM_REMOVE))
+        OnSampled(msg.wParam, msg.lParam);
+}
+
+void CMonitorRun::Stop() {
+    StopSampling();
     m_plugin.Destroy();
     m_trayIcon.Delete();
     m_trayIcon.Destroy();
 }
 
-void CMonitorRun::OnReading(const LMDATA& data) {
-    m_trayIcon.Modify(SLOT_RECEIVED);
-    for (int i = 0; i < CHANNELS; ++i) m_wndChart[i].AppendValue(FieldValue(data, i));
+void CMonitorRun::OnReading(const LMDATA& data) { Post(OUTCOME_READING, new (std::nothrow) LMDATA(data)); }
+
+void CMonitorRun::OnFailure() { Post(OUTCOME_FAILURE, nullptr); }
+
+void CMonitorRun::OnOutcomeShown() { Post(OUTCOME_SHOWN, nullptr); }
+
+void CMonitorRun::Post(Outcome outcome, LMDATA* pReading) {
+    // Without memory for the copy, the reading is shown as its flash alone.
+    if (!::PostMessageA(m_hWndOwner, WM_SAMPLED, outcome, reinterpret_cast<LPARAM>(pReading))) delete pReading;
 }
 
-void CMonitorRun::OnFailure() {
-    m_trayIcon.Modify(SLOT_FAILED);
-    ++m_settings.m_nErrorCounter;
+void CMonitorRun::OnSampled(WPARAM wParam, LPARAM lParam) {
+    std::unique_ptr<LMDATA> pReading(reinterpret_cast<LMDATA*>(lParam));
+    switch (wParam) {
+    case OUTCOME_READING:
+        m_trayIcon.Modify(SLOT_RECEIVED);
+        if (pReading)
+            for (int i = 0; i < CHANNELS; ++i) m_wndChart[i].AppendValue(FieldValue(*pReading, i));
+        break;
+    case OUTCOME_FAILURE:
+        m_trayIcon.Modify(SLOT_FAILED);
+        ++m_settings.m_nErrorCounter;
+        break;
+    case OUTCOME_SHOWN:
+        m_trayIcon.Modify(SLOT_IDLE);
+        break;
+    }
 }
-
-void CMonitorRun::OnOutcomeShown() { m_trayIcon.Modify(SLOT_IDLE); }
 
 double CMonitorRun::FieldValue(const LMDATA& data, int nField) {
     // The field need not end in a NUL within its 8 bytes; the conversion must not run on

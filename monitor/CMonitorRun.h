@@ -11,16 +11,23 @@
 
 // The tray icon's mouse messages reach the monitor window as this message.
 constexpr UINT WM_TRAYNOTIFY = WM_APP + 0x97;
+// Each outcome of a poll reaches the monitor window as this message, which the window
+// hands to CMonitorRun::OnSampled: wParam a CMonitorRun::Outcome, lParam for a reading a
+// copy of it on the heap, which the handler takes over.
+constexpr UINT WM_SAMPLED = WM_APP + 0x98;
 
 // One run of the monitor: the sensor plug-in, the worker that polls it, the tray icon that
 // shows each poll's outcome and the six charts that receive the readings. It starts and
-// stops them in the one order that keeps the worker apart from everything it uses.
+// stops them in the one order that keeps the worker apart from everything it uses. The
+// worker only posts what it finds; the charts and the icon change on the window's thread.
 class CMonitorRun : private CSamplingSink {
 public:
     // The tray icon's image slots.
     enum { SLOT_IDLE = 0, SLOT_RECEIVED = 1, SLOT_FAILED = 2 };
     // Text field i of a reading feeds chart i.
     static constexpr int CHANNELS = 6;
+    // What a WM_SAMPLED message tells.
+    enum Outcome { OUTCOME_READING = 1, OUTCOME_FAILURE = 2, OUTCOME_SHOWN = 3 };
 
     // The settings must be loaded before Start and outlive the run.
     explicit CMonitorRun(CMonitorSettings& settings);
@@ -37,6 +44,10 @@ public:
     void ShowIcon();
     // The charts exist: the first poll may come.
     void ChartsReady();
+    // On the window's thread: one outcome the worker posted, from its message's parameters.
+    void OnSampled(WPARAM wParam, LPARAM lParam);
+    // Stops the worker and applies what it posted and the window has not yet seen.
+    void StopSampling();
     // The worker is gone before the plug-in's Destroy, the icon's removal and its release.
     void Stop();
 
@@ -50,9 +61,11 @@ public:
     static double FieldValue(const LMDATA& data, int nField);
 
 private:
+    // The worker's side: each outcome posted to the owner window.
     void OnReading(const LMDATA& data) override;
     void OnFailure() override;
     void OnOutcomeShown() override;
+    void Post(Outcome outcome, LMDATA* pReading);
     void ConfigureChart(int nChannel);
 
     CMonitorSettings& m_settings;
@@ -61,4 +74,5 @@ private:
     CTrayIcon m_trayIcon;
     CSamplingLoop m_sampler;
     CString m_strTip;
+    HWND m_hWndOwner;
 };

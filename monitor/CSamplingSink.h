@@ -2,7 +2,8 @@
 #include "QRVLPLUG.h"
 
 // What the sampling worker tells its owner, on the worker's thread: each poll's outcome,
-// and the end of the time that outcome stays on show.
+// and the end of the time that outcome stays on show. The owner hands them on to its
+// window's thread.
 class CSamplingSink {
 public:
     // A poll returned a reading.

@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <cstring>
 #include <new>
-#include <mutex>
 
 static_assert(sizeof(NotifyIconDataV1) == NOTIFYICONDATAA_V1_SIZE, "the shell's first record layout");
 static_assert(offsetof(NotifyIconDataV1, hIcon) == offsetof(NOTIFYICONDATAA, hIcon), "the shell's field order");
@@ -19,7 +18,6 @@ CTrayIcon::CTrayIcon() : m_hInstance(nullptr), m_hWndOwner(nullptr), m_nID(0), m
 CTrayIcon::~CTrayIcon() { Destroy(); }
 
 int CTrayIcon::Create(const TrayIconInit& init, UINT nCount) {
-    std::lock_guard<std::mutex> lock(m_mutex);
     if (m_bCreated) return 1;
     try {
         m_icons.assign(nCount, nullptr);
@@ -55,14 +53,12 @@ UINT CTrayIcon::MakeId() {
 }
 
 void CTrayIcon::SetCallbackMessage(UINT nMessage) {
-    std::lock_guard<std::mutex> lock(m_mutex);
     if (!m_bCreated) return;
     m_nid.uFlags |= NIF_MESSAGE;
     m_nid.uCallbackMessage = nMessage;
 }
 
 void CTrayIcon::SetTip(LPCSTR lpszTip) {
-    std::lock_guard<std::mutex> lock(m_mutex);
     if (!m_bCreated) return;
     m_nid.uFlags |= NIF_TIP;
     const size_t nRoom = sizeof m_nid.szTip - 1;
@@ -80,18 +76,12 @@ void CTrayIcon::SetTip(LPCSTR lpszTip) {
 }
 
 void CTrayIcon::AddIcon(UINT nIDResource) {
-    std::lock_guard<std::mutex> lock(m_mutex);
     if (m_nLoaded >= m_icons.size()) return;
-    LoadSlotIconUnlocked(nIDResource, m_nLoaded, 16, 16);
+    LoadSlotIcon(nIDResource, m_nLoaded, 16, 16);
     ++m_nLoaded;
 }
 
 HICON CTrayIcon::LoadSlotIcon(UINT nIDResource, UINT nSlot, int cx, int cy) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return LoadSlotIconUnlocked(nIDResource, nSlot, cx, cy);
-}
-
-HICON CTrayIcon::LoadSlotIconUnlocked(UINT nIDResource, UINT nSlot, int cx, int cy) {
     if (!m_bCreated || nSlot >= m_icons.size()) return nullptr;
     HICON hIcon = static_cast<HICON>(
         LoadImageA(m_hInstance, MAKEINTRESOURCEA(LOWORD(nIDResource)), IMAGE_ICON, cx, cy, LR_DEFAULTCOLOR));
@@ -106,7 +96,6 @@ HICON CTrayIcon::LoadSlotIconUnlocked(UINT nIDResource, UINT nSlot, int cx, int 
 }
 
 void CTrayIcon::Add(UINT nSlot) {
-    std::lock_guard<std::mutex> lock(m_mutex);
     if (!m_bCreated || nSlot >= m_icons.size()) return;
     m_nid.hIcon = m_icons[nSlot];
     Notify(NIM_ADD);
@@ -114,24 +103,17 @@ void CTrayIcon::Add(UINT nSlot) {
 }
 
 void CTrayIcon::Modify(UINT nSlot) {
-    std::lock_guard<std::mutex> lock(m_mutex);
     if (!m_bCreated || nSlot >= m_icons.size()) return;
     m_nid.hIcon = m_icons[nSlot];
     Notify(NIM_MODIFY);
 }
 
 void CTrayIcon::Readd() {
-    std::lock_guard<std::mutex> lock(m_mutex);
     if (!m_bCreated || !m_bAdded) return;
     Notify(NIM_ADD);
 }
 
 BOOL CTrayIcon::Delete() {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return DeleteUnlocked();
-}
-
-BOOL CTrayIcon::DeleteUnlocked() {
     if (!m_bCreated) return 0;
     m_nid.hIcon = nullptr;
     m_bAdded = 0;
@@ -139,8 +121,7 @@ BOOL CTrayIcon::DeleteUnlocked() {
 }
 
 void CTrayIcon::Destroy() {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_bCreated) DeleteUnlocked();
+    if (m_bCreated) Delete();
     m_hInstance = nullptr;
     m_hWndOwner = nullptr;
     m_nID = 0;

@@ -1,7 +1,6 @@
 #pragma once
 #include <windows.h>
 
-#include <mutex>
 #include <vector>
 
 // What CTrayIcon::Create needs: the module whose icons are loaded, the window the shell
@@ -24,7 +23,7 @@ struct NotifyIconDataV1 {
 };
 
 // One icon in the shell's notification area, switched between a few preloaded images.
-// Modify may run on another thread than the rest; every operation holds the object's lock.
+// Used from the thread of the window that receives its mouse messages.
 class CTrayIcon {
 public:
     CTrayIcon();
@@ -56,9 +55,6 @@ public:
     void Destroy();
 
 private:
-    // The same, for callers that hold the lock already.
-    HICON LoadSlotIconUnlocked(UINT nIDResource, UINT nSlot, int cx, int cy);
-    BOOL DeleteUnlocked();
     BOOL Notify(DWORD dwMessage);
 
     HINSTANCE m_hInstance;
@@ -71,6 +67,4 @@ private:
     int m_bCreated;
     // Add was called and no Delete since: what Readd restores.
     int m_bAdded;
-    // The worker's Modify and the window thread's operations share the record and the table.
-    std::mutex m_mutex;
 };

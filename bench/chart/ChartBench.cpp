@@ -54,6 +54,7 @@ int main(int argc, char** argv) {
     CStripChart chart;
     if (!chart.Create(WS_CHILD | WS_VISIBLE, rc, &frame, 0)) {
         std::fprintf(stderr, "chart_bench: no chart\n");
+        frame.DestroyWindow();
         return 1;
     }
     PumpPending();
@@ -101,5 +102,6 @@ int main(int argc, char** argv) {
                         paintCosts.front() / firstPaint);
         }
     }
+    frame.DestroyWindow();
     return 0;
 }

@@ -9,11 +9,15 @@
 class ChartHost {
 public:
     explicit ChartHost(int nClientWidth = 200, int nClientHeight = 70);
+    ChartHost(const ChartHost&) = delete;
+    ChartHost& operator=(const ChartHost&) = delete;
+    // The frame takes the chart with it.
+    ~ChartHost() { frame.DestroyWindow(); }
 
     // Paints what is pending and reads the chart's client area back as it is on the display.
     wintest::Image Shot();
 
     CWnd frame;
-    ChartProbe chart;  // destroyed before its parent
+    ChartProbe chart;
     BOOL created = FALSE;
 };

@@ -184,6 +184,7 @@ TEST(StripChartBehaviour, ValuesBeforeCreateAreStoredAndDrawNothing) {
     EXPECT_EQ(DiffIn(wintest::CaptureClient(chart.m_hWnd),
                      Margin("10.00", "-10.00", "stored", 40, 12, 12, kWhite, kBlack), {0, 0, 40, 70}),
               "");
+    frame.DestroyWindow();
 }
 
 TEST(StripChartBehaviour, EqualBoundsKeepTheChartDrawable) {

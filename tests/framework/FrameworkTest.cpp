@@ -310,11 +310,28 @@ TEST(Dialog, AFailedInitialisationIsShownBeforeTheDialogEnds) {
 
 // ---- GDI wrappers --------------------------------------------------------------------
 
-TEST(Gdi, WrappersReleaseEverythingTheyCreateAndRestoreSelections) {
-    long before = GdiCounters::Outstanding();
+TEST(Window, OneThatOutlivesItsObjectIsCutLooseNotDestroyed) {
+    // Destroyed from the base destructor, its last messages would reach an object whose
+    // derived part is gone: the window stays, and its messages go to the default procedure.
+    HWND hWnd;
     {
         CWnd wnd;
-        CreatePlain(wnd);
+        hWnd = CreatePlain(wnd);
+    }
+    ASSERT_TRUE(::IsWindow(hWnd));
+    EXPECT_EQ(CWnd::FromHandlePermanent(hWnd), nullptr);
+    ::SendMessageA(hWnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("loose"));
+    char text[16] = {};
+    ::GetWindowTextA(hWnd, text, sizeof text);
+    EXPECT_STREQ(text, "loose");
+    EXPECT_TRUE(::DestroyWindow(hWnd));
+}
+
+TEST(Gdi, WrappersReleaseEverythingTheyCreateAndRestoreSelections) {
+    long before = GdiCounters::Outstanding();
+    CWnd wnd;
+    CreatePlain(wnd);
+    {
         CClientDC window(&wnd);
         CDC screen;
         ASSERT_TRUE(screen.CreateCompatibleDC(&window));
@@ -346,6 +363,7 @@ TEST(Gdi, WrappersReleaseEverythingTheyCreateAndRestoreSelections) {
         screen.SelectObject(old);
     }
     EXPECT_EQ(GdiCounters::Outstanding(), before);
+    wnd.DestroyWindow();
 }
 
 // ---- CString -------------------------------------------------------------------------

@@ -9,6 +9,7 @@
 #include "FakeSensorHost.h"
 #include "IconWatcher.h"
 #include "MonitorProcess.h"
+#include "ReferenceCanvas.h"
 #include "WinTestSupport.h"
 
 using namespace monitortest;
@@ -59,38 +60,11 @@ struct Margin {
 };
 
 wintest::Image ReferenceMargin(int width, int height, const Margin& m, COLORREF back, COLORREF text) {
-    HDC hScreen = GetDC(nullptr);
-    HDC hdc = CreateCompatibleDC(hScreen);
-    HBITMAP hBitmap = CreateCompatibleBitmap(hScreen, width, height);
-    HGDIOBJ hOldBitmap = SelectObject(hdc, hBitmap);
-    HBRUSH hBrush = CreateSolidBrush(back);
-    RECT all = {0, 0, width, height};
-    FillRect(hdc, &all, hBrush);
-    auto font = [](int escapement) {
-        return CreateFontA(12, 0, escapement, 0, FW_LIGHT, 0, 0, 0, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS | DEFAULT_PITCH, kGothic);
-    };
-    HFONT hScale = font(0), hTitle = font(900);
-    HGDIOBJ hOldFont = SelectObject(hdc, hScale);
-    SetBkColor(hdc, back);
-    SetTextColor(hdc, text);
-    SetTextAlign(hdc, TA_RIGHT | TA_TOP);
-    TextOutA(hdc, m.left - 4, 0, m.max, static_cast<int>(strlen(m.max)));
-    SetTextAlign(hdc, TA_RIGHT | TA_BASELINE);
-    TextOutA(hdc, m.left - 4, height - 4, m.min, static_cast<int>(strlen(m.min)));
-    SelectObject(hdc, hTitle);
-    SetTextAlign(hdc, TA_CENTER | TA_BASELINE);
-    TextOutA(hdc, m.left / 2, (height - 4) / 2, m.title, static_cast<int>(strlen(m.title)));
-    wintest::Image image = wintest::CaptureDC(hdc, 0, 0, width, height);
-    SelectObject(hdc, hOldFont);
-    DeleteObject(hScale);
-    DeleteObject(hTitle);
-    SelectObject(hdc, hOldBitmap);
-    DeleteObject(hBitmap);
-    DeleteObject(hBrush);
-    DeleteDC(hdc);
-    ReleaseDC(nullptr, hScreen);
-    return image;
+    ReferenceCanvas ref(width, height, back);
+    ref.Text(kGothic, 12, 0, TA_RIGHT | TA_TOP, m.left - 4, 0, m.max, text, back);
+    ref.Text(kGothic, 12, 0, TA_RIGHT | TA_BASELINE, m.left - 4, height - 4, m.min, text, back);
+    ref.Text(kGothic, 12, 900, TA_CENTER | TA_BASELINE, m.left / 2, (height - 4) / 2, m.title, text, back);
+    return ref.Image();
 }
 
 // Compares everything left of the plot's frame.

@@ -90,27 +90,35 @@ TEST(Resources, MonitorDialogTemplate) {
     ASSERT_EQ(t.items.size(), 8u);
     const DWORD child = WS_CHILD | WS_VISIBLE;
     const DWORD placeholder = child | SS_CENTER | SS_CENTERIMAGE;
-    const short columns[] = {12, 106, 200};
+    // The six chart places tile two rows of three, without gaps, out to the right edge.
+    const DialogItem& first = t.items[0];
     for (int i = 0; i < 6; ++i) {
         const DialogItem& item = t.items[i];
         EXPECT_EQ(item.id, DWORD(1000 + i));
         EXPECT_EQ(item.className, L"static");
         EXPECT_EQ(item.style, placeholder);
         EXPECT_EQ(item.exStyle, DWORD(WS_EX_STATICEDGE | WS_EX_CLIENTEDGE));
-        EXPECT_EQ((std::vector<short>{item.x, item.y, item.cx, item.cy}),
-                  (std::vector<short>{columns[i % 3], short(i < 3 ? 0 : 48), 94, 48}));
+        EXPECT_EQ((std::vector<int>{item.x, item.y, item.cx, item.cy}),
+                  (std::vector<int>{first.x + i % 3 * first.cx, first.y + i / 3 * first.cy, first.cx, first.cy}))
+            << i;
     }
+    EXPECT_EQ(first.y, 0);
+    EXPECT_EQ(first.x + 3 * first.cx, t.cx);
+    // The two small buttons, one above the other in the margin left of the charts.
     const DialogItem& exit = t.items[6];
+    const DialogItem& topmost = t.items[7];
     EXPECT_EQ(exit.id, DWORD(IDC_EXIT));
     EXPECT_EQ(exit.className, L"button");
     EXPECT_EQ(exit.style, child | BS_PUSHBUTTON | BS_CENTER | BS_VCENTER | WS_TABSTOP);
-    EXPECT_EQ(exit.exStyle, DWORD(WS_EX_STATICEDGE));
-    EXPECT_EQ((std::vector<short>{exit.x, exit.y, exit.cx, exit.cy}), (std::vector<short>{2, 2, 8, 8}));
-    const DialogItem& topmost = t.items[7];
     EXPECT_EQ(topmost.id, DWORD(IDC_TOPMOST));
     EXPECT_EQ(topmost.style, child | BS_AUTOCHECKBOX | BS_PUSHLIKE | BS_CENTER | BS_VCENTER | WS_TABSTOP);
-    EXPECT_EQ(topmost.exStyle, DWORD(WS_EX_STATICEDGE));
-    EXPECT_EQ((std::vector<short>{topmost.x, topmost.y, topmost.cx, topmost.cy}), (std::vector<short>{2, 12, 8, 8}));
+    for (const DialogItem* button : {&exit, &topmost}) {
+        EXPECT_EQ(button->exStyle, DWORD(WS_EX_STATICEDGE));
+        EXPECT_EQ((std::vector<int>{button->cx, button->cy}), (std::vector<int>{8, 8}));
+        EXPECT_LE(button->x + button->cx, first.x);
+    }
+    EXPECT_EQ(topmost.x, exit.x);
+    EXPECT_GT(topmost.y, exit.y + exit.cy);
 }
 
 TEST(Resources, AboutBoxTemplate) {

@@ -1,9 +1,21 @@
 #include "RunRig.h"
 
+#include "WinTestSupport.h"
+
 #include <algorithm>
 #include <cstring>
 
+BEGIN_MESSAGE_MAP(RigWnd, CWnd)
+    ON_MESSAGE(WM_SAMPLED, OnSampled)
+END_MESSAGE_MAP()
+
+LRESULT RigWnd::OnSampled(WPARAM wParam, LPARAM lParam) {
+    pRun->OnSampled(wParam, lParam);
+    return 0;
+}
+
 RunRig::RunRig(const std::string& host) : run(settings) {
+    wnd.pRun = &run;
     settings.m_strHostName = host.c_str();
     settings.m_nSocketTimer = 2000;
     settings.m_nMonitorTimer = 1;
@@ -41,7 +53,7 @@ LMDATA MakeReading(const std::vector<std::string>& fields) {
 }
 
 bool SeesIdle(IconWatcher& watcher) {
-    for (int i = 0; i < 200 && watcher.Count("red") == 0; ++i) Sleep(10);
+    wintest::PumpUntil([&] { return watcher.Count("red") != 0; }, 2000);
     return watcher.Count("red") == 1;
 }
 

@@ -10,8 +10,18 @@
 #include "Framework.h"
 #include "IconWatcher.h"
 
+// The window that owns the tray icon and, as the monitor window does, hands the worker's
+// outcomes to the run.
+class RigWnd : public CWnd {
+public:
+    CMonitorRun* pRun = nullptr;
+    LRESULT OnSampled(WPARAM wParam, LPARAM lParam);
+    DECLARE_MESSAGE_MAP()
+};
+
 // The monitor's run as the program has it, without the monitor window: a window to own the
 // tray icon, the settings the worker reads, and the run, started and stopped by its own order.
+// The worker's outcomes reach the charts and the icon while this thread pumps its messages.
 struct RunRig {
     // Timers for quick tests: SocketTimer 2000 ms, MonitorTimer 1 s, no start delay.
     explicit RunRig(const std::string& host = "localhost");
@@ -26,7 +36,7 @@ struct RunRig {
     // The last value the worker appended to a chart (call once the worker is gone).
     double LastValue(int nChannel);
 
-    CWnd wnd;
+    RigWnd wnd;
     CMonitorSettings settings;
     CMonitorRun run;
 };

@@ -28,7 +28,7 @@ bool WaitUntil(Condition done, DWORD timeoutMs) {
     const DWORD start = GetTickCount();
     while (!done()) {
         if (GetTickCount() - start > timeoutMs) return false;
-        Sleep(20);
+        wintest::PumpMessages(20);
     }
     return true;
 }
@@ -61,7 +61,7 @@ TEST(SamplingLive, ReadingsFailuresWhileTheDaemonIsDownAndReadingsAgain) {
     EXPECT_EQ(owner.settings.m_nErrorCounter, nErrors);
 
     // The worker stops at once; the last values are plausible sensor values.
-    const double ms = MeasureMs([&] { owner.run.Sampler().Stop(); });
+    const double ms = MeasureMs([&] { owner.run.StopSampling(); });
     EXPECT_LT(ms, 100.0);
     owner.run.Stop();
     for (int i = 0; i < CMonitorRun::CHANNELS; ++i) {
@@ -80,9 +80,9 @@ TEST(SamplingLive, StopEndsAGetThatWaitsForASilentHost) {
     owner.settings.m_nDelayTimer = 0;
     ASSERT_TRUE(owner.Start()) << owner.run.Plugin().LastFailure();
     ASSERT_TRUE(WaitUntil([&] { return host.Requests() == 1; }, 2000));
-    Sleep(200);
+    wintest::PumpMessages(200);
 
-    const double ms = MeasureMs([&] { owner.run.Sampler().Stop(); });
+    const double ms = MeasureMs([&] { owner.run.StopSampling(); });
     EXPECT_LT(ms, 100.0);
     // The cancelled poll is neither counted nor shown.
     EXPECT_EQ(owner.settings.m_nErrorCounter, 0);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -10,6 +11,7 @@
 #include "RunRig.h"
 #include "ScriptedPlug.h"
 #include "TrayProbe.h"
+#include "WinTestSupport.h"
 
 namespace {
 
@@ -23,11 +25,17 @@ Step ReadingStep(const std::vector<std::string>& fields) { return {Answer::Readi
 
 void Play(const std::vector<Step>& steps) { scripted::SetScript(steps.data(), static_cast<int>(steps.size())); }
 
+// Pumps this thread's messages, which bring the worker's outcomes, until at least count
+// calls of Get have begun.
+bool WaitForGets(int count, DWORD timeoutMs) {
+    return wintest::PumpUntil([count] { return scripted::GetCallCount() >= count; }, timeoutMs);
+}
+
 // Waits until the count-th Get has returned, then the given time more.
 bool WaitAfterGet(int count, DWORD ms) {
-    if (!scripted::WaitForGetCalls(count, 10000)) return false;
-    while (scripted::GetCallAt(count - 1).endMs < 0) Sleep(2);
-    Sleep(ms);
+    if (!WaitForGets(count, 10000)) return false;
+    while (scripted::GetCallAt(count - 1).endMs < 0) wintest::PumpMessages(2);
+    wintest::PumpMessages(ms);
     return true;
 }
 
@@ -82,7 +90,7 @@ TEST(Sampling, FieldsReachChartsZeroToFive) {
         RunRig owner;
         owner.settings.m_nMonitorTimer = 0;
         ASSERT_TRUE(owner.Start());
-        ASSERT_TRUE(scripted::WaitForGetCalls(4, 5000));
+        ASSERT_TRUE(WaitForGets(4, 5000));
         owner.run.Stop();
         const double expected[] = {50.5, 51.5, 52.5, 1.25, 1.10, 3.35};
         for (int i = 0; i < CMonitorRun::CHANNELS; ++i) EXPECT_DOUBLE_EQ(owner.LastValue(i), expected[i]) << i;
@@ -105,7 +113,7 @@ TEST(Sampling, EachPollShowsItsOutcomeAndFailuresAreCounted) {
         owner.run.ChartsReady();
         // Stopped inside the third poll's outcome pause.
         ASSERT_TRUE(WaitAfterGet(3, 150));
-        owner.run.Sampler().Stop();
+        owner.run.StopSampling();
         EXPECT_EQ(scripted::GetCallCount(), 3);
         EXPECT_EQ(owner.settings.m_nErrorCounter, 3);
         EXPECT_EQ(watcher.Count("magenta"), 3);
@@ -126,8 +134,8 @@ TEST(Sampling, EachPollShowsItsOutcomeAndFailuresAreCounted) {
         IconWatcher watcher(scripted::NowMs);
         ASSERT_TRUE(SeesIdle(watcher));
         owner.run.ChartsReady();
-        ASSERT_TRUE(scripted::WaitForGetCalls(5, 10000));
-        owner.run.Sampler().Stop();
+        ASSERT_TRUE(WaitForGets(5, 10000));
+        owner.run.StopSampling();
         EXPECT_EQ(owner.settings.m_nErrorCounter, 2);
         const std::vector<std::string> expected = {"red", "green",   "red", "magenta", "red",
                                                    "magenta", "red", "green", "red"};
@@ -164,7 +172,7 @@ TEST(Sampling, StartDelayAndMonitorInterval) {
         owner.settings.m_nDelayTimer = 0;
         owner.settings.m_nMonitorTimer = -1;
         ASSERT_TRUE(owner.StartHeld());
-        Sleep(400);
+        wintest::PumpMessages(400);
         EXPECT_EQ(scripted::GetCallCount(), 0);
         IconWatcher watcher(scripted::NowMs);
         const double ready = scripted::NowMs();
@@ -180,8 +188,8 @@ TEST(Sampling, StartDelayAndMonitorInterval) {
         RunRig owner;
         owner.settings.m_nDelayTimer = 0;
         ASSERT_TRUE(owner.StartHeld());
-        Sleep(200);
-        EXPECT_LT(MeasureMs([&] { owner.run.Sampler().Stop(); }), 100.0);
+        wintest::PumpMessages(200);
+        EXPECT_LT(MeasureMs([&] { owner.run.StopSampling(); }), 100.0);
         EXPECT_EQ(scripted::GetCallCount(), 0);
     }
 
@@ -192,7 +200,7 @@ TEST(Sampling, StartDelayAndMonitorInterval) {
         owner.settings.m_nDelayTimer = 1;
         const double started = scripted::NowMs();
         ASSERT_TRUE(owner.Start());
-        ASSERT_TRUE(scripted::WaitForGetCalls(1, 3000));
+        ASSERT_TRUE(WaitForGets(1, 3000));
         EXPECT_NEAR(scripted::GetCallAt(0).startMs - started, 1000.0, 100.0);
     }
     {
@@ -200,7 +208,7 @@ TEST(Sampling, StartDelayAndMonitorInterval) {
         RunRig owner;
         owner.settings.m_nDelayTimer = -1;
         ASSERT_TRUE(owner.Start());
-        EXPECT_FALSE(scripted::WaitForGetCalls(1, 500));
+        EXPECT_FALSE(WaitForGets(1, 500));
     }
 
     // MonitorTimer 0: polls follow each other with only the 300 ms outcome pause.
@@ -209,11 +217,36 @@ TEST(Sampling, StartDelayAndMonitorInterval) {
         RunRig owner;
         owner.settings.m_nMonitorTimer = 0;
         ASSERT_TRUE(owner.Start());
-        ASSERT_TRUE(scripted::WaitForGetCalls(4, 3000));
+        ASSERT_TRUE(WaitForGets(4, 3000));
         for (int poll = 1; poll < 4; ++poll)
             EXPECT_NEAR(scripted::GetCallAt(poll).startMs - scripted::GetCallAt(poll - 1).startMs, 300.0, 60.0)
                 << poll;
     }
+}
+
+VOID CALLBACK CloseModalBox(HWND hWnd, UINT, UINT_PTR nTimer, DWORD) {
+    KillTimer(hWnd, nTimer);
+    PostMessageA(FindWindowA("#32770", "modal"), WM_COMMAND, IDOK, 0);
+}
+
+TEST(Sampling, OutcomesReachTheChartsAndTheIconWhileAModalLoopRuns) {
+    // The window's thread sits in a message box's own loop, as in a menu or the About box:
+    // each reading still flashes the icon and reaches the charts, and none is lost.
+    Play({ReadingStep({"40.0"}), ReadingStep({"41.0"}), ReadingStep({"42.0"})});
+    RunRig owner;
+    ASSERT_TRUE(owner.StartHeld());
+    IconWatcher watcher(scripted::NowMs);
+    ASSERT_TRUE(SeesIdle(watcher));
+    owner.run.ChartsReady();
+    // Polls 1300 ms apart: three of them while the box is open.
+    SetTimer(owner.wnd.m_hWnd, 1, 3000, CloseModalBox);
+    MessageBoxA(owner.wnd.m_hWnd, "modal", "modal", MB_OK);
+    const int nGets = scripted::GetCallCount();
+    EXPECT_GE(nGets, 2);
+    EXPECT_GE(watcher.Count("green"), nGets - 1);
+    EXPECT_DOUBLE_EQ(owner.LastValue(0), 39.0 + std::min(nGets, 3));
+    owner.run.StopSampling();
+    EXPECT_EQ(owner.settings.m_nErrorCounter, 0);
 }
 
 TEST(Sampling, StopEndsTheWorkerWithinMilliseconds) {
@@ -242,9 +275,9 @@ TEST(Sampling, StopEndsTheWorkerWithinMilliseconds) {
         owner.settings.m_nMonitorTimer = c.nMonitorTimer;
         ASSERT_TRUE(owner.Start()) << c.where;
         ThreadHandle worker(owner.run.Sampler().GetThreadHandle());
-        Sleep(c.nWaitMs);
+        wintest::PumpMessages(c.nWaitMs);
         EXPECT_EQ(scripted::GetCallCount(), c.nGets) << c.where;
-        const double ms = MeasureMs([&] { owner.run.Sampler().Stop(); });
+        const double ms = MeasureMs([&] { owner.run.StopSampling(); });
         EXPECT_LT(ms, 100.0) << c.where;
         EXPECT_TRUE(worker.Ended()) << c.where;
         EXPECT_EQ(owner.run.Sampler().GetThreadHandle(), nullptr) << c.where;
@@ -261,7 +294,7 @@ TEST(Sampling, StopEndsTheWorkerWithinMilliseconds) {
     {
         Play({reading});
         RunRig owner;
-        owner.run.Sampler().Stop();
+        owner.run.StopSampling();
         EXPECT_EQ(scripted::CancelCount(), 0);
         owner.settings.m_nMonitorTimer = 0;
         ASSERT_TRUE(owner.Start());
@@ -271,10 +304,10 @@ TEST(Sampling, StopEndsTheWorkerWithinMilliseconds) {
         EXPECT_TRUE(owner.run.Sampler().Start());
         EXPECT_EQ(owner.run.Sampler().GetThreadHandle(), hFirst);
         EXPECT_EQ(owner.run.Sampler().GetThreadId(), dwId);
-        ASSERT_TRUE(scripted::WaitForGetCalls(2, 2000));
+        ASSERT_TRUE(WaitForGets(2, 2000));
         owner.run.Stop();
         const int nCalls = scripted::GetCallCount();
-        Sleep(400);
+        wintest::PumpMessages(400);
         EXPECT_EQ(scripted::GetCallCount(), nCalls);
         EXPECT_EQ(scripted::OutOfOrderCalls(), 0);
         EXPECT_EQ(owner.run.Sampler().GetThreadId(), 0u);

@@ -71,15 +71,6 @@ GetCall GetCallAt(int index) {
     return s->calls.at(static_cast<size_t>(index));
 }
 
-bool WaitForGetCalls(int count, DWORD timeoutMs) {
-    const DWORD start = GetTickCount();
-    while (GetCallCount() < count) {
-        if (GetTickCount() - start > timeoutMs) return false;
-        Sleep(2);
-    }
-    return true;
-}
-
 int CancelCount() {
     Locked s;
     return s->nCancels;

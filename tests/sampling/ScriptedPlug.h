@@ -39,8 +39,6 @@ SCRIPTED_API void SetScript(const Step* steps, int count);
 SCRIPTED_API double NowMs();
 SCRIPTED_API int GetCallCount();
 SCRIPTED_API GetCall GetCallAt(int index);
-// Waits until at least count calls of Get have begun; false when the time ran out first.
-SCRIPTED_API bool WaitForGetCalls(int count, DWORD timeoutMs);
 SCRIPTED_API int CancelCount();
 // Calls of Destroy that came while a Get was running, and calls of Get after a Destroy.
 SCRIPTED_API int OutOfOrderCalls();

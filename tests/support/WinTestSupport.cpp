@@ -144,6 +144,8 @@ void SendMouse(DWORD flags, int x, int y) {
 }
 }  // namespace
 
+void MoveMouse(int x, int y) { SendMouse(MOUSEEVENTF_MOVE, x, y); }
+
 void Click(int x, int y, bool rightButton) {
     SendMouse(MOUSEEVENTF_MOVE, x, y);
     PumpMessages(50);

@@ -39,6 +39,7 @@ void PumpMessages(DWORD milliseconds);
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMilliseconds);
 
 // Real mouse input at screen coordinates.
+void MoveMouse(int x, int y);
 void Click(int x, int y, bool rightButton = false);
 void Drag(int fromX, int fromY, int toX, int toY);
 

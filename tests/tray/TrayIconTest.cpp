@@ -53,15 +53,6 @@ double Milliseconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
     return static_cast<double>(to.QuadPart - from.QuadPart) * 1000.0 / static_cast<double>(f.QuadPart);
 }
 
-void MoveMouse(int x, int y) {
-    INPUT input = {};
-    input.type = INPUT_MOUSE;
-    input.mi.dx = MulDiv(x, 65536, GetSystemMetrics(SM_CXSCREEN)) + 1;
-    input.mi.dy = MulDiv(y, 65536, GetSystemMetrics(SM_CYSCREEN)) + 1;
-    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    SendInput(1, &input, sizeof input);
-}
-
 HWND VisibleTooltip() {
     for (HWND h = FindWindowExA(nullptr, nullptr, "tooltips_class32", nullptr); h != nullptr;
          h = FindWindowExA(nullptr, h, "tooltips_class32", nullptr))
@@ -71,20 +62,20 @@ HWND VisibleTooltip() {
 
 // The tip a user sees when resting the mouse on the first icon.
 std::string TipShown() {
-    MoveMouse(700, 500);
+    wintest::MoveMouse(700, 500);
     wintest::PumpUntil([] { return VisibleTooltip() == nullptr; }, 3000);
     std::vector<HWND> icons = ShownIcons();
     if (icons.empty()) return "(no icon)";
     RECT rc;
     GetWindowRect(icons[0], &rc);
-    MoveMouse((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
+    wintest::MoveMouse((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
     if (!wintest::PumpUntil([] { return VisibleTooltip() != nullptr; }, 5000)) return "(no tip)";
     char text[256] = {};
     DWORD_PTR copied = 0;
     // The tooltip belongs to the shell's process; WM_GETTEXT is marshalled across.
     SendMessageTimeoutA(VisibleTooltip(), WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
                         2000, &copied);
-    MoveMouse(700, 500);
+    wintest::MoveMouse(700, 500);
     return text;
 }
 
@@ -107,7 +98,7 @@ bool ClickFirstIcon(OwnerWnd& owner, UINT& reportedId) {
             return false;
         },
         3000);
-    MoveMouse(700, 500);
+    wintest::MoveMouse(700, 500);
     return pressed;
 }
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <utility>
 
-#include "Log.h"
+#include "base/Log.h"
 
 namespace qrvld {
 

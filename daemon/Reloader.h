@@ -1,9 +1,9 @@
 #pragma once
 
-#include "MetricsServer.h"
-#include "Options.h"
-#include "RequestGate.h"
-#include "Sampler.h"
+#include "config/Options.h"
+#include "metrics/MetricsServer.h"
+#include "net/RequestGate.h"
+#include "source/Sampler.h"
 
 namespace qrvld {
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <utility>
 
-#include "Log.h"
+#include "base/Log.h"
 #include "qrvl/Wire.h"
 
 namespace qrvld {
@@ -123,7 +123,7 @@ Server::Server(const Options& options, RequestGate& gate, Sampler& sampler)
 
 bool Server::listen(const IpAddress& address, std::string& error) {
   const bool v4 = address.isV4();
-  const std::string text = (v4 ? address.text() : "[" + address.text() + "]") + ":" + std::to_string(options_.port);
+  const std::string text = address.textWithPort(options_.port);
   UniqueFd fd(socket(v4 ? AF_INET : AF_INET6, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
   if (!fd) {
     error = "cannot listen on " + text + ": " + std::strerror(errno);
@@ -131,22 +131,12 @@ bool Server::listen(const IpAddress& address, std::string& error) {
   }
   const int on = 1;
   const bool wildcard = address.isUnspecified();
-  sockaddr_storage storage{};
-  socklen_t length = 0;
+  sockaddr_storage storage;
+  const socklen_t length = address.toSockaddr(options_.port, storage);
   bool ok = true;
   if (v4) {
-    auto& sa = reinterpret_cast<sockaddr_in&>(storage);
-    sa.sin_family = AF_INET;
-    sa.sin_port = htons(options_.port);
-    std::memcpy(&sa.sin_addr, address.bytes() + 12, 4);
-    length = sizeof sa;
     if (wildcard) ok = setsockopt(fd.get(), IPPROTO_IP, IP_PKTINFO, &on, sizeof on) == 0;
   } else {
-    auto& sa = reinterpret_cast<sockaddr_in6&>(storage);
-    sa.sin6_family = AF_INET6;
-    sa.sin6_port = htons(options_.port);
-    std::memcpy(&sa.sin6_addr, address.bytes(), 16);
-    length = sizeof sa;
     // "::" means IPv6 only; IPv4 is listed on its own.
     ok = setsockopt(fd.get(), IPPROTO_IPV6, IPV6_V6ONLY, &on, sizeof on) == 0;
     if (ok && wildcard) ok = setsockopt(fd.get(), IPPROTO_IPV6, IPV6_RECVPKTINFO, &on, sizeof on) == 0;
@@ -167,6 +157,13 @@ bool Server::listen(const IpAddress& address, std::string& error) {
   return true;
 }
 
+sigset_t Server::signals() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (const int number : {SIGTERM, SIGINT, SIGUSR1, SIGHUP}) sigaddset(&set, number);
+  return set;
+}
+
 bool Server::open(std::string& error) {
   for (const IpAddress& address : options_.listen) {
     if (!listen(address, error)) return false;
@@ -175,13 +172,8 @@ bool Server::open(std::string& error) {
     error = "no address to listen on";
     return false;
   }
-  sigset_t signals;
-  sigemptyset(&signals);
-  sigaddset(&signals, SIGTERM);
-  sigaddset(&signals, SIGINT);
-  sigaddset(&signals, SIGUSR1);
-  sigaddset(&signals, SIGHUP);
-  signalFd_.reset(signalfd(-1, &signals, SFD_NONBLOCK | SFD_CLOEXEC));
+  const sigset_t taken = signals();
+  signalFd_.reset(signalfd(-1, &taken, SFD_NONBLOCK | SFD_CLOEXEC));
   if (!signalFd_) {
     error = std::string("cannot take signals: ") + std::strerror(errno);
     return false;
@@ -252,15 +244,15 @@ void Server::serve(const Listener& listener) {
   const int received = recvmmsg(listener.fd.get(), requests_, kBatch, MSG_DONTWAIT | MSG_TRUNC, nullptr);
   // Nothing waiting, or an error that poll will show again if it lasts.
   if (received <= 0) return;
-  std::uint64_t tally[static_cast<int>(Drop::kCount)] = {};
+  std::uint64_t tally[static_cast<int>(RequestCheck::kCount)] = {};
   gate_.startBatch();
   int answers = 0;
   for (int i = 0; i < received; ++i) {
     msghdr& in = requests_[i].msg_hdr;
     Slot& slot = slots_[i];
-    const Drop drop = gate_.check(IpAddress::fromSockaddr(reinterpret_cast<const sockaddr*>(&slot.source)),
-                                  slot.request, requests_[i].msg_len);
-    if (drop == Drop::None) {
+    const RequestCheck check = gate_.check(IpAddress::fromSockaddr(reinterpret_cast<const sockaddr*>(&slot.source)),
+                                           slot.request, requests_[i].msg_len);
+    if (check == RequestCheck::Valid) {
       Slot& out = slots_[answers];
       qrvl::wire::encodeResponse(qrvl::wire::requestSequence(slot.request), snapshot_.status, snapshot_.record,
                                  out.response);
@@ -272,16 +264,16 @@ void Server::serve(const Listener& listener) {
       if (listener.wildcard) answerFromDestination(in, reply, out.replyControl);
       ++answers;
     } else {
-      ++tally[static_cast<int>(drop)];
+      ++tally[static_cast<int>(check)];
     }
     // The kernel shortened these to what it filled in.
     in.msg_namelen = sizeof slot.source;
     in.msg_controllen = sizeof slot.control;
   }
   const int sent = sendReplies(listener, answers);
-  tally[static_cast<int>(Drop::None)] += static_cast<std::uint64_t>(sent);
-  tally[static_cast<int>(Drop::SendFailed)] += static_cast<std::uint64_t>(answers - sent);
-  for (int i = 0; i < static_cast<int>(Drop::kCount); ++i) {
+  tally[static_cast<int>(RequestCheck::Valid)] += static_cast<std::uint64_t>(sent);
+  tally[static_cast<int>(RequestCheck::SendFailed)] += static_cast<std::uint64_t>(answers - sent);
+  for (int i = 0; i < static_cast<int>(RequestCheck::kCount); ++i) {
     counts_[i].store(counts_[i].load(std::memory_order_relaxed) + tally[i], std::memory_order_relaxed);
   }
 }
@@ -306,14 +298,15 @@ int Server::sendReplies(const Listener& listener, int count) {
   return sent;
 }
 
-std::uint64_t Server::count(Drop outcome) const {
+std::uint64_t Server::count(RequestCheck outcome) const {
   return counts_[static_cast<int>(outcome)].load(std::memory_order_relaxed);
 }
 
 void Server::logCounters(const char* when) {
   std::string line = std::string("counters ") + when + ":";
-  for (int i = 0; i < static_cast<int>(Drop::kCount); ++i) {
-    line += std::string(" ") + dropName(static_cast<Drop>(i)) + "=" + std::to_string(count(static_cast<Drop>(i)));
+  for (int i = 0; i < static_cast<int>(RequestCheck::kCount); ++i) {
+    const RequestCheck check = static_cast<RequestCheck>(i);
+    line += std::string(" ") + requestCheckName(check) + "=" + std::to_string(count(check));
   }
   log(Priority::Info, "%s", line.c_str());
 }

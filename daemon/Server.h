@@ -2,6 +2,7 @@
 
 #include <netinet/in.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/socket.h>
 
 #include <atomic>
@@ -11,11 +12,11 @@
 #include <utility>
 #include <vector>
 
-#include "Options.h"
-#include "RequestGate.h"
-#include "Sampler.h"
-#include "UniqueFd.h"
+#include "base/UniqueFd.h"
+#include "config/Options.h"
+#include "net/RequestGate.h"
 #include "qrvl/Wire.h"
+#include "source/Sampler.h"
 
 namespace qrvld {
 
@@ -31,8 +32,10 @@ class Server {
   Server(const Server&) = delete;
   Server& operator=(const Server&) = delete;
 
-  // Binds the listening sockets and takes SIGTERM, SIGINT, SIGUSR1 and SIGHUP, which the
-  // caller has blocked in every thread. The sampler must have started.
+  // SIGTERM, SIGINT, SIGUSR1 and SIGHUP: what open() takes, once the caller has blocked them
+  // in every thread.
+  static sigset_t signals();
+  // Binds the listening sockets and takes signals(). The sampler must have started.
   bool open(std::string& error);
   // Serves until SIGTERM or SIGINT, from the sampler's first snapshot on: requests that
   // come before it wait in the sockets' queues. Logs "ready: ..." when it starts serving.
@@ -40,7 +43,7 @@ class Server {
   // What SIGHUP calls, on the loop's thread between batches; before it is given, nothing.
   void onReload(std::function<void()> reload) { reload_ = std::move(reload); }
   // How many datagrams have ended each way so far; callable from any thread.
-  std::uint64_t count(Drop outcome) const;
+  std::uint64_t count(RequestCheck outcome) const;
 
  private:
   struct Listener {
@@ -79,7 +82,7 @@ class Server {
   UniqueFd reportTimer_;
   Snapshot snapshot_{};
   // Written by the poll loop only, once per batch.
-  std::atomic<std::uint64_t> counts_[static_cast<int>(Drop::kCount)] = {};
+  std::atomic<std::uint64_t> counts_[static_cast<int>(RequestCheck::kCount)] = {};
   Slot slots_[kBatch];
   iovec requestIov_[kBatch];
   iovec responseIov_[kBatch];

@@ -8,17 +8,17 @@
 #include <random>
 #include <string>
 
-#include "ChipList.h"
-#include "Log.h"
-#include "MetricsBoard.h"
-#include "MetricsServer.h"
-#include "Options.h"
-#include "RateLimiter.h"
 #include "Reloader.h"
-#include "RequestGate.h"
-#include "Sampler.h"
 #include "Server.h"
-#include "SourceFactory.h"
+#include "base/Log.h"
+#include "config/Options.h"
+#include "mapping/ChipList.h"
+#include "metrics/MetricsBoard.h"
+#include "metrics/MetricsServer.h"
+#include "net/RateLimiter.h"
+#include "net/RequestGate.h"
+#include "source/Sampler.h"
+#include "source/SourceFactory.h"
 
 using namespace qrvld;
 
@@ -55,15 +55,10 @@ int main(int argc, char** argv) {
 
   // Blocked before any thread exists, so every thread inherits the mask and the signals
   // reach the poll loop's signalfd only.
-  sigset_t signals;
-  sigemptyset(&signals);
-  sigaddset(&signals, SIGTERM);
-  sigaddset(&signals, SIGINT);
-  sigaddset(&signals, SIGUSR1);
-  sigaddset(&signals, SIGHUP);
+  const sigset_t signals = Server::signals();
   sigprocmask(SIG_BLOCK, &signals, nullptr);
 
-  auto source = makeSource(options, error);
+  auto source = makeSource(options.source, options.sysfsRoot, options.map, error);
   if (!source) {
     log(Priority::Error, "%s", error.c_str());
     return 1;
@@ -73,7 +68,7 @@ int main(int argc, char** argv) {
   MetricsBoard board(QRVL_VERSION);
   Sampler sampler(*source, std::chrono::milliseconds(options.cadenceMs), options.metrics ? &board : nullptr);
   Server server(options, gate, sampler);
-  board.countFrom([&server](Drop outcome) { return server.count(outcome); });
+  board.countFrom([&server](RequestCheck outcome) { return server.count(outcome); });
   MetricsServer metrics(board, options.allow);
   Reloader reloader(argc, argv, options, gate, sampler, metrics);
   server.onReload([&reloader] { reloader.reload(); });

@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "Options.h"
-#include "SourceFactory.h"
+#include "config/Options.h"
+#include "source/SourceFactory.h"
 
 using namespace qrvld;
 

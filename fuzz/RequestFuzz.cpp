@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "AllowList.h"
-#include "RateLimiter.h"
-#include "RequestGate.h"
+#include "net/AllowList.h"
+#include "net/RateLimiter.h"
+#include "net/RequestGate.h"
 #include "qrvl/Record.h"
 #include "qrvl/Wire.h"
 
@@ -44,9 +44,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::vector<std::uint8_t> datagram(data + 17, data + size);
 
   gate.startBatch();
-  const Drop drop = gate.check(source, datagram.data(), datagram.size());
-  const bool valid = wire::checkRequest(datagram.data(), datagram.size()) == wire::RequestCheck::Valid;
-  if (drop == Drop::None) {
+  const RequestCheck check = gate.check(source, datagram.data(), datagram.size());
+  const bool valid = wire::checkRequest(datagram.data(), datagram.size()) == RequestCheck::Valid;
+  if (check == RequestCheck::Valid) {
     if (!valid || !allow.admits(source)) std::abort();
     std::uint8_t record[wire::kRecordSize];
     qrvl::record::Reading reading{};
@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     wire::encodeResponse(sequence, wire::kStatusReading, record, response);
     if (sizeof response >= datagram.size()) std::abort();
     if (wire::checkResponse(response, sizeof response, sequence) != wire::ResponseCheck::Reading) std::abort();
-  } else if (valid && drop != Drop::NotAllowed && drop != Drop::RateLimited) {
+  } else if (valid && check != RequestCheck::NotAllowed && check != RequestCheck::RateLimited) {
     std::abort();
   }
   return 0;

@@ -10,7 +10,7 @@
 #include <limits>
 #include <string>
 
-#include "AttributeFile.h"
+#include "hwmon/AttributeFile.h"
 
 using qrvld::AttributeFile;
 

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "DaemonProcess.h"
+#include "TempFiles.h"
 #include "UdpPeer.h"
 
 using Clock = std::chrono::steady_clock;
@@ -82,7 +83,7 @@ class Scraper {
     sockaddr_in sa{};
     sa.sin_family = AF_INET;
     sa.sin_port = htons(port_);
-    inet_pton(AF_INET, "127.0.0.1", &sa.sin_addr);
+    inet_pton(AF_INET, qrvltest::kLoopback, &sa.sin_addr);
     connect(fd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
   }
   void drop() {
@@ -182,8 +183,7 @@ double cpuSeconds(pid_t pid) {
 }
 
 int tlsBench() {
-  char dir[] = "/tmp/qrvl-bench-XXXXXX";
-  const std::string folder = mkdtemp(dir);
+  const std::string folder = qrvltest::tempFolder("qrvl-bench");
   FILE* hash = popen("htpasswd -nbBC 10 prometheus secret | cut -d: -f2", "r");
   char line[128] = {};
   if (std::system(("bash " QRVL_MAKE_CERTS " " + folder).c_str()) != 0 ||
@@ -198,17 +198,17 @@ int tlsBench() {
   const std::uint16_t tlsPort = qrvltest::freePort();
   const std::string sysfs = kTree + "/class/hwmon";
   qrvltest::DaemonProcess plain(
-      {"--source", "hwmon", "--sysfs-root", sysfs, "--metrics", "127.0.0.1:" + std::to_string(plainPort)});
+      {"--source", "hwmon", "--sysfs-root", sysfs, "--metrics", qrvltest::loopbackAt(plainPort)});
   qrvltest::DaemonProcess tls({"--source", "hwmon", "--sysfs-root", sysfs, "--metrics",
-                               "127.0.0.1:" + std::to_string(tlsPort), "--web.config.file", folder + "/web.yml"});
+                               qrvltest::loopbackAt(tlsPort), "--web.config.file", folder + "/web.yml"});
   std::string error;
   if (!plain.start(error) || !tls.start(error)) {
     std::fprintf(stderr, "%s\n", error.c_str());
     return 1;
   }
   const std::string trust = "--cacert " + folder + "/ca.crt -u prometheus:secret";
-  const auto plainTimes = curlTimes("", "http://127.0.0.1:" + std::to_string(plainPort) + "/metrics", 500);
-  const auto tlsTimes = curlTimes(trust, "https://127.0.0.1:" + std::to_string(tlsPort) + "/metrics", 500);
+  const auto plainTimes = curlTimes("", "http://" + qrvltest::loopbackAt(plainPort) + "/metrics", 500);
+  const auto tlsTimes = curlTimes(trust, "https://" + qrvltest::loopbackAt(tlsPort) + "/metrics", 500);
   std::printf("\nscrape by curl over one kept-alive connection, 500 each\n%-26s %8s %8s\n", "", "p50 us", "p99 us");
   for (const auto& [name, t] : {std::pair<const char*, const std::vector<double>&>{"plain HTTP", plainTimes},
                                 {"TLS, password remembered", tlsTimes}}) {
@@ -223,7 +223,7 @@ int tlsBench() {
   const auto roundTrips = [&](std::vector<double>& out, int count) {
     for (int i = 0; i < count; ++i) {
       const auto start = Clock::now();
-      peer.sendTo("127.0.0.1", tls.port(), qrvltest::request(static_cast<std::uint32_t>(i)));
+      peer.sendTo(tls.port(), qrvltest::request(static_cast<std::uint32_t>(i)));
       if (peer.receive(1000).has_value()) {
         out.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
       }
@@ -260,7 +260,7 @@ int main() {
   const std::uint16_t qrvldPort = qrvltest::freePort();
   const std::uint16_t exporterPort = qrvltest::freePort();
   qrvltest::DaemonProcess daemon({"--source", "hwmon", "--sysfs-root", kTree + "/class/hwmon", "--metrics",
-                                  "127.0.0.1:" + std::to_string(qrvldPort)});
+                                  qrvltest::loopbackAt(qrvldPort)});
   std::string error;
   if (!daemon.start(error)) {
     std::fprintf(stderr, "%s\n", error.c_str());

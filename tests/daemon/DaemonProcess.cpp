@@ -9,30 +9,16 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 #include <thread>
 
+#include "TempFiles.h"
 #include "UdpPeer.h"
 
 namespace qrvltest {
 
 namespace {
 using Clock = std::chrono::steady_clock;
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-std::string tempFile() {
-  char path[] = "/tmp/qrvld-test-XXXXXX";
-  const int fd = mkstemp(path);
-  if (fd >= 0) close(fd);
-  return path;
-}
 
 // A line "ready..." after its syslog priority prefix, as qrvld logs once it serves; not
 // any "ready", which "Address already in use" has too.
@@ -127,6 +113,11 @@ bool DaemonProcess::start(std::string& error) {
     if (fixedPort_ || error.find("cannot listen") == std::string::npos) return false;
   }
   return false;
+}
+
+std::string DaemonProcess::start() {
+  std::string error;
+  return start(error) ? "" : "did not start: " + error;
 }
 
 int DaemonProcess::stop(int sig) {

@@ -35,6 +35,8 @@ class DaemonProcess {
   // Starts it (on a free port unless one was given) and waits until it logs "ready";
   // false with the log in `error` when it ends or stays silent instead.
   bool start(std::string& error);
+  // The same for a test to assert on: empty once it is ready, else why not.
+  std::string start();
   // Sends `signal` and waits; the exit code as run() gives it.
   int stop(int signal = SIGTERM);
   void signal(int signal) const;

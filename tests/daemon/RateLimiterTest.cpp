@@ -1,9 +1,10 @@
 // Token-bucket arithmetic and the fixed-size table, on a clock the test controls.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
-#include "RateLimiter.h"
+#include "net/RateLimiter.h"
 
 using qrvld::IpAddress;
 using qrvld::RateLimiter;
@@ -22,23 +23,36 @@ int admitted(RateLimiter& limiter, const IpAddress& source, int requests, std::u
 }
 }  // namespace
 
-TEST(RateLimiter, BucketsRefillAndTheTableStaysSmall) {
+// A source that always asks for more than it may get gets its burst and then exactly the
+// rate, whatever the pauses and a clock that stands still; a pause long enough to fill the
+// bucket gives one burst again and no more. Random rates and pauses, a fixed seed.
+TEST(RateLimiter, GivesTheBurstThenTheRateAndNeverMore) {
+  std::mt19937 random(7);
   const IpAddress a = address("192.0.2.1");
+  for (int round = 0; round < 300; ++round) {
+    const unsigned burst = std::uniform_int_distribution<unsigned>(2, 40)(random);
+    const unsigned rate = std::uniform_int_distribution<unsigned>(0, 60)(random);
+    RateLimiter limiter(burst, rate, random());
+    std::uint64_t now = random() % 100000;
+    std::uint64_t since = now;                                   // the last time the bucket was full
+    long total = admitted(limiter, a, static_cast<int>(burst) + 1, now);  // admitted since then
+    for (int step = 0; step < 40; ++step) {
+      // Pauses short of filling the bucket, or one that fills it many times over.
+      if (rate > 0 && random() % 8 == 0) {
+        now += 1000000;
+        since = now;
+        total = 0;
+      } else {
+        now += random() % ((burst - 1) * 1000 / (rate == 0 ? 1 : rate) + 1);
+      }
+      total += admitted(limiter, a, static_cast<int>(burst) + 1, now);
+      ASSERT_EQ(total, burst + static_cast<long>(rate * (now - since) / 1000))
+          << "burst " << burst << " rate " << rate << " step " << step;
+    }
+  }
+}
 
-  // A burst, then the refill rate, never more than the burst after a long pause.
-  RateLimiter limiter(20, 10, 42);
-  EXPECT_EQ(admitted(limiter, a, 50, 1000), 20);
-  EXPECT_EQ(admitted(limiter, a, 50, 1100), 1);
-  EXPECT_EQ(admitted(limiter, a, 50, 1350), 2);
-  EXPECT_EQ(admitted(limiter, a, 50, 1000000), 20);
-  // A clock that does not move refills nothing.
-  EXPECT_EQ(admitted(limiter, a, 5, 1000000), 0);
-
-  // No refill at all: the burst is all there is.
-  RateLimiter once(3, 0, 42);
-  EXPECT_EQ(admitted(once, a, 5, 0), 3);
-  EXPECT_EQ(admitted(once, a, 5, 60000), 0);
-
+TEST(RateLimiter, TheTableStaysSmall) {
   // A table of one set: a fifth source takes the slot of the one seen longest ago, which
   // then starts again with a full bucket; the others keep their state.
   RateLimiter tiny(2, 0, 42, 4);

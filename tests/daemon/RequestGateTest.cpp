@@ -4,11 +4,11 @@
 #include <string>
 #include <vector>
 
-#include "RequestGate.h"
 #include "UdpPeer.h"
+#include "net/RequestGate.h"
 
 using qrvld::AllowList;
-using qrvld::Drop;
+using qrvld::RequestCheck;
 using qrvld::IpAddress;
 using qrvld::RateLimiter;
 using qrvld::RequestGate;
@@ -27,7 +27,7 @@ std::uint64_t testClock() {
   return clockMs;
 }
 
-Drop check(RequestGate& gate, const IpAddress& source, const std::vector<std::uint8_t>& bytes) {
+RequestCheck check(RequestGate& gate, const IpAddress& source, const std::vector<std::uint8_t>& bytes) {
   return gate.check(source, bytes.data(), bytes.size());
 }
 }  // namespace
@@ -47,41 +47,35 @@ TEST(RequestGate, ChecksInOrderAndReadsTheClockOnlyForTheRateLimit) {
   auto changed = [&](std::size_t at, std::uint8_t value) { return qrvltest::withByte(valid, at, value); };
   auto sized = [&](std::size_t size) { return qrvltest::withSize(valid, size); };
 
-  // A source outside the list is refused first, whatever it sends; each other reason is
-  // the first field that is wrong, and no junk ever reads the clock.
+  // A source outside the list is refused first, whatever it sends; the others' bytes get
+  // the wire check's verdict (each one is tested with the protocol), and no junk ever
+  // reads the clock.
   gate.startBatch();
-  EXPECT_EQ(check(gate, stranger, valid), Drop::NotAllowed);
-  EXPECT_EQ(check(gate, stranger, sized(7)), Drop::NotAllowed);
-  EXPECT_EQ(check(gate, lan, sized(129)), Drop::WrongSize);
-  EXPECT_EQ(check(gate, lan, changed(0, 'q')), Drop::WrongMagic);
-  EXPECT_EQ(check(gate, lan, changed(4, 2)), Drop::WrongVersion);
-  EXPECT_EQ(check(gate, lan, changed(5, 0x81)), Drop::WrongType);
-  EXPECT_EQ(check(gate, lan, changed(7, 1)), Drop::NonZeroReserved);
-  EXPECT_EQ(check(gate, lan, changed(12, 1)), Drop::NonZeroPadding);
-  EXPECT_EQ(check(gate, lan, changed(127, 1)), Drop::NonZeroPadding);
-  auto badMagicAndPadding = changed(0, 'q');
-  badMagicAndPadding[100] = 1;
-  EXPECT_EQ(check(gate, lan, badMagicAndPadding), Drop::WrongMagic);
+  EXPECT_EQ(check(gate, stranger, valid), RequestCheck::NotAllowed);
+  EXPECT_EQ(check(gate, stranger, sized(7)), RequestCheck::NotAllowed);
+  EXPECT_EQ(check(gate, lan, sized(129)), RequestCheck::WrongSize);
+  EXPECT_EQ(check(gate, lan, changed(7, 1)), RequestCheck::NonZeroReserved);
+  EXPECT_EQ(check(gate, lan, qrvltest::withByte(changed(0, 'q'), 100, 1)), RequestCheck::WrongMagic);
   EXPECT_EQ(clockReads, 0);
 
   // Sources taking turns get their own verdicts, not the previous one's.
-  EXPECT_EQ(check(gate, stranger, valid), Drop::NotAllowed);
-  EXPECT_EQ(check(gate, local, valid), Drop::None);
-  EXPECT_EQ(check(gate, stranger, valid), Drop::NotAllowed);
+  EXPECT_EQ(check(gate, stranger, valid), RequestCheck::NotAllowed);
+  EXPECT_EQ(check(gate, local, valid), RequestCheck::Valid);
+  EXPECT_EQ(check(gate, stranger, valid), RequestCheck::NotAllowed);
 
   // Loopback is exempt and never reads the clock; the rate-limited source reads it once a
   // batch, and its bucket refills between batches.
-  for (int i = 0; i < 10; ++i) EXPECT_EQ(check(gate, local, valid), Drop::None);
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(check(gate, local, valid), RequestCheck::Valid);
   EXPECT_EQ(clockReads, 0);
-  EXPECT_EQ(check(gate, lan, valid), Drop::None);
-  EXPECT_EQ(check(gate, lan, valid), Drop::None);
-  EXPECT_EQ(check(gate, lan, valid), Drop::RateLimited);
+  EXPECT_EQ(check(gate, lan, valid), RequestCheck::Valid);
+  EXPECT_EQ(check(gate, lan, valid), RequestCheck::Valid);
+  EXPECT_EQ(check(gate, lan, valid), RequestCheck::RateLimited);
   EXPECT_EQ(clockReads, 1);
   clockMs += 1000;
-  EXPECT_EQ(check(gate, lan, valid), Drop::RateLimited);
+  EXPECT_EQ(check(gate, lan, valid), RequestCheck::RateLimited);
   gate.startBatch();
-  EXPECT_EQ(check(gate, lan, valid), Drop::None);
-  EXPECT_EQ(check(gate, lan, valid), Drop::RateLimited);
+  EXPECT_EQ(check(gate, lan, valid), RequestCheck::Valid);
+  EXPECT_EQ(check(gate, lan, valid), RequestCheck::RateLimited);
   EXPECT_EQ(clockReads, 2);
 }
 
@@ -97,11 +91,11 @@ TEST(RequestGate, AReloadDropsTheVerdictKeptAndCapsTheBuckets) {
   // Within one batch, the verdict kept on the source gives way to the new list; its bucket,
   // four tokens left of five, keeps two under a burst of two.
   gate.startBatch();
-  EXPECT_EQ(check(gate, lan, valid), Drop::None);
+  EXPECT_EQ(check(gate, lan, valid), RequestCheck::Valid);
   gate.reconfigure(AllowList::loopback(), 5, 0, true);
-  EXPECT_EQ(check(gate, lan, valid), Drop::NotAllowed);
+  EXPECT_EQ(check(gate, lan, valid), RequestCheck::NotAllowed);
   gate.reconfigure(lans, 2, 0, true);
-  EXPECT_EQ(check(gate, lan, valid), Drop::None);
-  EXPECT_EQ(check(gate, lan, valid), Drop::None);
-  EXPECT_EQ(check(gate, lan, valid), Drop::RateLimited);
+  EXPECT_EQ(check(gate, lan, valid), RequestCheck::Valid);
+  EXPECT_EQ(check(gate, lan, valid), RequestCheck::Valid);
+  EXPECT_EQ(check(gate, lan, valid), RequestCheck::RateLimited);
 }

@@ -5,7 +5,7 @@
 #include <future>
 #include <string>
 
-#include "Sampler.h"
+#include "source/Sampler.h"
 
 using namespace std::chrono_literals;
 

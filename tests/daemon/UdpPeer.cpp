@@ -42,13 +42,14 @@ UdpPeer::UdpPeer(const std::string& address, std::uint16_t port) {
   fd_ = socket(family_, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   if (fd_ < 0) die("socket");
   if (bind(fd_, reinterpret_cast<sockaddr*>(&sa), length) != 0) die("bind");
-  socklen_t got = sizeof sa;
-  getsockname(fd_, reinterpret_cast<sockaddr*>(&sa), &got);
-  port_ = ntohs(family_ == AF_INET ? reinterpret_cast<sockaddr_in&>(sa).sin_port
-                                   : reinterpret_cast<sockaddr_in6&>(sa).sin6_port);
+  Datagram self{{}, {}, sizeof self.from};
+  getsockname(fd_, reinterpret_cast<sockaddr*>(&self.from), &self.fromLength);
+  port_ = sourcePort(self);
 }
 
 UdpPeer::~UdpPeer() { close(fd_); }
+
+std::string loopbackAt(std::uint16_t port) { return std::string(kLoopback) + ":" + std::to_string(port); }
 
 void UdpPeer::sendTo(const std::string& address, std::uint16_t port, const std::vector<std::uint8_t>& data) {
   Datagram to{};
@@ -93,7 +94,7 @@ std::vector<std::uint8_t> withSize(std::vector<std::uint8_t> bytes, std::size_t 
 
 std::uint16_t freePort() {
   for (;;) {
-    UdpPeer v4("127.0.0.1");
+    UdpPeer v4(kLoopback);
     // Also free on ::1, where the daemon listens by default.
     const int fd = socket(AF_INET6, SOCK_DGRAM, 0);
     sockaddr_storage sa;

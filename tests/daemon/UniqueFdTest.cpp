@@ -6,7 +6,7 @@
 
 #include <utility>
 
-#include "UniqueFd.h"
+#include "base/UniqueFd.h"
 
 using qrvld::UniqueFd;
 

@@ -10,8 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "AttributeFile.h"
 #include "FakeSysfs.h"
+#include "hwmon/AttributeFile.h"
 
 using qrvld::AttributeFile;
 using Result = AttributeFile::Result;

@@ -4,9 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "ChannelMap.h"
 #include "FakeSysfs.h"
-#include "HwmonChip.h"
+#include "hwmon/HwmonChip.h"
+#include "mapping/AutoMapping.h"
+#include "mapping/ChannelMap.h"
 
 using qrvld::ChannelMap;
 
@@ -38,7 +39,7 @@ TEST(ChannelMap, EntriesAndTheirMeaning) {
     ChannelMap map;
     ASSERT_TRUE(map.set(e.key, e.value, error)) << error;
     int configured = 0;
-    for (const auto& binding : map.resolve(chips).bindings) {
+    for (const auto& binding : mapChannels(map, chips).bindings) {
       if (!binding || binding->automatic) continue;
       ++configured;
       EXPECT_EQ(ChannelMap::describe(*binding, chips), e.expected);
@@ -50,10 +51,10 @@ TEST(ChannelMap, EntriesAndTheirMeaning) {
   // at a path separator.
   ChannelMap map;
   ASSERT_TRUE(map.set("fan1", "none", error) && map.set("cpu", "coretemp@oretemp.1 temp1", error));
-  const auto resolution = map.resolve(chips);
+  const auto resolution = mapChannels(map, chips);
   EXPECT_FALSE(resolution.bindings[qrvl::record::Fan1]);
   EXPECT_TRUE(resolution.missing);
-  EXPECT_TRUE(ChannelMap().resolve(chips).bindings[qrvl::record::Fan1]);
+  EXPECT_TRUE(mapChannels(ChannelMap(), chips).bindings[qrvl::record::Fan1]);
 
   // Refused, each with its reason.
   const std::vector<Entry> refused = {

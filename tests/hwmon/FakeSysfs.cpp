@@ -6,8 +6,9 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <stdexcept>
+
+#include "TempFiles.h"
 
 namespace fs = std::filesystem;
 
@@ -20,9 +21,7 @@ bool endsWith(const std::string& text, const std::string& end) {
 }  // namespace
 
 FakeSysfs::FakeSysfs(const std::string& tree) {
-  char folder[] = "/tmp/qrvl-sysfs-XXXXXX";
-  if (mkdtemp(folder) == nullptr) throw std::runtime_error("mkdtemp failed");
-  top_ = folder;
+  top_ = tempFolder("qrvl-sysfs");
   fs::copy(fs::path(QRVL_TREES) / tree, top_, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
 }
 
@@ -33,8 +32,7 @@ FakeSysfs::~FakeSysfs() {
 
 void FakeSysfs::write(const std::string& entry, const std::string& attribute, const std::string& text) const {
   // Truncated and rewritten, not replaced: open files see the new text, as in sysfs.
-  std::ofstream out(root() + "/" + entry + "/" + attribute, std::ios::trunc);
-  out << text << "\n";
+  writeFile(root() + "/" + entry + "/" + attribute, text + "\n");
 }
 
 void FakeSysfs::remove(const std::string& entry, const std::string& attribute) const {
@@ -43,7 +41,7 @@ void FakeSysfs::remove(const std::string& entry, const std::string& attribute) c
 
 void FakeSysfs::replace(const std::string& entry, const std::string& attribute, const std::string& text) const {
   const std::string path = root() + "/" + entry + "/" + attribute;
-  std::ofstream(path + ".new") << text << "\n";
+  writeFile(path + ".new", text + "\n");
   fs::rename(path + ".new", path);
 }
 

@@ -5,7 +5,7 @@
 #include <map>
 #include <string>
 
-#include "AttributeFile.h"
+#include "hwmon/AttributeFile.h"
 
 namespace qrvltest {
 

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "AttributeFile.h"
+#include "hwmon/AttributeFile.h"
 
 namespace qrvltest {
 

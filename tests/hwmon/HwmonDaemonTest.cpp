@@ -11,14 +11,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "DaemonProcess.h"
 #include "FakeSysfs.h"
+#include "TempFiles.h"
 #include "UdpPeer.h"
 #include "qrvl/Record.h"
 #include "qrvl/Wire.h"
@@ -28,13 +27,6 @@ using qrvl::wire::checkResponse;
 using qrvl::wire::ResponseCheck;
 
 namespace {
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 std::string replaced(std::string text, const std::string& from, const std::string& to) {
   for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
     text.replace(at, from.size(), to);
@@ -45,16 +37,10 @@ std::string replaced(std::string text, const std::string& from, const std::strin
 // Golden files are kept with "\n" line ends; a checkout may have turned them into "\r\n".
 std::string unixLines(std::string text) { return replaced(std::move(text), "\r\n", "\n"); }
 
-std::string writeConfig(const std::string& folder, const std::string& text) {
-  const std::string path = folder + "/qrvld.conf";
-  std::ofstream(path) << text;
-  return path;
-}
-
 // qrvlget's output for one reading from the daemon on `port`.
 std::string qrvlget(std::uint16_t port, const std::string& options = "") {
   const std::string command =
-      std::string("'") + QRVLGET_PATH + "' --timeout 2000 " + options + " 127.0.0.1:" + std::to_string(port);
+      std::string("'") + QRVLGET_PATH + "' --timeout 2000 " + options + " " + loopbackAt(port);
   FILE* pipe = popen(command.c_str(), "r");
   std::string out;
   char buffer[256];
@@ -90,8 +76,7 @@ std::string awaitFields(UdpPeer& client, std::uint16_t port, int ms, const std::
   std::string seen;
   for (const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
        seen != expected && std::chrono::steady_clock::now() < end;) {
-    client.sendTo("127.0.0.1", port, request(++sequence));
-    const auto reply = client.receive(20);
+    const auto reply = client.ask(port, ++sequence, 20);
     if (reply && checkResponse(reply->data.data(), reply->data.size(), sequence) == ResponseCheck::Reading) {
       seen.assign(reinterpret_cast<const char*>(reply->data.data()) + qrvl::wire::kRecordOffset, expected.size());
     }
@@ -103,8 +88,7 @@ std::string awaitFields(UdpPeer& client, std::uint16_t port, int ms, const std::
 // The sample time of the reading the daemon on `port` answers with; 0 without one.
 std::uint64_t sampleTimeOf(UdpPeer& client, std::uint16_t port) {
   static std::uint32_t sequence = 100000;
-  client.sendTo("127.0.0.1", port, request(++sequence));
-  const auto reply = client.receive(200);
+  const auto reply = client.ask(port, ++sequence, 200);
   if (!reply || checkResponse(reply->data.data(), reply->data.size(), sequence) != ResponseCheck::Reading) return 0;
   return qrvl::record::sampleTime(reply->data.data() + qrvl::wire::kRecordOffset);
 }
@@ -155,9 +139,8 @@ TEST(HwmonDaemon, TheListedMapIsAConfiguration) {
   const auto first = DaemonProcess::run({"--list", "--sysfs-root", xeon.root()});
   ASSERT_EQ(first.code, 0) << first.err;
   const std::string section = first.out.substr(first.out.find("[map]"));
-  const std::string config = writeConfig(
-      xeon.top(), "[qrvld]\nsysfs-root = " + xeon.root() + "\n" +
-                      replaced(section, "vtt   = none", "vtt = nct6776 in6 * 1.5 - 0.006"));
+  const std::string config = writeFile(xeon.top() + "/qrvld.conf", "[qrvld]\nsysfs-root = " + xeon.root() + "\n" +
+                                      replaced(section, "vtt   = none", "vtt = nct6776 in6 * 1.5 - 0.006"));
   const auto second = DaemonProcess::run({"--config", config, "--list"});
   ASSERT_EQ(second.code, 0) << second.err;
   const std::string expected =
@@ -168,12 +151,11 @@ TEST(HwmonDaemon, TheListedMapIsAConfiguration) {
 
 TEST(HwmonDaemon, ServesNewValuesToQrvlgetWithinOneCadence) {
   FakeSysfs amd("amd");
-  const std::string config = writeConfig(amd.top(), "[map]\nvtt = it8688 in4 * 1.25 - 0.1\n");
+  const std::string config = writeFile(amd.top() + "/qrvld.conf", "[map]\nvtt = it8688 in4 * 1.25 - 0.1\n");
   const int cadenceMs = 300;
   DaemonProcess daemon({"--source", "hwmon", "--sysfs-root", amd.root(), "--config", config, "--cadence",
                         std::to_string(cadenceMs)});
-  std::string error;
-  ASSERT_TRUE(daemon.start(error)) << error;
+  ASSERT_EQ(daemon.start(), "");
   EXPECT_NE(daemon.log().find("source: hwmon chips under " + amd.root()), std::string::npos) << daemon.log();
 
   // The record's texts as the protocol formats them, with their units; empty channels
@@ -230,17 +212,18 @@ TEST(HwmonDaemon, SourceChoiceAndConfigurationErrors) {
   const auto unreadable = DaemonProcess::run({"--sysfs-root", "/nonexistent/hwmon"});
   EXPECT_EQ(unreadable.code, 1);
   EXPECT_NE(unreadable.err.find("cannot read /nonexistent/hwmon"), std::string::npos) << unreadable.err;
-  const auto file = DaemonProcess::run({"--config", writeConfig(intel.top(), "[qrvld]\nsource = auto\n")});
+  const std::string conf = intel.top() + "/qrvld.conf";
+  const auto file = DaemonProcess::run({"--config", writeFile(conf, "[qrvld]\nsource = auto\n")});
   EXPECT_EQ(file.code, 2);
   EXPECT_NE(file.err.find("qrvld.conf:2: bad source \"auto\": expected hwmon or sim"), std::string::npos) << file.err;
 
   // A bad [map] entry is named with its file and line, and the daemon does not start.
-  const std::string config = writeConfig(intel.top(), "[qrvld]\nsource = hwmon\n[map]\ncpu = coretemp temp1\n"
-                                                      "vio = nct6798 in3 x 2\n");
+  const std::string config =
+      writeFile(conf, "[qrvld]\nsource = hwmon\n[map]\ncpu = coretemp temp1\nvio = nct6798 in3 x 2\n");
   const auto bad = DaemonProcess::run({"--config", config});
   EXPECT_EQ(bad.code, 2);
   EXPECT_NE(bad.err.find(config + ":5: bad [map] vio \"nct6798 in3 x 2\""), std::string::npos) << bad.err;
-  const std::string stray = writeConfig(intel.top(), "[sensors]\ncpu = coretemp temp1\n");
+  const std::string stray = writeFile(conf, "[sensors]\ncpu = coretemp temp1\n");
   const auto outside = DaemonProcess::run({"--config", stray});
   EXPECT_EQ(outside.code, 2);
   EXPECT_NE(outside.err.find("outside the [qrvld] and [map] sections"), std::string::npos) << outside.err;
@@ -249,7 +232,7 @@ TEST(HwmonDaemon, SourceChoiceAndConfigurationErrors) {
 // The first line qrvld writes to a stderr file when refusing "--source auto", with
 // JOURNAL_STREAM set as systemd sets it for the stream of `journal` (or unset).
 std::string firstErrorLine(const std::string& stderrPath, const std::string& journal) {
-  std::ofstream(stderrPath).close();
+  writeFile(stderrPath, "");
   std::string env = "env -u JOURNAL_STREAM";
   struct stat status {};
   if (!journal.empty() && stat(journal.c_str(), &status) == 0) {
@@ -257,10 +240,8 @@ std::string firstErrorLine(const std::string& stderrPath, const std::string& jou
   }
   const std::string command = env + " '" + QRVLD_PATH + "' --source auto 2>>'" + stderrPath + "'";
   EXPECT_NE(std::system(command.c_str()), 0);
-  std::ifstream in(stderrPath);
-  std::string first;
-  std::getline(in, first);
-  return first;
+  const std::string text = readFile(stderrPath);
+  return text.substr(0, text.find('\n'));
 }
 
 TEST(HwmonDaemon, LogLinesCarryPrioritiesOnlyIntoTheJournal) {
@@ -278,16 +259,14 @@ TEST(HwmonDaemon, AnswersNoReadingUntilAChipComesThenTakesItIn) {
   for (const char* entry : {"hwmon0", "hwmon1", "hwmon2", "hwmon3", "hwmon4"}) intel.unplug(entry);
   const int cadenceMs = 300;
   DaemonProcess daemon({"--source", "hwmon", "--sysfs-root", intel.root(), "--cadence", std::to_string(cadenceMs)});
-  std::string error;
-  ASSERT_TRUE(daemon.start(error)) << error;
+  ASSERT_EQ(daemon.start(), "");
   UdpPeer client;
 
   // No chip: requests over several cadences get status 1, never a reading; the log says
   // so once, not at every sample.
   for (std::uint32_t sequence = 1; sequence <= 4; ++sequence) {
     std::this_thread::sleep_for(std::chrono::milliseconds(cadenceMs));
-    client.sendTo("127.0.0.1", daemon.port(), request(sequence));
-    const auto reply = client.receive(2000);
+    const auto reply = client.ask(daemon.port(), sequence);
     EXPECT_TRUE(reply && checkResponse(reply->data.data(), reply->data.size(), sequence) == ResponseCheck::NoReading);
   }
   const std::string log = daemon.log();
@@ -319,8 +298,7 @@ TEST(HwmonDaemon, SensorFilesThatWouldBlockOrHaveGoneGiveEmptyChannels) {
       << list.out << list.err;
   const int cadenceMs = 200;
   DaemonProcess daemon({"--source", "hwmon", "--sysfs-root", intel.root(), "--cadence", std::to_string(cadenceMs)});
-  std::string error;
-  ASSERT_TRUE(daemon.start(error)) << error;
+  ASSERT_EQ(daemon.start(), "");
   UdpPeer client;
   const std::string withFifo = fields({"", "51.0", "32.0", "1.020", "", "3.296", "0", "845", "1203"});
   EXPECT_EQ(awaitFields(client, daemon.port(), 2 * cadenceMs, withFifo), withFifo);
@@ -342,14 +320,13 @@ TEST(HwmonDaemon, SighupAppliesTheConfigurationAgain) {
   FakeSysfs intel("intel");
   const std::uint16_t port = freePort();
   const std::string head = "[qrvld]\nlisten = 127.0.0.1\nport = " + std::to_string(port) + "\n";
-  const std::string config = writeConfig(intel.top(), head + "allow = 127.0.0.2\ncadence = 200\n");
+  const std::string config = writeFile(intel.top() + "/qrvld.conf", head + "allow = 127.0.0.2\ncadence = 200\n");
   DaemonProcess daemon({"--source", "hwmon", "--sysfs-root", intel.root(), "--config", config}, port);
   daemon.portFromConfig();
-  std::string error;
-  ASSERT_TRUE(daemon.start(error)) << error;
+  ASSERT_EQ(daemon.start(), "");
   // Rewrites the file and sends SIGHUP; true once the log says `logged`.
   auto reload = [&](const std::string& text, const std::string& logged) {
-    writeConfig(intel.top(), text);
+    writeFile(intel.top() + "/qrvld.conf", text);
     daemon.signal(SIGHUP);
     return daemon.waitForLog(logged, 2000);
   };
@@ -359,8 +336,7 @@ TEST(HwmonDaemon, SighupAppliesTheConfigurationAgain) {
 
   // The allow-list: 127.0.0.1 gets no answer until the file allows it; one line says what
   // now applies.
-  client.sendTo("127.0.0.1", port, request(1));
-  EXPECT_FALSE(client.receive(200));
+  EXPECT_FALSE(client.ask(port, 1, 200));
   const std::string applied =
       ": allow 127.0.0.1/32; rate 20/10 per second, loopback exempt; cadence 200 ms; [map] applied";
   ASSERT_TRUE(reload(head + "allow = 127.0.0.1\ncadence = 200\n", "reloaded " + config + applied)) << daemon.log();
@@ -399,7 +375,6 @@ TEST(HwmonDaemon, SighupAppliesTheConfigurationAgain) {
   ASSERT_TRUE(reload("[qrvld]\nlisten = 127.0.0.1\nport = " + std::to_string(other) + "\nallow = 127.0.0.1\n",
                      "port changes at the next start"));
   EXPECT_EQ(awaitFields(client, port, 2000, cpu), cpu);
-  client.sendTo("127.0.0.1", other, request(2));
-  EXPECT_FALSE(client.receive(200));
+  EXPECT_FALSE(client.ask(other, 2, 200));
   EXPECT_EQ(daemon.stop(), 0);
 }

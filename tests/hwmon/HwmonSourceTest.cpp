@@ -14,12 +14,12 @@
 
 #include <poll.h>
 
-#include "ChannelMap.h"
-#include "ChipList.h"
 #include "FakeSysfs.h"
 #include "HangingRead.h"
-#include "HwmonSource.h"
-#include "Sampler.h"
+#include "mapping/ChannelMap.h"
+#include "mapping/ChipList.h"
+#include "source/HwmonSource.h"
+#include "source/Sampler.h"
 
 using namespace qrvltest;
 using qrvl::record::Reading;

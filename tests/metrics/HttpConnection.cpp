@@ -19,7 +19,7 @@ HttpConnection::HttpConnection(std::uint16_t port, const std::string& from)
   sockaddr_in server{};
   server.sin_family = AF_INET;
   server.sin_port = htons(port);
-  inet_pton(AF_INET, "127.0.0.1", &server.sin_addr);
+  inet_pton(AF_INET, kLoopback, &server.sin_addr);
   if (bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
       connect(fd_, reinterpret_cast<sockaddr*>(&server), sizeof server) != 0) {
     std::abort();

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "UdpPeer.h"
+
 namespace qrvltest {
 
 // One TCP connection to an HTTP server on loopback, written by hand so that a test can
@@ -10,7 +12,7 @@ namespace qrvltest {
 class HttpConnection {
  public:
   // Connects to 127.0.0.1:port from the loopback address `from`.
-  explicit HttpConnection(std::uint16_t port, const std::string& from = "127.0.0.1");
+  explicit HttpConnection(std::uint16_t port, const std::string& from = kLoopback);
   ~HttpConnection();
   HttpConnection(const HttpConnection&) = delete;
   HttpConnection& operator=(const HttpConnection&) = delete;
@@ -27,6 +29,6 @@ class HttpConnection {
 // The whole response to one request that asks the server to close after it; empty when
 // the server closed without one.
 std::string httpRequest(std::uint16_t port, const std::string& method, const std::string& path,
-                        const std::string& from = "127.0.0.1");
+                        const std::string& from = kLoopback);
 
 }  // namespace qrvltest

@@ -8,7 +8,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -16,6 +15,7 @@
 
 #include "DaemonProcess.h"
 #include "HttpConnection.h"
+#include "TempFiles.h"
 #include "TestMaterial.h"
 #include "UdpPeer.h"
 
@@ -44,7 +44,7 @@ bool scrapeShows(std::uint16_t port, const std::string& line) {
 // closed without an answer or the handshake failed.
 std::string curl(std::uint16_t port, const std::string& options, const std::string& path = "/metrics") {
   const std::string command =
-      "curl -s -i --max-time 5 " + options + " https://127.0.0.1:" + std::to_string(port) + path;
+      "curl -s -i --max-time 5 " + options + " https://" + loopbackAt(port) + path;
   FILE* pipe = popen(command.c_str(), "r");
   std::string out;
   char buffer[4096];
@@ -76,9 +76,8 @@ const std::string kUnauthorized = "HTTP/1.1 401 Unauthorized\r\n";
 
 TEST(MetricsHttp, ServesTheSnapshotAtMetricsOnly) {
   const std::uint16_t port = freePort();
-  DaemonProcess daemon({"--source", "hwmon", "--sysfs-root", kIntel, "--metrics", "127.0.0.1:" + std::to_string(port)});
-  std::string error;
-  ASSERT_TRUE(daemon.start(error)) << error;
+  DaemonProcess daemon({"--source", "hwmon", "--sysfs-root", kIntel, "--metrics", loopbackAt(port)});
+  ASSERT_EQ(daemon.start(), "");
 
   // A channel as the UDP answer carries it, a sensor in base units; vtt has no sensor.
   const std::string scrape = httpRequest(port, "GET", "/metrics");
@@ -100,10 +99,9 @@ TEST(MetricsHttp, ServesTheSnapshotAtMetricsOnly) {
 
   // The UDP side's counters: one datagram of the wrong size, then two answered requests.
   UdpPeer client;
-  client.sendTo("127.0.0.1", daemon.port(), {1, 2, 3});
+  client.sendTo(daemon.port(), {1, 2, 3});
   for (std::uint32_t sequence : {1u, 2u}) {
-    client.sendTo("127.0.0.1", daemon.port(), request(sequence));
-    EXPECT_TRUE(client.receive(2000).has_value());
+    EXPECT_TRUE(client.ask(daemon.port(), sequence).has_value());
   }
   EXPECT_TRUE(scrapeShows(port, "qrvl_requests_answered_total 2"));
   EXPECT_TRUE(scrapeShows(port, "qrvl_requests_dropped_total{reason=\"wrong-size\"} 1"));
@@ -111,30 +109,26 @@ TEST(MetricsHttp, ServesTheSnapshotAtMetricsOnly) {
 
 TEST(MetricsHttp, AnswersOnlyTheClientsTheAllowListAdmits) {
   const std::uint16_t port = freePort();
-  char config[] = "/tmp/qrvld-config-XXXXXX";
-  close(mkstemp(config));
-  std::ofstream(config) << "[qrvld]\nallow = 127.0.0.2\n";
-  DaemonProcess daemon({"--config", config, "--metrics", "127.0.0.1:" + std::to_string(port)});
-  std::string error;
-  ASSERT_TRUE(daemon.start(error)) << error;
+  const std::string config = tempFileWith("[qrvld]\nallow = 127.0.0.2\n");
+  DaemonProcess daemon({"--config", config, "--metrics", loopbackAt(port)});
+  ASSERT_EQ(daemon.start(), "");
   // Refused clients are disconnected without an answer.
-  EXPECT_EQ(httpRequest(port, "GET", "/metrics", "127.0.0.1"), "");
+  EXPECT_EQ(httpRequest(port, "GET", "/metrics", kLoopback), "");
   EXPECT_TRUE(startsWith(httpRequest(port, "GET", "/metrics", "127.0.0.2"), "HTTP/1.1 200 OK\r\n"));
 
   // A reloaded list applies to the clients that connect from then on.
-  std::ofstream(config) << "[qrvld]\nallow = 127.0.0.1\n";
+  writeFile(config, "[qrvld]\nallow = 127.0.0.1\n");
   daemon.signal(SIGHUP);
   ASSERT_TRUE(daemon.waitForLog("reloaded", 2000)) << daemon.log();
-  EXPECT_TRUE(startsWith(httpRequest(port, "GET", "/metrics", "127.0.0.1"), "HTTP/1.1 200 OK\r\n"));
+  EXPECT_TRUE(startsWith(httpRequest(port, "GET", "/metrics", kLoopback), "HTTP/1.1 200 OK\r\n"));
   EXPECT_EQ(httpRequest(port, "GET", "/metrics", "127.0.0.2"), "");
-  std::remove(config);
+  std::remove(config.c_str());
 }
 
 TEST(MetricsHttp, IdleAndOversizedClientsCostTheUdpSideNothing) {
   const std::uint16_t port = freePort();
-  DaemonProcess daemon({"--metrics", "127.0.0.1:" + std::to_string(port)});
-  std::string error;
-  ASSERT_TRUE(daemon.start(error)) << error;
+  DaemonProcess daemon({"--metrics", loopbackAt(port)});
+  ASSERT_EQ(daemon.start(), "");
 
   // Eight idle connections take every place: a ninth client waits, UDP answers at once.
   std::vector<std::unique_ptr<HttpConnection>> idle;
@@ -145,8 +139,7 @@ TEST(MetricsHttp, IdleAndOversizedClientsCostTheUdpSideNothing) {
   bool closed = false;
   EXPECT_EQ(ninth.receive(1000, closed), "");
   UdpPeer client;
-  client.sendTo("127.0.0.1", daemon.port(), request(7));
-  EXPECT_TRUE(client.receive(200).has_value());
+  EXPECT_TRUE(client.ask(daemon.port(), 7, 200).has_value());
 
   // The idle ones are closed after their 5 s, and the ninth is served then.
   EXPECT_TRUE(startsWith(ninth.receive(8000, closed), "HTTP/1.1 200 OK\r\n"));
@@ -169,9 +162,8 @@ TEST(MetricsHttp, ServesOverTlsToTheRightPasswordOnly) {
   const std::uint16_t port = freePort();
   const std::string users = "  alice: " + bcrypt("secret") + "\n  bob: " + bcrypt("hunter2") + "\n";
   const std::string config = webConfig("tls.yml", "server", "", users);
-  DaemonProcess daemon({"--metrics", "127.0.0.1:" + std::to_string(port), "--web.config.file", config});
-  std::string error;
-  ASSERT_TRUE(daemon.start(error)) << error;
+  DaemonProcess daemon({"--metrics", loopbackAt(port), "--web.config.file", config});
+  ASSERT_EQ(daemon.start(), "");
   EXPECT_NE(daemon.log().find("metrics on https://127.0.0.1:"), npos) << daemon.log();
 
   // Each user with its password gets the scrape, over TLS 1.2 as well as 1.3.
@@ -198,8 +190,7 @@ TEST(MetricsHttp, ServesOverTlsToTheRightPasswordOnly) {
 
   // Meanwhile the UDP side answers as ever.
   UdpPeer peer;
-  peer.sendTo("127.0.0.1", daemon.port(), request(3));
-  EXPECT_TRUE(peer.receive(500).has_value());
+  EXPECT_TRUE(peer.ask(daemon.port(), 3, 500).has_value());
   EXPECT_TRUE(daemon.running());
 }
 
@@ -209,9 +200,8 @@ TEST(MetricsHttp, TakesClientCertificatesOfItsCaOnly) {
   const std::string ca = "  client_ca_file: ca.crt\n";
   const std::string config =
       webConfig("clients.yml", "server", ca + "  client_auth_type: RequireAndVerifyClientCert\n", users);
-  DaemonProcess daemon({"--metrics", "127.0.0.1:" + std::to_string(port), "--web.config.file", config});
-  std::string error;
-  ASSERT_TRUE(daemon.start(error)) << error;
+  DaemonProcess daemon({"--metrics", loopbackAt(port), "--web.config.file", config});
+  ASSERT_EQ(daemon.start(), "");
 
   // Required: the CA's client passes, and still needs its password; none, another CA's
   // and an expired one are disconnected.
@@ -235,9 +225,8 @@ TEST(MetricsHttp, ReloadsTheWebConfigAndKeepsItWhenTheNewOneIsBroken) {
   const std::uint16_t port = freePort();
   const std::string dir = certificates();
   const std::string config = webConfig("reload.yml", "server", "", "  alice: " + bcrypt("secret") + "\n");
-  DaemonProcess daemon({"--metrics", "127.0.0.1:" + std::to_string(port), "--web.config.file", config});
-  std::string error;
-  ASSERT_TRUE(daemon.start(error)) << error;
+  DaemonProcess daemon({"--metrics", loopbackAt(port), "--web.config.file", config});
+  ASSERT_EQ(daemon.start(), "");
   const std::string pinServer = client() + " --pinnedpubkey " + dir + "/server.pub";
   const std::string pinRenewed = client() + " --pinnedpubkey " + dir + "/renewed.pub";
   EXPECT_TRUE(startsWith(curl(port, pinServer + " -u alice:secret"), kOk));

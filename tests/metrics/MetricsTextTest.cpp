@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "MetricsText.h"
+#include "metrics/MetricsText.h"
 #include "qrvl/Record.h"
 
 using qrvld::MetricsSample;
@@ -33,7 +33,8 @@ TEST(MetricsText, SampleInBaseUnitsWithAbsentValuesLeftOut) {
   sample.chips = {{"nct6798", "/sys/devices/platform/nct6775.656", "hwmon3"},
                   {"amdgpu", "/sys/devices/pci0000:00/0000:03:00.0", "hwmon1"},
                   {"amdgpu", "/sys/devices/pci0000:00/0000:03:00.0", "hwmon4"}};
-  const int temp = 0, in = 1, power = 3;
+  using K = qrvld::SensorKind;
+  const K temp = K::Temperature, in = K::Voltage, power = K::Power;
   sample.sensors = {{0, temp, 1, "SYS\"TIN\\", 32500, {80000, kNone, kNone}},
                     {0, in, 0, "", 1020, {kNone, 1744, kNone}},
                     {0, in, 1, "", kNone, {0, kNone, kNone}},
@@ -75,8 +76,8 @@ TEST(MetricsText, SampleInBaseUnitsWithAbsentValuesLeftOut) {
 
 TEST(MetricsText, HealthHasEveryCounter) {
   qrvld::MetricsHealth health{{}, std::nullopt, false, "1.05"};
-  health.counts[static_cast<int>(qrvld::Drop::None)] = 12;
-  health.counts[static_cast<int>(qrvld::Drop::RateLimited)] = 3;
+  health.counts[static_cast<int>(qrvld::RequestCheck::Valid)] = 12;
+  health.counts[static_cast<int>(qrvld::RequestCheck::RateLimited)] = 3;
   const std::string before = qrvld::metricsOfHealth(health);
   EXPECT_TRUE(has(before, "# TYPE qrvl_requests_answered_total counter"));
   EXPECT_TRUE(has(before, "qrvl_requests_answered_total 12"));

@@ -11,7 +11,4 @@ const std::string& certificates();
 // A bcrypt hash of `password` from the system's libcrypt, at `cost`.
 std::string bcrypt(const std::string& password, int cost = 4);
 
-// `path` holding exactly `text`.
-void writeFile(const std::string& path, const std::string& text);
-
 }  // namespace qrvltest

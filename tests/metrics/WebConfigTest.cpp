@@ -1,11 +1,12 @@
 // The exporters' web configuration file as qrvld reads it: real files next to real
 // certificates, and the refusals with the line a user has to look at.
-#include "WebConfig.h"
+#include "metrics/WebConfig.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "TempFiles.h"
 #include "TestMaterial.h"
 
 using qrvld::ClientAuth;
@@ -18,22 +19,10 @@ TEST(WebConfig, ReadsTlsClientCertificatesAndUsers) {
   const std::string hash = qrvltest::bcrypt("secret");
   const std::string path = dir + "/full.yml";
   // Names relative to the file's folder, one absolute; comments and quoting as YAML has them.
-  writeFile(path,
-            "# as the node exporter takes it\n"
-            "tls_server_config:\n"
-            "  cert_file: server.crt\n"
-            "  key_file: \"" +
-                dir +
-                "/server.key\"\n"
-                "  client_auth_type: RequireAndVerifyClientCert\n"
-                "  client_ca_file: 'ca.crt'\n"
-                "  min_version: TLS13\n"
-                "basic_auth_users:\n"
-                "  alice: " +
-                hash +
-                "\n"
-                "  bob: '" +
-                hash + "'\n");
+  const std::string tls = "tls_server_config:\n  cert_file: server.crt\n  key_file: \"" + dir + "/server.key\"\n";
+  writeFile(path, "# as the node exporter takes it\n" + tls + "  client_auth_type: RequireAndVerifyClientCert\n" +
+                      "  client_ca_file: 'ca.crt'\n  min_version: TLS13\nbasic_auth_users:\n  alice: " + hash +
+                      "\n  bob: '" + hash + "'\n");
   WebConfig config;
   std::string error;
   ASSERT_TRUE(qrvld::readWebConfig(path, config, error)) << error;
@@ -51,7 +40,6 @@ TEST(WebConfig, ReadsTlsClientCertificatesAndUsers) {
   WebConfig again;
   ASSERT_TRUE(qrvld::readWebConfig(path, again, error)) << error;
   EXPECT_TRUE(again == config);
-  std::string renewed;
   writeFile(dir + "/swap.yml", "tls_server_config:\n  cert_file: renewed.crt\n  key_file: renewed.key\n");
   ASSERT_TRUE(qrvld::readWebConfig(dir + "/swap.yml", again, error)) << error;
   EXPECT_EQ(again.priorities(), "NORMAL:-VERS-ALL:+VERS-TLS1.3:+VERS-TLS1.2");

@@ -34,6 +34,16 @@ std::vector<std::uint8_t> validResponse(std::uint32_t sequence, std::uint8_t sta
   return {bytes, bytes + sizeof bytes};
 }
 
+// A datagram with one byte changed, or cut or padded with zeros to `size`.
+std::vector<std::uint8_t> with(std::vector<std::uint8_t> d, std::size_t at, int value) {
+  d[at] = static_cast<std::uint8_t>(value);
+  return d;
+}
+std::vector<std::uint8_t> resized(std::vector<std::uint8_t> d, std::size_t size) {
+  d.resize(size, 0);
+  return d;
+}
+
 wire::RequestCheck checkRequest(const std::vector<std::uint8_t>& d) { return wire::checkRequest(d.data(), d.size()); }
 
 wire::ResponseCheck checkResponse(const std::vector<std::uint8_t>& d, std::uint32_t sequence) {
@@ -60,37 +70,16 @@ TEST(Wire, RequestEncodingAndEveryRejection) {
   EXPECT_EQ(wire::requestSequence(request.data()), 0x11223344u);
 
   // Size: anything but 128 bytes.
-  for (std::size_t size : {0, 1, 12, 120, 127, 129, 256, 65507}) {
-    auto d = request;
-    d.resize(size, 0);
-    EXPECT_EQ(checkRequest(d), wire::RequestCheck::WrongSize) << size;
-  }
+  for (std::size_t size : {0, 1, 12, 120, 127, 129, 256, 65507})
+    EXPECT_EQ(checkRequest(resized(request, size)), wire::RequestCheck::WrongSize) << size;
   // Each byte of the header and every padding byte.
-  for (int i = 0; i < 4; ++i) {
-    auto d = request;
-    d[i] ^= 0x20;
-    EXPECT_EQ(checkRequest(d), wire::RequestCheck::WrongMagic) << i;
-  }
-  for (std::uint8_t version : {0, 2, 0xff}) {
-    auto d = request;
-    d[4] = version;
-    EXPECT_EQ(checkRequest(d), wire::RequestCheck::WrongVersion);
-  }
-  for (std::uint8_t type : {0x00, 0x02, 0x81, 0xff}) {
-    auto d = request;
-    d[5] = type;
-    EXPECT_EQ(checkRequest(d), wire::RequestCheck::WrongType);
-  }
-  for (int i : {6, 7}) {
-    auto d = request;
-    d[i] = 1;
-    EXPECT_EQ(checkRequest(d), wire::RequestCheck::NonZeroReserved) << i;
-  }
-  for (int i = 12; i < 128; ++i) {
-    auto d = request;
-    d[i] = 0x80;
-    EXPECT_EQ(checkRequest(d), wire::RequestCheck::NonZeroPadding) << i;
-  }
+  for (int i = 0; i < 4; ++i)
+    EXPECT_EQ(checkRequest(with(request, i, request[i] ^ 0x20)), wire::RequestCheck::WrongMagic);
+  for (int version : {0, 2, 0xff}) EXPECT_EQ(checkRequest(with(request, 4, version)), wire::RequestCheck::WrongVersion);
+  for (int type : {0x00, 0x02, 0x81, 0xff})
+    EXPECT_EQ(checkRequest(with(request, 5, type)), wire::RequestCheck::WrongType);
+  for (int i : {6, 7}) EXPECT_EQ(checkRequest(with(request, i, 1)), wire::RequestCheck::NonZeroReserved) << i;
+  for (int i = 12; i < 128; ++i) EXPECT_EQ(checkRequest(with(request, i, 0x80)), wire::RequestCheck::NonZeroPadding);
   // Any sequence number is valid.
   EXPECT_EQ(checkRequest(validRequest(0)), wire::RequestCheck::Valid);
   EXPECT_EQ(checkRequest(validRequest(0xffffffff)), wire::RequestCheck::Valid);
@@ -111,36 +100,23 @@ TEST(Wire, ResponseEncodingAndEveryRejection) {
   EXPECT_EQ(empty[6], 1);
   EXPECT_EQ(std::vector<std::uint8_t>(empty.begin() + 16, empty.end()), std::vector<std::uint8_t>(104, 0));
   EXPECT_EQ(checkResponse(empty, 5), wire::ResponseCheck::NoReading);
-  auto otherStatus = response;
-  otherStatus[6] = 2;
-  EXPECT_EQ(checkResponse(otherStatus, 0xCAFEF00D), wire::ResponseCheck::NoReading);
+  EXPECT_EQ(checkResponse(with(response, 6, 2), 0xCAFEF00D), wire::ResponseCheck::NoReading);
 
   // Foreign datagrams: wrong size, magic, version, type or sequence.
-  for (std::size_t size : {0, 16, 119, 121, 128}) {
-    auto d = response;
-    d.resize(size, 0);
-    EXPECT_EQ(checkResponse(d, 0xCAFEF00D), wire::ResponseCheck::WrongSize) << size;
-  }
-  for (int i = 0; i < 4; ++i) {
-    auto d = response;
-    d[i] = 0;
-    EXPECT_EQ(checkResponse(d, 0xCAFEF00D), wire::ResponseCheck::WrongMagic) << i;
-  }
-  auto d = response;
-  d[4] = 2;
-  EXPECT_EQ(checkResponse(d, 0xCAFEF00D), wire::ResponseCheck::WrongVersion);
-  for (std::uint8_t type : {0x01, 0x80, 0x82}) {
-    d = response;
-    d[5] = type;
-    EXPECT_EQ(checkResponse(d, 0xCAFEF00D), wire::ResponseCheck::WrongType);
-  }
+  for (std::size_t size : {0, 16, 119, 121, 128})
+    EXPECT_EQ(checkResponse(resized(response, size), 0xCAFEF00D), wire::ResponseCheck::WrongSize) << size;
+  for (int i = 0; i < 4; ++i)
+    EXPECT_EQ(checkResponse(with(response, i, 0), 0xCAFEF00D), wire::ResponseCheck::WrongMagic);
+  EXPECT_EQ(checkResponse(with(response, 4, 2), 0xCAFEF00D), wire::ResponseCheck::WrongVersion);
+  for (int type : {0x01, 0x80, 0x82})
+    EXPECT_EQ(checkResponse(with(response, 5, type), 0xCAFEF00D), wire::ResponseCheck::WrongType);
   EXPECT_EQ(checkResponse(response, 0xCAFEF00E), wire::ResponseCheck::WrongSequence);
   EXPECT_EQ(checkResponse(response, 0x0DF0FECA), wire::ResponseCheck::WrongSequence);
 
   // A text field of the six channels without its NUL spoils the reading; the fan fields
   // are not among them.
   for (int c = 0; c < record::kChannelCount; ++c) {
-    d = response;
+    auto d = response;
     std::memset(d.data() + 16 + c * 8, '9', 8);
     EXPECT_EQ(checkResponse(d, 0xCAFEF00D),
               c < record::kCheckedChannels ? wire::ResponseCheck::UnterminatedField : wire::ResponseCheck::Reading)

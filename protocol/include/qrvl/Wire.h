@@ -29,16 +29,23 @@ void storeLe64(std::uint8_t* p, std::uint64_t v);
 
 void encodeRequest(std::uint32_t sequence, std::uint8_t (&out)[kRequestSize]);
 
-// Outcome of the daemon's check of a datagram, in the order the fields are checked.
+// What became of a datagram sent to a sensor host, in the order the host checks: its
+// source, its bytes, its source's rate, then the sending of the answer. Valid is a request
+// answered.
 enum class RequestCheck {
   Valid,
+  NotAllowed,  // the source is not on the host's allow-list
   WrongSize,
   WrongMagic,
   WrongVersion,
   WrongType,
   NonZeroReserved,
   NonZeroPadding,
+  RateLimited,  // the source asked more often than the host's rate limit allows
+  SendFailed,   // the answer could not be sent
+  kCount,
 };
+// The check of the bytes alone: Valid, or one of WrongSize to NonZeroPadding.
 RequestCheck checkRequest(const std::uint8_t* data, std::size_t size);
 
 // Sequence number of a datagram that checkRequest found valid.

@@ -1,5 +1,4 @@
 // Datagram and stream sockets over the POSIX API (Linux).
-#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -42,41 +41,27 @@ bool startup(int& error) {
 void cleanup() {}
 
 OpenResult open(const HostPort& host, Handle& handle, Address& peer, int& error, std::string& detail) {
-  addrinfo hints{};
-  hints.ai_family = host.bracketed ? AF_INET6 : AF_UNSPEC;
-  hints.ai_socktype = SOCK_DGRAM;
-  hints.ai_protocol = IPPROTO_UDP;
-  hints.ai_flags = AI_NUMERICSERV | (host.bracketed ? AI_NUMERICHOST : 0);
-  addrinfo* list = nullptr;
-  const std::string port = std::to_string(host.port);
-  const int rc = getaddrinfo(host.name.c_str(), port.c_str(), &hints, &list);
-  if (rc != 0) {
-    error = rc == EAI_SYSTEM ? errno : 0;
-    detail = gai_strerror(rc);
-    return OpenResult::NotResolved;
-  }
-  OpenResult result = OpenResult::Failed;
-  for (const addrinfo* ai : inTryOrder(list, AF_INET)) {
-    if (ai->ai_addrlen > sizeof peer.bytes) continue;
-    const int fd = socket(ai->ai_family, ai->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, ai->ai_protocol);
+  std::vector<Address> addresses;
+  if (!resolve(host, Transport::Datagram, addresses, error, detail)) return OpenResult::NotResolved;
+  for (const Address& a : addresses) {
+    sockaddr_storage s{};
+    std::memcpy(&s, a.bytes, static_cast<std::size_t>(a.length));
+    const int fd = socket(s.ss_family, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_UDP);
     if (fd < 0) {
       error = errno;
       continue;
     }
-    if (connect(fd, ai->ai_addr, ai->ai_addrlen) != 0) {
+    if (connect(fd, reinterpret_cast<const sockaddr*>(&s), static_cast<socklen_t>(a.length)) != 0) {
       error = errno;
       ::close(fd);
       continue;
     }
-    std::memcpy(peer.bytes, ai->ai_addr, ai->ai_addrlen);
-    peer.length = static_cast<int>(ai->ai_addrlen);
+    peer = a;
     handle = static_cast<Handle>(fd);
-    result = OpenResult::Opened;
-    break;
+    return OpenResult::Opened;
   }
-  freeaddrinfo(list);
-  if (result == OpenResult::Failed) detail = errorText(error);
-  return result;
+  detail = errorText(error);
+  return OpenResult::Failed;
 }
 
 void close(Handle handle) { ::close(toFd(handle)); }

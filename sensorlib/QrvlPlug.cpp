@@ -136,7 +136,7 @@ int QRVLPLUG::createWeb(const char* url) {
   // The name must resolve now, as for a sensor host; the connection is made by the first Get.
   std::vector<sockapi::Address> addresses;
   std::string detail;
-  if (!sockapi::resolveStream(address.host, addresses, error, detail)) {
+  if (!sockapi::resolve(address.host, sockapi::Transport::Stream, addresses, error, detail)) {
     Destroy();
     return fail(lastFailure, lastError, error, "cannot resolve \"%.200s\": %s", address.host.name.c_str(),
                 detail.c_str());

@@ -1,4 +1,4 @@
-// Name resolution for streams, address comparison and display, the same over both socket APIs.
+// Name resolution, address comparison and display, the same over both socket APIs.
 #if defined(_WIN32)
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -27,11 +27,13 @@ sockaddr_storage unpack(const Address& a) {
 }
 }  // namespace
 
-bool resolveStream(const HostPort& host, std::vector<Address>& addresses, int& error, std::string& detail) {
+bool resolve(const HostPort& host, Transport transport, std::vector<Address>& addresses, int& error,
+             std::string& detail) {
+  const bool stream = transport == Transport::Stream;
   addrinfo hints{};
   hints.ai_family = host.bracketed ? AF_INET6 : AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_protocol = IPPROTO_TCP;
+  hints.ai_socktype = stream ? SOCK_STREAM : SOCK_DGRAM;
+  hints.ai_protocol = stream ? IPPROTO_TCP : IPPROTO_UDP;
   hints.ai_flags = AI_NUMERICSERV | (host.bracketed ? AI_NUMERICHOST : 0);
   addrinfo* list = nullptr;
   const int rc = getaddrinfo(host.name.c_str(), std::to_string(host.port).c_str(), &hints, &list);

@@ -60,9 +60,12 @@ enum class WaitResult { Ready, TimedOut, Failed };
 // Waits until a datagram or an error is queued, at most `milliseconds`.
 WaitResult waitReadable(Handle handle, int milliseconds, int& error);
 
-// Resolves a host for a stream connection: its addresses in try order (IPv4 first, as
-// for datagrams). False with `detail` when the name does not resolve.
-bool resolveStream(const HostPort& host, std::vector<Address>& addresses, int& error, std::string& detail);
+enum class Transport { Datagram, Stream };
+
+// Resolves a host for the transport: its addresses in the order they are tried (IPv4 first,
+// see inTryOrder). False with `detail` when the name does not resolve.
+bool resolve(const HostPort& host, Transport transport, std::vector<Address>& addresses, int& error,
+             std::string& detail);
 
 // Starts a non-blocking connection to one address: Done when connected at once, Empty
 // while it is under way (waitWritable, then connectResult, tell how it ended), Refused,

@@ -42,7 +42,7 @@ void WebSource::disconnect() {
 bool WebSource::connect(const Deadline& deadline, const int& cancelFlag, std::string& why, int& error) {
   std::vector<sockapi::Address> addresses;
   std::string detail;
-  if (!sockapi::resolveStream(address_.host, addresses, error, detail)) {
+  if (!sockapi::resolve(address_.host, sockapi::Transport::Stream, addresses, error, detail)) {
     why = "cannot resolve \"" + address_.host.name + "\": " + detail;
     return false;
   }

@@ -48,42 +48,29 @@ bool startup(int& error) {
 void cleanup() { WSACleanup(); }
 
 OpenResult open(const HostPort& host, Handle& handle, Address& peer, int& error, std::string& detail) {
-  addrinfo hints{};
-  hints.ai_family = host.bracketed ? AF_INET6 : AF_UNSPEC;
-  hints.ai_socktype = SOCK_DGRAM;
-  hints.ai_protocol = IPPROTO_UDP;
-  hints.ai_flags = AI_NUMERICSERV | (host.bracketed ? AI_NUMERICHOST : 0);
-  addrinfo* list = nullptr;
-  const std::string port = std::to_string(host.port);
-  const int rc = getaddrinfo(host.name.c_str(), port.c_str(), &hints, &list);
-  if (rc != 0) {
-    error = rc;
-    detail = errorText(rc);
-    return OpenResult::NotResolved;
-  }
-  OpenResult result = OpenResult::Failed;
-  for (const addrinfo* ai : inTryOrder(list, AF_INET)) {
-    if (ai->ai_addrlen > sizeof peer.bytes) continue;
-    const SOCKET s = socket(ai->ai_family, ai->ai_socktype, ai->ai_protocol);
+  std::vector<Address> addresses;
+  if (!resolve(host, Transport::Datagram, addresses, error, detail)) return OpenResult::NotResolved;
+  for (const Address& a : addresses) {
+    sockaddr_storage peerAddress{};
+    std::memcpy(&peerAddress, a.bytes, static_cast<std::size_t>(a.length));
+    const SOCKET s = socket(peerAddress.ss_family, SOCK_DGRAM, IPPROTO_UDP);
     if (s == INVALID_SOCKET) {
       error = WSAGetLastError();
       continue;
     }
     u_long nonBlocking = 1;
-    if (ioctlsocket(s, FIONBIO, &nonBlocking) != 0 || connect(s, ai->ai_addr, static_cast<int>(ai->ai_addrlen)) != 0) {
+    if (ioctlsocket(s, FIONBIO, &nonBlocking) != 0 ||
+        connect(s, reinterpret_cast<const sockaddr*>(&peerAddress), a.length) != 0) {
       error = WSAGetLastError();
       closesocket(s);
       continue;
     }
-    std::memcpy(peer.bytes, ai->ai_addr, ai->ai_addrlen);
-    peer.length = static_cast<int>(ai->ai_addrlen);
+    peer = a;
     handle = static_cast<Handle>(s);
-    result = OpenResult::Opened;
-    break;
+    return OpenResult::Opened;
   }
-  freeaddrinfo(list);
-  if (result == OpenResult::Failed) detail = errorText(error);
-  return result;
+  detail = errorText(error);
+  return OpenResult::Failed;
 }
 
 void close(Handle handle) { closesocket(toSocket(handle)); }

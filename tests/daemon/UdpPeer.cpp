@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #include "qrvl/Wire.h"
 
@@ -92,16 +93,37 @@ std::vector<std::uint8_t> withSize(std::vector<std::uint8_t> bytes, std::size_t 
   return bytes;
 }
 
+namespace {
+// True when `type` sockets can bind `port` on `address` now.
+bool bindable(const char* address, int type, std::uint16_t port) {
+  sockaddr_storage sa;
+  const socklen_t length = fill(address, port, sa);
+  const int fd = socket(sa.ss_family, type | SOCK_CLOEXEC, 0);
+  const int on = 1;
+  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  const bool ok = fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&sa), length) == 0;
+  close(fd);
+  return ok;
+}
+}  // namespace
+
 std::uint16_t freePort() {
+  // Below the ephemeral range, so that no client socket (nor its TIME_WAIT) takes the port
+  // between this choice and the daemon's bind.
+  int low = 32768;
+  if (FILE* range = std::fopen("/proc/sys/net/ipv4/ip_local_port_range", "r")) {
+    if (std::fscanf(range, "%d", &low) != 1) low = 32768;
+    std::fclose(range);
+  }
+  const int first = 10000;
+  const int count = low > first + 1000 ? low - first : 20000;
+  static unsigned seed = static_cast<unsigned>(getpid()) ^ static_cast<unsigned>(time(nullptr));
   for (;;) {
-    UdpPeer v4(kLoopback);
-    // Also free on ::1, where the daemon listens by default.
-    const int fd = socket(AF_INET6, SOCK_DGRAM, 0);
-    sockaddr_storage sa;
-    const socklen_t length = fill("::1", v4.port(), sa);
-    const bool free6 = bind(fd, reinterpret_cast<sockaddr*>(&sa), length) == 0;
-    close(fd);
-    if (free6) return v4.port();
+    const auto port = static_cast<std::uint16_t>(first + rand_r(&seed) % count);
+    if (bindable(kLoopback, SOCK_DGRAM, port) && bindable("::1", SOCK_DGRAM, port) &&
+        bindable(kLoopback, SOCK_STREAM, port)) {
+      return port;
+    }
   }
 }
 

@@ -55,7 +55,7 @@ class UdpPeer {
 // A datagram with one byte changed, or cut or padded with zeros to `size`.
 std::vector<std::uint8_t> withByte(std::vector<std::uint8_t> bytes, std::size_t at, std::uint8_t value);
 std::vector<std::uint8_t> withSize(std::vector<std::uint8_t> bytes, std::size_t size);
-// A UDP port that was free a moment ago on 127.0.0.1 and ::1.
+// A port that was free a moment ago for UDP on 127.0.0.1 and ::1 and for TCP on 127.0.0.1.
 std::uint16_t freePort();
 std::uint16_t sourcePort(const Datagram& d);
 std::string sourceAddress(const Datagram& d);

@@ -20,6 +20,7 @@
 #     with-qrvld.sh start [STATE]   1 when it did not get ready
 #   STATE is $QRVLD_STATE unless given. $QRVLD_STATE/pid holds the running daemon's pid.
 set -u
+. "$(dirname "$0")/random-port.sh"
 
 ready_seconds=5
 stop_seconds=2
@@ -48,7 +49,8 @@ launch() {
       return 0
     fi
     if [ -e "$state/status" ]; then
-      tail -n "+$from" "$state/qrvld.log" | grep -q 'cannot listen.*in use' && return 2
+      # Only the UDP port is ours to change; any other port in use is the caller's to fix.
+      tail -n "+$from" "$state/qrvld.log" | grep -qF "cannot listen on 127.0.0.1:$port: Address already in use" && return 2
       echo "qrvld ended at start-up with status $(cat "$state/status"):" >&2
       tail -n "+$from" "$state/qrvld.log" >&2
       return 1
@@ -73,13 +75,13 @@ start() {
     esac
     return 1
   fi
-  # A random port above the usual ones; another process may hold it, then the next is tried.
-  port=$((20000 + $(od -An -N2 -tu2 /dev/urandom) % 40000))
+  # Another process may hold a random port; then another one is tried.
   for attempt in 1 2 3 4 5 6 7 8; do
+    port=$(qrvl_random_port)
     launch
     case $? in
       0) return 0 ;;
-      2) port=$((20000 + (port - 20000 + 1) % 40000)) ;;
+      2) ;;
       *) return 1 ;;
     esac
   done

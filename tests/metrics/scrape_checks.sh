@@ -20,11 +20,12 @@ work=$(mktemp -d)
 pids=()
 trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; wait; rm -rf "$work"' EXIT
 
+. "$here/../daemon/random-port.sh"
 # A TCP port on 127.0.0.1 that nothing listens on.
 free_port() {
   local port
   while :; do
-    port=$((20000 + RANDOM % 40000))
+    port=$(qrvl_random_port)
     (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null || { echo "$port"; return; }
   done
 }

@@ -10,7 +10,14 @@ out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 for arch in x86_64 i686; do
   build=$root/build/$arch
-  "$build/wine/wine-session.sh" start >/dev/null
+  # A build whose loader cannot run here (i686 where the kernel runs no 32-bit programs)
+  # says why and shows as "not run".
+  if ! "$build/wine/wine-session.sh" start >/dev/null 2>"$out/$arch.why"; then
+    echo "bench: $arch not run: $(sed 's/^qrvl-skip: //' "$out/$arch.why")" >&2
+    : >"$out/$arch.chart"
+    : >"$out/$arch.monitor"
+    continue
+  fi
   echo "bench: $arch chart_bench..." >&2
   "$build/wine/wine-run.sh" "$build/bench/chart/chart_bench.exe" | tr -d '\r' >"$out/$arch.chart"
   echo "bench: $arch monitor_bench, $polls polls (a few minutes)..." >&2
@@ -20,5 +27,5 @@ for arch in x86_64 i686; do
 done
 for part in chart monitor; do
   paste -d '\n' "$out/x86_64.$part" "$out/i686.$part" |
-    awk 'NR % 2 { printf "x86_64  %s\n", $0; next } { printf "i686    %s\n", $0 }'
+    awk 'NR % 2 { printf "x86_64  %s\n", $0 == "" ? "(not run)" : $0; next } { printf "i686    %s\n", $0 == "" ? "(not run)" : $0 }'
 done

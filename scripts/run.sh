@@ -7,24 +7,33 @@
 # context menu, its exit button, Enter or Esc) or on Ctrl-C, with everything it started.
 #
 # usage: scripts/run.sh [--arch i686|x86_64] [SECTION]
-#   --arch     the build to run: i686, what users download (the default), or x86_64
+#   --arch     the build to run: i686, what users download (the default where this
+#              machine runs 32-bit programs), or x86_64
 #   SECTION    the profile section (the monitor's command line)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-arch=i686
+arch=
 if [ "${1:-}" = --arch ]; then
   arch=${2:-}
   shift 2 || true
+  case $arch in
+    i686 | x86_64) ;;
+    *) echo "run: --arch takes i686 or x86_64, not \"$arch\"" >&2; exit 2 ;;
+  esac
 fi
-case $arch in
-  i686 | x86_64) ;;
-  *) echo "run: --arch takes i686 or x86_64, not \"$arch\"" >&2; exit 2 ;;
-esac
 section=${*:-QRVGRPH}
 
 echo "run: builds what is missing; the first start also prepares a wine prefix, which takes a while"
 scripts/setup.sh
+# Some kernels execute no 32-bit programs, and so no i686 build under wine.
+if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  case $arch in
+    i686) echo "run: this machine cannot run 32-bit programs (/usr/lib/wine/wine); --arch x86_64 runs the other build" >&2; exit 1 ;;
+    "") arch=x86_64; echo "run: this machine cannot run 32-bit programs; running the x86_64 build" ;;
+  esac
+fi
+: "${arch:=i686}"
 for preset in native "$arch"; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" >/dev/null

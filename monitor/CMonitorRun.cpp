@@ -47,17 +47,27 @@ void CMonitorRun::ChartsReady() { m_sampler.ChartsReady(); }
 void CMonitorRun::StopSampling() {
     m_sampler.Stop();
     MSG msg;
-    while (m_hWndOwner != nullptr && ::PeekMessageA(&msg, m_hWndOwner, WM_SAMPLED, WM_SAMPLED, PM_REMOVE))
-        OnSampled(msg.wParam, msg.lParam);
+    // Outcomes still queued are taken in now, so that failures are counted before the save;
+    // a failure to draw one must not skip the rest of the stop.
+    while (m_hWndOwner != nullptr && ::PeekMessageA(&msg, m_hWndOwner, WM_SAMPLED, WM_SAMPLED, PM_REMOVE)) {
+        try {
+            OnSampled(msg.wParam, msg.lParam);
+        } catch (...) {
+            AfxReportHandlerFailure("OnSampled", WM_SAMPLED);
+        }
+    }
 }
 
 void CMonitorRun::Stop() {
     StopSampling();
+    // The window may be gone when the destructor stops again.
+    m_hWndOwner = nullptr;
     m_plugin.Destroy();
     m_trayIcon.Delete();
     m_trayIcon.Destroy();
 }
 
+// Without memory for the copy, the reading is shown as its flash alone.
 void CMonitorRun::OnReading(const LMDATA& data) { Post(OUTCOME_READING, new (std::nothrow) LMDATA(data)); }
 
 void CMonitorRun::OnFailure() { Post(OUTCOME_FAILURE, nullptr); }
@@ -65,7 +75,7 @@ void CMonitorRun::OnFailure() { Post(OUTCOME_FAILURE, nullptr); }
 void CMonitorRun::OnOutcomeShown() { Post(OUTCOME_SHOWN, nullptr); }
 
 void CMonitorRun::Post(Outcome outcome, LMDATA* pReading) {
-    // Without memory for the copy, the reading is shown as its flash alone.
+    // A queue too full to take the post loses this outcome, and its copy is freed.
     if (!::PostMessageA(m_hWndOwner, WM_SAMPLED, outcome, reinterpret_cast<LPARAM>(pReading))) delete pReading;
 }
 

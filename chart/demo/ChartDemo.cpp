@@ -1,12 +1,10 @@
 // Shows one strip chart configured the way the monitor configures a temperature chart and
-// fed from a worker thread with a generated signal, as the sampling loop feeds it.
+// fed with a generated signal on the window's thread, as the monitor feeds its charts.
 //   chart_demo [milliseconds per value, default 100]
 #include <windows.h>
 
-#include <atomic>
 #include <cmath>
 #include <cstdlib>
-#include <thread>
 
 #include "CStripChart.h"
 #include "Framework.h"
@@ -20,11 +18,10 @@ double Signal(int n) {
     return dValue;
 }
 
-// The demo's top-level window: owns the chart and the thread that feeds it.
+// The demo's top-level window: owns the chart and the timer that feeds it.
 class CDemoWnd : public CWnd {
 public:
     BOOL Create(DWORD dwInterval) {
-        m_dwInterval = dwInterval;
         CString strClass = AfxRegisterWndClass(CS_HREDRAW | CS_VREDRAW, ::LoadCursor(nullptr, IDC_ARROW),
                                                reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
         RECT rcWindow = {0, 0, 2 * kMargin + kChartWidth, 2 * kMargin + kChartHeight};
@@ -48,19 +45,18 @@ public:
 
         // A screenshot right after start already shows a full trace.
         for (m_nSample = 0; m_nSample < kChartWidth / 2; ++m_nSample) m_chart.AppendValue(Signal(m_nSample));
-        m_signal = std::thread([this] {
-            while (!m_bStop.load()) {
-                ::Sleep(m_dwInterval);
-                m_chart.AppendValue(Signal(m_nSample++));
-            }
-        });
+        ::SetTimer(m_hWnd, kTimerId, dwInterval, nullptr);
         return TRUE;
     }
 
 protected:
+    LRESULT OnTimer(WPARAM, LPARAM) {
+        m_chart.AppendValue(Signal(m_nSample++));
+        return 0;
+    }
+
     void OnDestroy() {
-        m_bStop.store(true);
-        if (m_signal.joinable()) m_signal.join();
+        ::KillTimer(m_hWnd, kTimerId);
         CWnd::OnDestroy();
         ::PostQuitMessage(0);
     }
@@ -71,15 +67,14 @@ private:
     static constexpr int kMargin = 8;
     static constexpr int kChartWidth = 240;
     static constexpr int kChartHeight = 100;
+    static constexpr UINT_PTR kTimerId = 1;
 
     CStripChart m_chart;
-    std::thread m_signal;
-    std::atomic<bool> m_bStop{false};
-    DWORD m_dwInterval = 100;
     int m_nSample = 0;
 };
 
 BEGIN_MESSAGE_MAP(CDemoWnd, CWnd)
+    ON_MESSAGE(WM_TIMER, OnTimer)
     ON_WM_DESTROY()
 END_MESSAGE_MAP()
 

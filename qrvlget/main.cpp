@@ -104,7 +104,7 @@ int listWebServer(const char* url, unsigned timeout) {
   std::vector<web::WebSensor> sensors;
   const int cancelled = 0;
   web::WebSource source(address);
-  if (!source.fetch(timeout, cancelled, sensors, why, error)) {
+  if (!source.resolve(why, error) || !source.fetch(timeout, cancelled, sensors, why, error)) {
     std::fprintf(stderr, "qrvlget: %s\n", why.c_str());
     qrvl::sockapi::cleanup();
     return 1;
@@ -132,7 +132,7 @@ int listWebServer(const char* url, unsigned timeout) {
   for (int c = 0; c < kChannelCount; ++c) {
     if (chosen[c] < 0) continue;
     query += (query.empty() ? "?" : "&") + std::string(web::queryKey(static_cast<Channel>(c))) + "=" +
-             sensors[static_cast<std::size_t>(chosen[c])].id;
+             web::queryValue(sensors[static_cast<std::size_t>(chosen[c])].id);
   }
   std::printf("\n# Today's choice, pinned: add this to the address (HostName=http://host:port/?...)\n%s\n",
               query.empty() ? "# (no sensor feeds a channel)" : query.c_str());

@@ -72,6 +72,11 @@ HttpReply::State HttpReply::feed(const char* data, std::size_t size) {
     if (!parseHead()) return state_;
     data += consumed;
     size -= consumed;
+    // An interim reply (100 Continue and the like) comes before the one asked for.
+    if (status_ / 100 == 1) {
+      reset();
+      return size > 0 ? feed(data, size) : state_;
+    }
   }
   return takeBody(data, size);
 }
@@ -93,6 +98,7 @@ bool HttpReply::parseHead() {
 
   bool haveLength = false;
   bool chunked = false;
+  bool close = false;
   std::size_t length = 0;
   for (std::size_t start = lineEnd + 2; start < head_.size();) {
     const std::size_t end = head_.find("\r\n", start);
@@ -125,18 +131,19 @@ bool HttpReply::parseHead() {
       }
       chunked = true;
     } else if (name == "connection") {
-      if (value.find("close") != std::string::npos) keepAlive_ = false;
       if (value.find("keep-alive") != std::string::npos) keepAlive_ = true;
+      close = close || value.find("close") != std::string::npos;
     } else if (name == "content-encoding") {
       encoded_ = value != "identity";
     }
   }
+  if (close) keepAlive_ = false;
   if (chunked) {
     framing_ = Framing::Chunked;
   } else if (haveLength) {
     framing_ = Framing::Length;
     remaining_ = length;
-  } else if (status_ == 204 || status_ == 304 || status_ / 100 == 1) {
+  } else if (status_ == 204 || status_ == 304) {
     framing_ = Framing::Length;
     remaining_ = 0;
   } else {
@@ -197,6 +204,8 @@ HttpReply::State HttpReply::takeChunks(const char* data, std::size_t size) {
       chunkPart_ = n == 0 ? ChunkPart::Trailer : ChunkPart::Data;
     } else if (line.empty()) {
       state_ = State::Complete;
+    } else if ((trailerSize_ += line.size()) > kMaxHead) {
+      return fail("the reply's trailer exceeds 16 KiB");
     }
   }
   if (i < size) keepAlive_ = false;

@@ -58,6 +58,7 @@ class HttpReply {
   std::size_t remaining_ = 0;
   ChunkPart chunkPart_ = ChunkPart::Size;
   std::string line_;
+  std::size_t trailerSize_ = 0;
   std::string body_;
 };
 

@@ -134,14 +134,11 @@ int QRVLPLUG::createWeb(const char* url) {
   }
   libStarted = 1;
   // The name must resolve now, as for a sensor host; the connection is made by the first Get.
-  std::vector<sockapi::Address> addresses;
-  std::string detail;
-  if (!sockapi::resolve(address.host, sockapi::Transport::Stream, addresses, error, detail)) {
-    Destroy();
-    return fail(lastFailure, lastError, error, "cannot resolve \"%.200s\": %s", address.host.name.c_str(),
-                detail.c_str());
-  }
   sock.web = new qrvl::web::WebSource(address);
+  if (!static_cast<qrvl::web::WebSource*>(sock.web)->resolve(why, error)) {
+    Destroy();
+    return fail(lastFailure, lastError, error, "%.400s", why.c_str());
+  }
   sock.cancelled = 0;
   lastError = 0;
   lastFailure[0] = '\0';

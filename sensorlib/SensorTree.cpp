@@ -32,6 +32,8 @@ class TreeHandler : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, TreeH
   explicit TreeHandler(std::vector<WebSensor>& sensors) : sensors_(sensors) {}
 
   std::string why;
+  // The root node has its Children list, as every LibreHardwareMonitor tree has.
+  bool rootHasChildren = false;
 
   bool StartObject() {
     if (!enter()) return false;
@@ -76,6 +78,7 @@ class TreeHandler : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, TreeH
     if (stack_.back() == Frame::Node) {
       if (field_ == Field::Children) {
         frame = Frame::Children;
+        rootHasChildren = rootHasChildren || stack_.size() == 1;
       } else if (isSensorField()) {
         return wrong(fieldName() + " is a list");
       }
@@ -235,6 +238,12 @@ bool readSensorTree(const std::string& json, std::vector<WebSensor>& sensors, st
     sensors.clear();
     return false;
   }
+  // Another program's JSON on the port is no reading with every channel empty.
+  if (!handler.rootHasChildren) {
+    why = "not a LibreHardwareMonitor sensor tree: no Children at its root";
+    sensors.clear();
+    return false;
+  }
   std::vector<const std::string*> ids;
   ids.reserve(sensors.size());
   for (const WebSensor& s : sensors) ids.push_back(&s.id);
@@ -242,7 +251,10 @@ bool readSensorTree(const std::string& json, std::vector<WebSensor>& sensors, st
   const auto twin =
       std::adjacent_find(ids.begin(), ids.end(), [](const std::string* a, const std::string* b) { return *a == *b; });
   if (twin != ids.end()) {
-    why = "two sensors have the id " + **twin;
+    // The failure is one line, whatever the id holds.
+    std::string id = **twin;
+    std::replace_if(id.begin(), id.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }, '?');
+    why = "two sensors have the id " + id;
     sensors.clear();
     return false;
   }

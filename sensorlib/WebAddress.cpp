@@ -165,4 +165,19 @@ bool parseWebAddress(const char* text, WebAddress& out, std::string& why) {
 
 const char* queryKey(record::Channel c) { return kQueryKeys[c]; }
 
+std::string queryValue(const std::string& id) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : id) {
+    if (std::isalnum(c) || std::strchr("-._~/", c) != nullptr) {
+      out += static_cast<char>(c);
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
+  }
+  return out;
+}
+
 }  // namespace qrvl::web

@@ -33,4 +33,8 @@ bool parseWebAddress(const char* text, WebAddress& out, std::string& why);
 // The channel's name in a query: cpu, pwr, sys, vcore, vtt, vio, fan1, fan2, fan3.
 const char* queryKey(record::Channel c);
 
+// A sensor id as a query value that parseWebAddress reads back as the same id: letters,
+// digits, "-._~/" as they are, every other byte as %XX.
+std::string queryValue(const std::string& id);
+
 }  // namespace qrvl::web

@@ -24,14 +24,14 @@ const std::vector<Rule>& rules() {
       {record::CpuTemp, Hardware::Cpu, {"CPU Package", "Core (Tctl/Tdie)", "Core (Tdie)", "Core (Tctl)", "Package"}},
       {record::CpuTemp, Hardware::Board, {"CPU", "CPU Core"}},
       {record::PwrTemp, Hardware::Board, {"VRM MOS", "VRM", "MOS", "CPU VRM"}},
-      {record::SysTemp, Hardware::Board, {"System", "Motherboard", "Mainboard"}},
+      {record::SysTemp, Hardware::Board, {"System", "System #1", "Motherboard", "Mainboard"}},
       {record::Vcore, Hardware::Board, {"Vcore", "CPU Vcore", "CPU Core"}},
       {record::Vcore, Hardware::Cpu, {"CPU Core", "Core (SVI2 TFN)", "Core"}},
       {record::Vtt, Hardware::Board, {"VTT", "CPU VTT", "CPU Termination"}},
       {record::Vio, Hardware::Board, {"+3.3V", "3VCC", "VCC3V", "+3.3 V", "3.3V"}},
       {record::Fan1, Hardware::Board, {"CPU Fan", "CPU Fan #1", "Fan #1"}},
-      {record::Fan2, Hardware::Board, {"System Fan", "Chassis Fan #1", "Chassis Fan", "Fan #2"}},
-      {record::Fan3, Hardware::Board, {"Auxiliary Fan", "Chassis Fan #2", "Fan #3"}},
+      {record::Fan2, Hardware::Board, {"System Fan", "System Fan #1", "Chassis Fan #1", "Chassis Fan 1", "Chassis Fan", "Fan #2"}},
+      {record::Fan3, Hardware::Board, {"Auxiliary Fan", "System Fan #2", "Chassis Fan #2", "Chassis Fan 2", "Fan #3"}},
   };
   return kRules;
 }

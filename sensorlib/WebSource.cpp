@@ -39,15 +39,24 @@ void WebSource::disconnect() {
   handle_ = sockapi::kInvalidHandle;
 }
 
-bool WebSource::connect(const Deadline& deadline, const int& cancelFlag, std::string& why, int& error) {
-  std::vector<sockapi::Address> addresses;
+bool WebSource::resolve(std::string& why, int& error) {
   std::string detail;
-  if (!sockapi::resolve(address_.host, sockapi::Transport::Stream, addresses, error, detail)) {
-    why = "cannot resolve \"" + address_.host.name + "\": " + detail;
-    return false;
-  }
+  if (sockapi::resolve(address_.host, sockapi::Transport::Stream, addresses_, error, detail)) return true;
+  why = "cannot resolve \"" + address_.host.name + "\": " + detail;
+  return false;
+}
+
+void WebSource::dropIfOutOfStep() {
+  if (handle_ == sockapi::kInvalidHandle) return;
+  char byte;
+  std::size_t size = 0;
+  int error = 0;
+  if (sockapi::receiveStream(handle_, &byte, 1, size, error) != sockapi::IoResult::Empty) disconnect();
+}
+
+bool WebSource::connect(const Deadline& deadline, const int& cancelFlag, std::string& why, int& error) {
   bool refused = false;
-  for (const sockapi::Address& a : addresses) {
+  for (const sockapi::Address& a : addresses_) {
     sockapi::Handle handle = sockapi::kInvalidHandle;
     sockapi::IoResult r = sockapi::connectStream(a, handle, error);
     while (r == sockapi::IoResult::Empty) {
@@ -109,6 +118,8 @@ WebSource::Outcome WebSource::exchange(const Deadline& deadline, unsigned timeou
         return Outcome::Failed;
       }
       if (state == HttpReply::State::Complete) return Outcome::Done;
+      // A server that sends without pause must not hold the call past its time-out.
+      if (cancelled(cancelFlag) || deadline.passed()) return timedOut();
       continue;
     }
     if (r == sockapi::IoResult::Failed) {
@@ -132,8 +143,9 @@ bool WebSource::fetch(unsigned timeoutMs, const int& cancelFlag, std::vector<Web
     why = "cancelled";
     return false;
   }
+  dropIfOutOfStep();
   Outcome outcome = Outcome::Stale;
-  // A kept connection the server has closed in the meantime is opened once more.
+  // A kept connection the server closes as the request goes out is opened once more.
   for (int attempt = 0; attempt < 2 && outcome == Outcome::Stale; ++attempt) {
     const bool kept = handle_ != sockapi::kInvalidHandle;
     if (!kept && !connect(deadline, cancelFlag, why, error)) return false;

@@ -22,6 +22,9 @@ class WebSource {
   WebSource(const WebSource&) = delete;
   WebSource& operator=(const WebSource&) = delete;
 
+  // Looks the server's name up, once, so that no poll waits on the resolver; false with
+  // the reason when the name does not resolve. Before fetch() and read().
+  bool resolve(std::string& why, int& error);
   // The server's sensors, read within `timeoutMs`; a non-zero `cancelFlag` (set from any
   // thread) ends the wait within some 20 ms. False with one line saying why, and the
   // system's error code where there is one.
@@ -39,8 +42,11 @@ class WebSource {
   bool connect(const Deadline& deadline, const int& cancelFlag, std::string& why, int& error);
   Outcome exchange(const Deadline& deadline, unsigned timeoutMs, const int& cancelFlag, std::string& why, int& error);
   void disconnect();
+  // Drops a kept connection that the server has closed or that holds bytes no request asked for.
+  void dropIfOutOfStep();
 
   WebAddress address_;
+  std::vector<sockapi::Address> addresses_;
   std::string request_;
   sockapi::Handle handle_ = sockapi::kInvalidHandle;
   HttpReply reply_;

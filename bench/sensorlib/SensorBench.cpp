@@ -4,6 +4,7 @@
 // memory; last, QRVLPLUG::Get from the tests' stand-in for LibreHardwareMonitor's web
 // server with a tree of a desktop's size. Loopback only; the flood stops by itself.
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sched.h>
@@ -243,6 +244,9 @@ pid_t startWebServer(const std::string& dir, std::uint16_t& port) {
   if (pid == 0) {
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     pin(kServerCpu);
+    // Its log has a line per request, which would bury the figures.
+    const int quiet = open("/dev/null", O_WRONLY);
+    dup2(quiet, STDERR_FILENO);
     const std::string portText = std::to_string(port);
     execl(QRVL_FAKE_WEB_SERVER, QRVL_FAKE_WEB_SERVER, "--listen", "127.0.0.1", "--port", portText.c_str(), "--trees",
           dir.c_str(), static_cast<char*>(nullptr));

@@ -8,6 +8,8 @@
 //   status CODE     that status, a short body     raw FILE       the file's bytes as the whole reply
 //   body TEXT       TEXT as the tree              deep N         N nested Children lists
 //   silent          no answer at all              huge           a Content-Length of 5 MiB
+//   flood           1-byte chunks, each with a 1000-byte extension, without pause or end
+//   late FILE       the tree, then 100 ms later a stray byte on the kept connection
 // FILE is relative to --trees; without a control file the answer is "tree default.json".
 // A second line "auth USER:PASSWORD" asks for those in Basic authentication first.
 //
@@ -126,6 +128,19 @@ bool answer(int fd, const std::string& request) {
       out += size + piece + "\r\n";
     }
     return sendAll(fd, out + "0\r\n\r\n");
+  }
+  if (verb == "flood") {
+    if (!sendAll(fd, "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n")) return false;
+    std::string chunks;
+    while (chunks.size() < 256 * 1024) chunks += "1;" + std::string(1000, 'x') + "\r\n{\r\n";
+    while (!stopping && sendAll(fd, chunks)) {
+    }
+    return false;
+  }
+  if (verb == "late") {
+    if (!sendAll(fd, reply(200, "OK", readFile(treesDir + "/" + arg)))) return false;
+    usleep(100000);
+    return sendAll(fd, "!");
   }
   if (verb == "dribble") {
     const std::string out = reply(200, "OK", readFile(treesDir + "/" + arg));

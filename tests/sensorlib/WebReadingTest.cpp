@@ -43,6 +43,11 @@ TEST(WebAddress, FormsDefaultsAndRefusals) {
     EXPECT_FALSE(web::parseWebAddress(bad, a, why)) << bad;
     EXPECT_FALSE(why.empty()) << bad;
   }
+  // An id with the query's own characters in it comes back whole.
+  const std::string odd = "/gpu-intel-integrated/\\\\?\\pci#ven&1 a=b%/0";
+  ASSERT_TRUE(web::parseWebAddress(("http://h/?vio=" + web::queryValue(odd)).c_str(), a, why)) << why;
+  EXPECT_EQ(a.pins[qrvl::record::Vio], odd);
+  EXPECT_EQ(web::queryValue("/lpc/nct6798d/0/fan/1"), "/lpc/nct6798d/0/fan/1");
   EXPECT_FALSE(web::isWebAddress("localhost:8085"));
   EXPECT_FALSE(web::isWebAddress(nullptr));
 }
@@ -65,6 +70,12 @@ Fed feed(const std::string& bytes, bool byteByByte, bool close) {
   return {reply.state(), reply.body(), reply.keepAlive()};
 }
 
+std::string trailerLines(int count) {
+  std::string lines;
+  for (int i = 0; i < count; ++i) lines += "X-Pad: yyyy\r\n";
+  return lines;
+}
+
 TEST(HttpReply, TheSameWhetherWholeOrAByteAtATime) {
   using State = web::HttpReply::State;
   const struct {
@@ -80,6 +91,11 @@ TEST(HttpReply, TheSameWhetherWholeOrAByteAtATime) {
       {"HTTP/1.0 200 OK\r\n\r\nhello", true, State::Complete, "hello", false},
       {"HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nhi", false, State::Complete, "hi", false},
       {"HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: 2\r\n\r\nhi", false, State::Complete, "hi", false},
+      // A close anywhere wins; an interim reply comes before the one asked for.
+      {"HTTP/1.1 200 OK\r\nConnection: close, keep-alive\r\nContent-Length: 2\r\n\r\nhi", false, State::Complete,
+       "hi", false},
+      {"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nhi", false, State::Complete, "hi",
+       true},
       // Bytes past the end put the connection out of step.
       {"HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nhi!", false, State::Complete, "hi", false},
       {"HTTP/1.1 200 OK\r\nContent-Length: 9\r\n\r\nhi", true, State::Malformed, "hi", false},
@@ -88,6 +104,9 @@ TEST(HttpReply, TheSameWhetherWholeOrAByteAtATime) {
       {"HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip\r\n\r\n", false, State::Malformed, "", false},
       {"HTTP/1.1 2OO OK\r\n\r\n", false, State::Malformed, "", false},
       {"HTTP/1.1 200 OK\r\n" + std::string(17000, 'x'), false, State::Malformed, "", false},
+      // A trailer without end is as bounded as the headers.
+      {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nhi\r\n0\r\n" + trailerLines(2000), false,
+       State::Malformed, "hi", false},
   };
   for (const auto& c : cases) {
     for (bool byteByByte : {false, true}) {
@@ -135,6 +154,17 @@ TEST(WebMapping, RulesKeepToTheBoardAndTheCpu) {
   EXPECT_EQ(chosen[qrvl::record::PwrTemp], 2);
   EXPECT_EQ(chosen[qrvl::record::Vcore], 3);
   EXPECT_EQ(chosen[qrvl::record::CpuTemp], -1);
+
+  // Numbered names as ITE and Nuvoton chips on other boards give them.
+  const std::vector<web::WebSensor> numbered = {
+      sensor("/lpc/it8688e/0/temperature/0", "System #1", "Temperature", "30.0 °C"),
+      sensor("/lpc/it8688e/0/fan/1", "System Fan #1", "Fan", "700 RPM"),
+      sensor("/lpc/it8688e/0/fan/2", "System Fan #2", "Fan", "800 RPM"),
+  };
+  const std::vector<int> numberedChosen = web::chooseSensors(numbered, none);
+  EXPECT_EQ(numberedChosen[qrvl::record::SysTemp], 0);
+  EXPECT_EQ(numberedChosen[qrvl::record::Fan2], 1);
+  EXPECT_EQ(numberedChosen[qrvl::record::Fan3], 2);
 }
 
 TEST(WebMapping, ValuesInTheChannelsUnitOnly) {
@@ -159,6 +189,12 @@ TEST(WebMapping, ValuesInTheChannelsUnitOnly) {
   EXPECT_DOUBLE_EQ(*web::valueFor(sensor("/lpc/x/0/t/0", "CPU", "", "-4.5 °C"), CpuTemp), -4.5);
   EXPECT_FALSE(web::valueFor(sensor("/lpc/x/0/t/0", "CPU", "Temperature", "95.0 °F"), CpuTemp));
   EXPECT_FALSE(web::valueFor(sensor("/lpc/x/0/t/0", "CPU", "Temperature", "-"), CpuTemp));
+  // A sensor without a value, as the server writes it: a unit alone in the raw field.
+  web::WebSensor gone = sensor("/lpc/x/0/t/0", "CPU", "Temperature", "-");
+  gone.raw = web::WebSensor::Raw::Text;
+  gone.rawText = " \xC2\xB0"
+                 "C";
+  EXPECT_FALSE(web::valueFor(gone, CpuTemp));
   EXPECT_DOUBLE_EQ(*web::valueFor(sensor("/lpc/x/0/f/0", "CPU Fan", "Fan", "1104 RPM"), Fan1), 1104.0);
 }
 

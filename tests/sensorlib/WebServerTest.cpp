@@ -182,6 +182,16 @@ TEST(WebServer, KeepsItsConnectionAndOpensItAgainWhenTheServerClosedIt) {
   EXPECT_EQ(connectionsSeen(), restarted + 1);
   EXPECT_EQ(fields(data), "45.5|51.0|33.5|1.104||3.312|1104|850||");
 
+  // A byte that no request asked for, arriving after the reply: the connection is out of
+  // step, and the next Get opens another rather than failing.
+  answer("late default.json");
+  ASSERT_NE(plug.Get(data, 3000), 0) << plug.LastFailure();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  answer("tree default.json");
+  const int beforeLate = connectionsSeen();
+  ASSERT_NE(plug.Get(data, 3000), 0) << plug.LastFailure();
+  EXPECT_EQ(connectionsSeen(), beforeLate + 1);
+
   // No server at all: the connection is refused at once, well inside the time-out.
   control("stop");
   const auto start = std::chrono::steady_clock::now();
@@ -223,6 +233,7 @@ TEST(WebServer, BadRepliesAreFailedPollsThatSayWhy) {
       {"body {\"Children\":5}", "Children is a number"},
       {"body {\"Children\":[{\"SensorId\":7}]}", "SensorId is a number"},
       {"body [1,2]", "the tree is a list"},
+      {"body {\"result\":\"fail\",\"message\":\"x\"}", "not a LibreHardwareMonitor sensor tree"},
       {"body {\"Children\":[{\"SensorId\":\"/a/0\"},{\"SensorId\":\"/a/0\"}]}", "two sensors have the id /a/0"},
       {"raw bad-chunks.http", "a bad chunk size"},
       {"raw not-http.txt", "not an HTTP reply"},
@@ -250,8 +261,9 @@ TEST(WebServer, TheTimeOutHoldsAndCancelEndsAWait) {
   QRVLPLUG plug;
   ASSERT_NE(plug.Create(url().c_str()), 0) << plug.LastFailure();
   LMDATA data;
-  // A server that never answers, and one that sends a byte every 50 ms.
-  for (const char* behaviour : {"silent", "dribble default.json"}) {
+  // A server that never answers, one that sends a byte every 50 ms, and one that sends
+  // without pause and never ends.
+  for (const char* behaviour : {"silent", "dribble default.json", "flood"}) {
     answer(behaviour);
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(plug.Get(data, 500), 0) << behaviour;

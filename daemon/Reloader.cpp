@@ -31,7 +31,9 @@ void Reloader::reload() {
       {"metrics", fresh.metrics != options_.metrics || !(fresh.metricsAddress == options_.metricsAddress) ||
                       fresh.metricsPort != options_.metricsPort},
   };
-  // First what can fail, so that a failure leaves everything as it was.
+  // First what can fail, so that a failure leaves everything as it was. The running metrics
+  // server keeps its web configuration while the file names no metrics, since that change
+  // waits for the next start; options_.web stays what the server holds.
   if (fresh.metrics && options_.metrics && fresh.web != options_.web && !metrics_.setWebConfig(fresh.web, error)) {
     log(Priority::Error, "configuration not reloaded: %s; the settings in force stay", error.c_str());
     return;
@@ -45,7 +47,7 @@ void Reloader::reload() {
   options_.exemptLoopback = fresh.exemptLoopback;
   options_.cadenceMs = fresh.cadenceMs;
   options_.map = fresh.map;
-  options_.web = fresh.web;
+  if (fresh.metrics || !options_.metrics) options_.web = fresh.web;
   gate_.reconfigure(options_.allow, options_.burst, options_.perSecond, options_.exemptLoopback);
   metrics_.setAllow(options_.allow);
   sampler_.reconfigure(std::chrono::milliseconds(options_.cadenceMs), options_.map);

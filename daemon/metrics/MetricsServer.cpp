@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <gnutls/gnutls.h>
+#include <gnutls/x509.h>
 #include <microhttpd.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -60,7 +61,8 @@ MHD_Result reply(MHD_Connection* connection, unsigned status, const char* type, 
 }
 
 // The client's certificate as `mode` wants it: GnuTLS asked for one during the handshake
-// (libmicrohttpd does when it has a trust list) and checks it here, expiry included.
+// (libmicrohttpd does when it has a trust list) and checks it here, expiry included, and
+// that it is meant for a client: a server certificate of the same CA is no key to the metrics.
 bool certificateAccepted(MHD_Connection* connection, ClientAuth mode) {
   if (mode == ClientAuth::None) return true;
   const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_GNUTLS_SESSION);
@@ -69,7 +71,9 @@ bool certificateAccepted(MHD_Connection* connection, ClientAuth mode) {
   unsigned count = 0;
   if (gnutls_certificate_get_peers(session, &count) == nullptr || count == 0) return mode == ClientAuth::VerifyIfGiven;
   unsigned status = 0;
-  return gnutls_certificate_verify_peers2(session, &status) == GNUTLS_E_SUCCESS && status == 0;
+  gnutls_typed_vdata_st purpose{GNUTLS_DT_KEY_PURPOSE_OID,
+                                reinterpret_cast<unsigned char*>(const_cast<char*>(GNUTLS_KP_TLS_WWW_CLIENT)), 0};
+  return gnutls_certificate_verify_peers(session, &purpose, 1, &status) == GNUTLS_E_SUCCESS && status == 0;
 }
 // Refusals are answered at the first call, before any request body is read, and the
 // connection is closed after them. A scrape is answered at the second, once the request
@@ -145,12 +149,13 @@ MHD_Daemon* MetricsServer::launch(Site& site, std::string& error) {
   MHD_Daemon* daemon =
       copy ? MHD_start_daemon(flags, 0, admit, &site, answer, &site, MHD_OPTION_ARRAY, options.data(), MHD_OPTION_END)
            : nullptr;
+  // The library closes its copy when it stops, and on some failures to start as well: once
+  // handed over, the copy is never closed here, since a second close could hit another file.
+  if (copy) copy.release();
   if (daemon == nullptr) {
     error = "cannot serve metrics on " + where_ + (web.tls ? " with TLS" : "") + ": libmicrohttpd did not start";
     return nullptr;
   }
-  // The library closes its copy when it stops.
-  copy.release();
   return daemon;
 }
 

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <yaml.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -137,8 +138,15 @@ bool readFile(const std::string& path, std::string& text, std::string& error) {
   return true;
 }
 
+// "$2y$10$" and 53 characters of salt and hash, with a cost bcrypt takes (4 to 31).
 bool isBcrypt(const std::string& hash) {
-  return hash.size() == 60 && (hash.rfind("$2a$", 0) == 0 || hash.rfind("$2b$", 0) == 0 || hash.rfind("$2y$", 0) == 0);
+  if (hash.size() != 60 || !(hash.rfind("$2a$", 0) == 0 || hash.rfind("$2b$", 0) == 0 || hash.rfind("$2y$", 0) == 0))
+    return false;
+  if (!std::isdigit(static_cast<unsigned char>(hash[4])) || !std::isdigit(static_cast<unsigned char>(hash[5])) ||
+      hash[6] != '$')
+    return false;
+  const int cost = (hash[4] - '0') * 10 + (hash[5] - '0');
+  return cost >= 4 && cost <= 31;
 }
 
 // Walks the tree into a WebConfig, keeping the first error with its line.
@@ -154,7 +162,7 @@ class Interpreter {
     return mapping(node, "the file", [this](const std::string& key, const Node& value) {
       if (key == "tls_server_config") return tls(value);
       if (key == "basic_auth_users") return users(value);
-      if (key == "http_server_config") return unsupported(key, value);
+      if (key == "http_server_config" || key == "rate_limit") return unsupported(key, value);
       return unknown(key, value);
     });
   }
@@ -162,7 +170,8 @@ class Interpreter {
   // What the keys mean together, once all are read.
   bool consistent() {
     if (failed()) return false;
-    const bool given = !cert_.name.empty() || !key_.name.empty();
+    // Any of these asks for TLS, and TLS then needs its certificate and key.
+    const bool given = !cert_.name.empty() || !key_.name.empty() || !ca_.name.empty() || clientAuthGiven_;
     if (given && cert_.name.empty()) return failAt(tlsLine_, "tls_server_config: missing cert_file");
     if (given && key_.name.empty()) return failAt(tlsLine_, "tls_server_config: missing key_file");
     const bool verifies = config_.clientAuth != ClientAuth::None;
@@ -226,6 +235,7 @@ class Interpreter {
       if (key == "client_auth_type") {
         std::string type;
         clientAuthLine_ = value.line;
+        clientAuthGiven_ = true;
         if (!string(key, value, type)) return false;
         if (type.empty() || type == "NoClientCert") {
           config_.clientAuth = ClientAuth::None;
@@ -243,7 +253,7 @@ class Interpreter {
         return true;
       }
       if (key == "cipher_suites" || key == "curve_preferences" || key == "prefer_server_cipher_suites" ||
-          key == "client_allowed_sans") {
+          key == "client_allowed_sans" || key == "cert" || key == "key" || key == "client_ca") {
         return unsupported(key, value);
       }
       return unknown(key, value);
@@ -320,6 +330,7 @@ class Interpreter {
   int keyLine_ = 1;  // of the key being read
   int tlsLine_ = 1;
   int clientAuthLine_ = 1;
+  bool clientAuthGiven_ = false;
   int line_ = 0;
   std::string error_;
 };

@@ -203,11 +203,11 @@ TEST(MetricsHttp, TakesClientCertificatesOfItsCaOnly) {
   DaemonProcess daemon({"--metrics", loopbackAt(port), "--web.config.file", config});
   ASSERT_EQ(daemon.start(), "");
 
-  // Required: the CA's client passes, and still needs its password; none, another CA's
-  // and an expired one are disconnected.
+  // Required: the CA's client passes, and still needs its password; none, another CA's,
+  // an expired one and one of the CA's server certificates (not for clients) are disconnected.
   EXPECT_TRUE(startsWith(curl(port, client("client") + " -u alice:secret"), kOk));
   EXPECT_TRUE(startsWith(curl(port, client("client")), kUnauthorized));
-  for (const std::string name : {"", "stranger", "expired"}) {
+  for (const std::string name : {"", "stranger", "expired", "server"}) {
     EXPECT_EQ(curl(port, client(name) + " -u alice:secret"), "") << name;
   }
 
@@ -254,6 +254,32 @@ TEST(MetricsHttp, ReloadsTheWebConfigAndKeepsItWhenTheNewOneIsBroken) {
   }
   const std::string log = daemon.log();
   EXPECT_EQ(log.find("\nreloaded ", log.find("key_fil")), npos) << log;
+}
+
+TEST(MetricsHttp, TheRunningServerKeepsItsWebConfigWhileTheFileNamesNoMetrics) {
+  const std::uint16_t port = freePort();
+  const std::string web = webConfig("kept.yml", "server", "", "  alice: " + bcrypt("secret") + "\n");
+  const std::string ini = certificates() + "/kept.conf";
+  const std::string withMetrics = "[qrvld]\nmetrics = " + loopbackAt(port) + "\nmetrics-web-config = " + web + "\n";
+  writeFile(ini, withMetrics);
+  DaemonProcess daemon({"--config", ini});
+  ASSERT_EQ(daemon.start(), "");
+  // The metrics line gone, new users: the server runs on as it was until the next start...
+  writeFile(ini, "[qrvld]\nmetrics-web-config = " + web + "\n");
+  webConfig("kept.yml", "server", "", "  bob: " + bcrypt("hunter2") + "\n");
+  daemon.signal(SIGHUP);
+  ASSERT_TRUE(daemon.waitForLog("metrics changes at the next start", 2000)) << daemon.log();
+  EXPECT_TRUE(startsWith(curl(port, client() + " -u alice:secret"), kOk));
+  // ...and the line back, the new users apply.
+  ASSERT_TRUE(daemon.waitForLog("reloaded " + ini + ":", 2000)) << daemon.log();
+  const std::size_t firstReload = daemon.log().find("reloaded " + ini + ":");
+  writeFile(ini, withMetrics);
+  daemon.signal(SIGHUP);
+  const auto end = Clock::now() + std::chrono::seconds(2);
+  while (daemon.log().find("reloaded " + ini + ":", firstReload + 1) == npos && Clock::now() < end)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_TRUE(startsWith(curl(port, client() + " -u bob:hunter2"), kOk));
+  EXPECT_TRUE(startsWith(curl(port, client() + " -u alice:secret"), kUnauthorized));
 }
 
 TEST(MetricsHttp, RefusesABrokenWebConfigAtStart) {

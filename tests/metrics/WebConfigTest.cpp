@@ -80,6 +80,7 @@ TEST(WebConfig, RefusesWhatItCannotHonourWithItsLine) {
       {"- a\n- b\n", 1, "the file: expected a mapping"},
       {"basic_auth_users:\n  alice: secret\n", 2, "expected a bcrypt hash"},
       {"basic_auth_users:\n  alice:\n", 2, "expected a bcrypt hash"},
+      {"basic_auth_users:\n  alice: $2y$99$" + std::string(53, 'a') + "\n", 2, "expected a bcrypt hash"},
       // Values.
       {tls + "  min_version: TLS11\n", 4, "TLS 1.2 and 1.3 only"},
       {tls + "  min_version: TLS14\n", 4, "expected TLS12 or TLS13"},
@@ -92,6 +93,8 @@ TEST(WebConfig, RefusesWhatItCannotHonourWithItsLine) {
       {"tls_server_config:\n  cert_file: missing.crt\n  key_file: server.key\n", 2, "missing.crt: No such file"},
       {"tls_server_config:\n  cert_file: .\n  key_file: server.key\n", 2, "not a regular file"},
       {"tls_server_config:\n  key_file: server.key\n", 1, "missing cert_file"},
+      {"tls_server_config:\n  client_auth_type: RequireAndVerifyClientCert\n  client_ca_file: ca.crt\n", 1,
+       "missing cert_file"},
       {"tls_server_config:\n  cert_file: server.crt\n  key_file: renewed.key\n", 3, "key_file renewed.key with"},
       {tls + "  client_auth_type: VerifyClientCertIfGiven\n  client_ca_file: server.key\n", 5, "no PEM certificate"},
       // Not YAML, or more than the format has.

@@ -284,17 +284,21 @@ TEST(MetricsHttp, TheRunningServerKeepsItsWebConfigWhileTheFileNamesNoMetrics) {
 
 TEST(MetricsHttp, RefusesABrokenWebConfigAtStart) {
   const std::string config = certificates() + "/start.yml";
+  writeFile(config, "tls_server_config:\n  cert_file: server.crt\n  key_fil: server.key\n");
+  auto result = DaemonProcess::run({"--source", "sim", "--metrics", "127.0.0.1:1", "--web.config.file", config});
+  EXPECT_EQ(result.code, 2);
+  EXPECT_NE(result.err.find(config + ":3: unknown key key_fil"), npos) << result.err;
   writeFile(config, "tls_server_config:\n  cert_file: server.crt\n  key_file: server.key\n  min_version: TLS10\n");
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{"--web.config.file", config}, {"--metrics-web-config", config}}) {
-    const auto result = DaemonProcess::run({"--source", "sim", "--metrics", "127.0.0.1:1", args[0], args[1]});
+    result = DaemonProcess::run({"--source", "sim", "--metrics", "127.0.0.1:1", args[0], args[1]});
     EXPECT_EQ(result.code, 2);
     EXPECT_NE(result.err.find(config + ":4: min_version TLS10: qrvld serves TLS 1.2 and 1.3 only"), npos) << result.err;
   }
   // The same from the configuration file's key.
   const std::string ini = certificates() + "/qrvld.conf";
   writeFile(ini, "[qrvld]\nmetrics-web-config = " + config + "\n");
-  const auto result = DaemonProcess::run({"--config", ini});
+  result = DaemonProcess::run({"--config", ini});
   EXPECT_EQ(result.code, 2);
   EXPECT_NE(result.err.find(config + ":4: "), npos) << result.err;
 }

@@ -169,7 +169,7 @@ std::string queryValue(const std::string& id) {
   static const char kHex[] = "0123456789ABCDEF";
   std::string out;
   for (unsigned char c : id) {
-    if (std::isalnum(c) || std::strchr("-._~/", c) != nullptr) {
+    if (std::isalnum(c) || (c != 0 && std::strchr("-._~/", c) != nullptr)) {
       out += static_cast<char>(c);
     } else {
       out += '%';

@@ -22,25 +22,58 @@ fi
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
+# A half-synced mirror fails one index now and then: apt-get update then exits 100 though
+# every other index is fresh. Say which failed, once, and go on with the rest.
+apt_update() {
+  local log failed
+  log=$(mktemp)
+  if ! as_root apt-get -o Acquire::Retries=3 update -qq >"$log" 2>&1; then
+    failed=$(sed -n 's/^[EW]: Failed to fetch \([^ ]*\).*/\1/p' "$log" | sort -u | tr '\n' ' ')
+    echo "setup: apt-get update failed for ${failed:-$(head -n 1 "$log")}; going on without it"
+  fi
+  rm -f "$log"
+}
+
+# Installs, retrying failed downloads. With an index missing, packages of one architecture
+# may be older than those of the other, and multi-arch packages must match: the release's
+# main suite then has both at one version.
+apt_install() {
+  local log rc=0
+  log=$(mktemp)
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq -o Acquire::Retries=3 \
+    --no-install-recommends "$@" >"$log" 2>&1 ||
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq -o Acquire::Retries=3 \
+      --no-install-recommends -t "$(. /etc/os-release && echo "$VERSION_CODENAME")" "$@" >"$log" 2>&1 ||
+    rc=$?
+  [ $rc -eq 0 ] || grep '^E:' "$log" | tail -n 1 >&2
+  rm -f "$log"
+  return $rc
+}
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 # The i686 build's tests run under Debian's 32-bit wine loader, beside wine64.
-if [ "$part" != native ]; then
-  dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed' || missing+=(wine32:i386)
+want_wine32=
+if [ "$part" != native ] &&
+  ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
+  want_wine32=1
 fi
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "setup: installing ${missing[*]}"
-  if [[ " ${missing[*]} " == *:i386* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+if [ ${#missing[@]} -gt 0 ] || [ -n "$want_wine32" ]; then
+  echo "setup: installing ${missing[*]}${want_wine32:+ wine32:i386}"
+  if [ -n "$want_wine32" ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     as_root dpkg --add-architecture i386
   fi
-  as_root apt-get update -qq
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  apt_update
+  [ ${#missing[@]} -eq 0 ] || apt_install "${missing[@]}"
+  if [ -n "$want_wine32" ] && ! why=$(apt_install wine32:i386 2>&1); then
+    echo "setup: wine32:i386 cannot be installed (${why:-apt-get failed}); the i686 tests will be skipped"
+  fi
 fi
 [ "$part" != native ] || exit 0
 # Some kernels execute no 32-bit programs: the i686 tests are then skipped, and say why.
-if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+if [ -e /usr/lib/wine/wine ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
   echo "setup: this machine cannot run 32-bit programs (/usr/lib/wine/wine); the i686 tests will be skipped"
 fi
 

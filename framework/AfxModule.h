@@ -5,3 +5,5 @@
 // application object and the string class, which both need them.
 HINSTANCE AfxGetInstanceHandle();
 HINSTANCE AfxGetResourceHandle();
+// The application object names its module here; null means the executable.
+void AfxSetInstanceHandle(HINSTANCE hInstance);

@@ -1,10 +1,12 @@
 #pragma once
 #include "CGdiObject.h"
 
-class CDC;
-
 class CBitmap : public CGdiOwner<HBITMAP> {
 public:
-    BOOL CreateCompatibleBitmap(CDC* pDC, int nWidth, int nHeight);
+    // A bitmap in the format of the context's (a window's or the screen's, for colour).
+    BOOL CreateCompatibleBitmap(HDC hDC, int nWidth, int nHeight) {
+        Attach(::CreateCompatibleBitmap(hDC, nWidth, nHeight));
+        return m_hObject != nullptr;
+    }
 };
 using CBitmapRef = CGdiObjectT<HBITMAP, false>;

@@ -2,9 +2,9 @@
 
 CDC::~CDC() { DeleteDC(); }
 
-BOOL CDC::CreateCompatibleDC(CDC* pDC) {
+BOOL CDC::CreateCompatibleDC(HDC hDC) {
     DeleteDC();
-    m_hDC = ::CreateCompatibleDC(pDC ? pDC->m_hDC : nullptr);
+    m_hDC = ::CreateCompatibleDC(hDC);
     if (m_hDC) GdiCounters::NoteCreated();
     return m_hDC != nullptr;
 }
@@ -21,9 +21,4 @@ CBitmapRef CDC::SelectObject(CBitmap* pBitmap) { return SelectObject(CBitmapRef(
 
 CBitmapRef CDC::SelectObject(CBitmapRef bitmap) {
     return CBitmapRef(static_cast<HBITMAP>(::SelectObject(m_hDC, bitmap.GetSafeHandle())));
-}
-
-BOOL CBitmap::CreateCompatibleBitmap(CDC* pDC, int nWidth, int nHeight) {
-    Attach(::CreateCompatibleBitmap(pDC->GetSafeHdc(), nWidth, nHeight));
-    return m_hObject != nullptr;
 }

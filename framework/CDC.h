@@ -19,7 +19,9 @@ public:
     HDC GetSafeHdc() const { return m_hDC; }
     operator HDC() const { return m_hDC; }
 
-    BOOL CreateCompatibleDC(CDC* pDC);
+    BOOL CreateCompatibleDC(CDC* pDC) { return CreateCompatibleDC(pDC ? pDC->m_hDC : nullptr); }
+    // A memory context like hDC's (the screen's for null).
+    BOOL CreateCompatibleDC(HDC hDC);
     BOOL DeleteDC();
 
     // Long-lived selection (a layer's bitmap): the caller keeps what was displaced and

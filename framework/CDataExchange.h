@@ -11,6 +11,3 @@ public:
     BOOL m_bSaveAndValidate;
     CWnd* m_pDlgWnd;
 };
-
-// Binds a control of the dialog to a control object the first time the exchange runs.
-void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl);

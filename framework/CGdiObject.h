@@ -2,12 +2,13 @@
 #include <windows.h>
 #include <utility>
 
+#include "CopyableUnlessOwning.h"
 #include "GdiCounters.h"
 
 // A GDI object handle. Owning instances (t_bOwns) are move-only and delete their object;
 // borrowed ones (a pen or bitmap a context held before ours was selected) never delete.
 template <class THandle, bool t_bOwns>
-class CGdiObjectT {
+class CGdiObjectT : private CopyableUnlessOwning<t_bOwns> {
 public:
     CGdiObjectT() = default;
     explicit CGdiObjectT(THandle h) : m_hObject(h) {
@@ -16,6 +17,7 @@ public:
     ~CGdiObjectT() {
         if constexpr (t_bOwns) DeleteObject();
     }
+    // Deleted for owners by the base.
     CGdiObjectT(const CGdiObjectT&) = default;
     CGdiObjectT& operator=(const CGdiObjectT&) = default;
     CGdiObjectT(CGdiObjectT&& other) noexcept : m_hObject(std::exchange(other.m_hObject, nullptr)) {}
@@ -54,13 +56,5 @@ protected:
     THandle m_hObject = nullptr;
 };
 
-// Copyable owning types would delete one object twice.
 template <class THandle>
-class CGdiOwner : public CGdiObjectT<THandle, true> {
-public:
-    CGdiOwner() = default;
-    CGdiOwner(const CGdiOwner&) = delete;
-    CGdiOwner& operator=(const CGdiOwner&) = delete;
-    CGdiOwner(CGdiOwner&&) noexcept = default;
-    CGdiOwner& operator=(CGdiOwner&&) noexcept = default;
-};
+using CGdiOwner = CGdiObjectT<THandle, true>;

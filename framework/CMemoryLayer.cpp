@@ -3,7 +3,7 @@
 BOOL CMemoryLayer::Create(CDC* pLike, int nWidth, int nHeight) {
     Release();
     if (!CreateCompatibleDC(pLike)) return FALSE;
-    if (!m_bitmap.CreateCompatibleBitmap(pLike, nWidth, nHeight)) {
+    if (!m_bitmap.CreateCompatibleBitmap(pLike->GetSafeHdc(), nWidth, nHeight)) {
         DeleteDC();
         return FALSE;
     }

@@ -6,10 +6,15 @@ namespace {
 CWinApp* g_pApp = nullptr;
 }
 
-CWinApp::CWinApp(LPCSTR lpszAppName) : m_strAppName(lpszAppName) { g_pApp = this; }
+CWinApp::CWinApp(LPCSTR lpszAppName) : m_strAppName(lpszAppName) {
+    g_pApp = this;
+    AfxSetInstanceHandle(nullptr);
+}
 
 CWinApp::~CWinApp() {
-    if (g_pApp == this) g_pApp = nullptr;
+    if (g_pApp != this) return;
+    g_pApp = nullptr;
+    AfxSetInstanceHandle(nullptr);
 }
 
 BOOL CWinApp::InitInstance() { return TRUE; }
@@ -27,6 +32,7 @@ int CWinApp::ExitInstance() { return 0; }
 
 void CWinApp::SetNamesFromModule(HINSTANCE hInstance) {
     m_hInstance = hInstance;
+    AfxSetInstanceHandle(hInstance);
     char szPath[MAX_PATH];
     DWORD nLength = ::GetModuleFileNameA(hInstance, szPath, sizeof szPath);
     if (nLength == 0 || nLength >= sizeof szPath) return;
@@ -73,12 +79,6 @@ CString CWinApp::GetProfilePath() const {
 }
 
 CWinApp* AfxGetApp() { return g_pApp; }
-
-HINSTANCE AfxGetInstanceHandle() {
-    return g_pApp && g_pApp->m_hInstance ? g_pApp->m_hInstance : ::GetModuleHandleA(nullptr);
-}
-
-HINSTANCE AfxGetResourceHandle() { return AfxGetInstanceHandle(); }
 
 CString AfxArgumentsOf(const char* pszCommandLine) {
     const char* p = pszCommandLine ? pszCommandLine : "";

@@ -33,6 +33,7 @@ public:
     // Where the profile file is: a bare name lives in the Windows folder.
     CString GetProfilePath() const;
 
+    // Set by SetNamesFromModule, which names it to AfxSetInstanceHandle too.
     HINSTANCE m_hInstance = nullptr;
     CString m_strAppName;
     CString m_strProfileName;

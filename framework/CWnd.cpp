@@ -196,3 +196,8 @@ LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
     pWnd->PostNcDestroy();
     return lResult;
 }
+
+void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl) {
+    if (rControl.m_hWnd) return;
+    rControl.SubclassWindow(pDX->m_pDlgWnd->GetDlgItem(nIDC));
+}

@@ -114,3 +114,6 @@ LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
 CString AfxReportHandlerFailure(const char* pszWhere, UINT message);
 // Exceptions caught at the window procedure's boundary since the program started.
 long AfxGetHandlerFailureCount();
+
+// Binds a control of the dialog to a control object the first time the exchange runs.
+void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl);

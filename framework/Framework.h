@@ -11,6 +11,7 @@
 #include "CDialog.h"
 #include "CFont.h"
 #include "CHandle.h"
+#include "CIcon.h"
 #include "CMemoryLayer.h"
 #include "CPaintDC.h"
 #include "CPen.h"

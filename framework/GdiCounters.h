@@ -1,7 +1,7 @@
 #pragma once
 #include <atomic>
 
-// Counts the GDI objects and device contexts our wrappers take ownership of and give back.
+// Counts the GDI objects, icons and device contexts our wrappers take ownership of and give back.
 // Wine reports no GDI handle counts, so a leak shows only as created != released here.
 struct GdiCounters {
     static std::atomic<long> created;

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "Framework.h"
@@ -276,14 +277,20 @@ TEST(Dialog, WithoutAParentItIsOwnedByTheMainWindowAndEndsWithIt) {
     EXPECT_FALSE(IsWindow(main.m_hWndSeen));
 }
 
-// Presses OK on the visible window captioned "FWTEST" and keeps its caption.
-BOOL CALLBACK CloseBoxCaptioned(HWND hWnd, LPARAM lParam) {
-    char text[64] = "";
-    GetWindowTextA(hWnd, text, sizeof text);
-    if (std::string(text) != "FWTEST" || !IsWindowVisible(hWnd)) return TRUE;
-    *reinterpret_cast<std::string*>(lParam) = text;
-    PostMessageA(hWnd, WM_COMMAND, IDOK, 0);
-    return FALSE;
+// The caption of the window captioned "FWTEST" that was activated on this thread, which is
+// then told to close.
+thread_local std::string t_closedCaption;
+
+LRESULT CALLBACK CloseBoxCaptioned(int nCode, WPARAM wParam, LPARAM lParam) {
+    if (nCode == HCBT_ACTIVATE && t_closedCaption.empty()) {
+        char text[64] = "";
+        GetWindowTextA(reinterpret_cast<HWND>(wParam), text, sizeof text);
+        if (std::string(text) == "FWTEST") {
+            t_closedCaption = text;
+            PostMessageA(reinterpret_cast<HWND>(wParam), WM_COMMAND, IDOK, 0);
+        }
+    }
+    return CallNextHookEx(nullptr, nCode, wParam, lParam);
 }
 
 TEST(Dialog, AFailedInitialisationIsShownBeforeTheDialogEnds) {
@@ -291,19 +298,13 @@ TEST(Dialog, AFailedInitialisationIsShownBeforeTheDialogEnds) {
     app.m_strAppName = "FWTEST";
     TestDialog dlg(0);
     dlg.onInit = [](TestDialog&) { throw CResourceException(); };
-    // The box runs inside DoModal: another thread reads and closes it.
-    const DWORD dwThread = GetCurrentThreadId();
-    std::string caption;
-    std::thread closer([&] {
-        for (int i = 0; i < 100 && caption.empty(); ++i) {
-            Sleep(50);
-            EnumThreadWindows(dwThread, CloseBoxCaptioned, reinterpret_cast<LPARAM>(&caption));
-        }
-    });
+    // The box runs inside DoModal: its activation closes it.
+    t_closedCaption.clear();
+    HHOOK hHook = SetWindowsHookExA(WH_CBT, CloseBoxCaptioned, nullptr, GetCurrentThreadId());
     const long nFailures = AfxGetHandlerFailureCount();
     EXPECT_EQ(dlg.DoModal(), -1);
-    closer.join();
-    EXPECT_EQ(caption, "FWTEST");
+    UnhookWindowsHookEx(hHook);
+    EXPECT_EQ(t_closedCaption, "FWTEST");
     EXPECT_EQ(AfxGetHandlerFailureCount(), nFailures + 1);
     EXPECT_FALSE(IsWindow(dlg.m_hWndSeen));
 }
@@ -336,7 +337,7 @@ TEST(Gdi, WrappersReleaseEverythingTheyCreateAndRestoreSelections) {
         CDC screen;
         ASSERT_TRUE(screen.CreateCompatibleDC(&window));
         CBitmap bitmap;
-        ASSERT_TRUE(bitmap.CreateCompatibleBitmap(&window, 8, 8));
+        ASSERT_TRUE(bitmap.CreateCompatibleBitmap(window, 8, 8));
         CBitmapRef old = screen.SelectObject(&bitmap);
         EXPECT_NE(old.GetSafeHandle(), nullptr);
         CBrush brush(RGB(0, 0, 255));
@@ -364,6 +365,44 @@ TEST(Gdi, WrappersReleaseEverythingTheyCreateAndRestoreSelections) {
     }
     EXPECT_EQ(GdiCounters::Outstanding(), before);
     wnd.DestroyWindow();
+}
+
+TEST(Gdi, OwnersMoveAndReleaseOnceBorrowersNeverRelease) {
+    // Copies are refused at the owning base itself, not by each wrapper.
+    static_assert(!std::is_copy_constructible_v<CGdiObjectT<HPEN, true>> &&
+                  !std::is_copy_assignable_v<CGdiObjectT<HPEN, true>> && !std::is_copy_constructible_v<CIcon> &&
+                  !std::is_copy_assignable_v<CIcon>);
+    static_assert(std::is_nothrow_move_constructible_v<CPen> && std::is_nothrow_move_assignable_v<CIcon>);
+    static_assert(std::is_copy_constructible_v<CPenRef> && std::is_copy_assignable_v<CIconRef>);
+
+    const long before = GdiCounters::Outstanding();
+    HICON hGone = nullptr;
+    {
+        CIcon icon;
+        icon.Attach(::CopyIcon(::LoadIconA(nullptr, IDI_APPLICATION)));
+        ASSERT_NE(icon.GetSafeHandle(), nullptr);
+        {
+            // Borrowers come and go, and the icon stays.
+            CIconRef borrowed(icon);
+            CIconRef copy = borrowed;
+            EXPECT_EQ(copy.GetSafeHandle(), icon.GetSafeHandle());
+        }
+        ICONINFO info = {};
+        ASSERT_TRUE(::GetIconInfo(icon, &info));
+        CBitmap color, mask;
+        color.Attach(info.hbmColor);
+        mask.Attach(info.hbmMask);
+        CIcon moved(std::move(icon));
+        EXPECT_EQ(icon.GetSafeHandle(), nullptr);
+        CIcon assigned;
+        assigned = std::move(moved);
+        EXPECT_EQ(moved.GetSafeHandle(), nullptr);
+        hGone = assigned;
+        EXPECT_EQ(GdiCounters::Outstanding(), before + 3);
+    }
+    EXPECT_EQ(GdiCounters::Outstanding(), before);
+    ICONINFO info = {};
+    EXPECT_FALSE(::GetIconInfo(hGone, &info));
 }
 
 // ---- CString -------------------------------------------------------------------------

@@ -1,8 +1,0 @@
-#include "CDataExchange.h"
-
-#include "CWnd.h"
-
-void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl) {
-    if (rControl.m_hWnd) return;
-    rControl.SubclassWindow(pDX->m_pDlgWnd->GetDlgItem(nIDC));
-}

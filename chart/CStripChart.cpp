@@ -139,14 +139,12 @@ void CStripChart::SetGridColor(COLORREF crGrid) {
 
 void CStripChart::SetTraceColor(COLORREF crTrace) {
     m_crTrace = crTrace;
-    m_penTrace.DeleteObject();
     m_penTrace.CreatePen(PS_SOLID, 0, m_crTrace);
     RebuildLayers();
 }
 
 void CStripChart::SetBackColor(COLORREF crBack) {
     m_crBack = crBack;
-    m_brBack.DeleteObject();
     m_brBack.CreateSolidBrush(m_crBack);
     RebuildLayers();
 }

@@ -20,7 +20,7 @@ CTrayIcon::~CTrayIcon() { Destroy(); }
 int CTrayIcon::Create(const TrayIconInit& init, UINT nCount) {
     if (m_bCreated) return 1;
     try {
-        m_icons.assign(nCount, nullptr);
+        m_icons.resize(nCount);
     } catch (const std::bad_alloc&) {
         return 0;
     }
@@ -83,16 +83,11 @@ void CTrayIcon::AddIcon(UINT nIDResource) {
 
 HICON CTrayIcon::LoadSlotIcon(UINT nIDResource, UINT nSlot, int cx, int cy) {
     if (!m_bCreated || nSlot >= m_icons.size()) return nullptr;
-    HICON hIcon = static_cast<HICON>(
-        LoadImageA(m_hInstance, MAKEINTRESOURCEA(LOWORD(nIDResource)), IMAGE_ICON, cx, cy, LR_DEFAULTCOLOR));
-    HICON hOld = m_icons[nSlot];
-    m_icons[nSlot] = hIcon;
-    if (hOld != nullptr) {
-        // A reloaded slot must not leak its old image nor leave the record pointing at it.
-        if (m_nid.hIcon == hOld) m_nid.hIcon = hIcon;
-        DestroyIcon(hOld);
-    }
-    return hIcon;
+    // A reloaded slot gives its old image back and must not leave the record pointing at it.
+    const HICON hOld = m_icons[nSlot];
+    m_icons[nSlot].Load(m_hInstance, nIDResource, cx, cy);
+    if (hOld != nullptr && m_nid.hIcon == hOld) m_nid.hIcon = m_icons[nSlot];
+    return m_icons[nSlot];
 }
 
 void CTrayIcon::Add(UINT nSlot) {
@@ -126,8 +121,6 @@ void CTrayIcon::Destroy() {
     m_hWndOwner = nullptr;
     m_nID = 0;
     m_nid = NotifyIconDataV1();
-    for (HICON hIcon : m_icons)
-        if (hIcon != nullptr) DestroyIcon(hIcon);
     m_icons.clear();
     m_icons.shrink_to_fit();
     m_nLoaded = 0;

@@ -3,6 +3,8 @@
 
 #include <vector>
 
+#include "CIcon.h"
+
 // What CTrayIcon::Create needs: the module whose icons are loaded, the window the shell
 // reports mouse events to, and the icon's id (0 = make one from the clock).
 struct TrayIconInit {
@@ -62,7 +64,7 @@ private:
     UINT m_nID;
     NotifyIconDataV1 m_nid;
     // One image per slot; its size is the capacity given to Create.
-    std::vector<HICON> m_icons;
+    std::vector<CIcon> m_icons;
     UINT m_nLoaded;
     int m_bCreated;
     // Add was called and no Delete since: what Readd restores.

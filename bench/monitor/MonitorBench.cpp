@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "CHandle.h"
 #include "MonitorProcess.h"
 #include "WinTestSupport.h"
 #include "qrvl/Wire.h"
@@ -170,14 +171,13 @@ int main(int argc, char** argv) {
                     latencies.back());
 
         // CPU use over 60 s at one poll a second.
-        HANDLE hProcess = OpenForCounters(monitor.Id());
+        const CHandle hProcess(OpenForCounters(monitor.Id()));
         double cpu0 = CpuSeconds(hProcess), t0 = Seconds();
         long polls0 = host.Answered();
         Sleep(60000);
         double cpu = CpuSeconds(hProcess) - cpu0, elapsed = Seconds() - t0;
         std::printf("CPU use at MonitorTimer 1: %.3f s in %.0f s (%.2f %% of one core), %ld polls\n", cpu, elapsed,
                     100 * cpu / elapsed, host.Answered() - polls0);
-        CloseHandle(hProcess);
         PostMessageA(hWnd, WM_CLOSE, 0, 0);
         monitor.WaitExit(5000);
     }
@@ -188,7 +188,7 @@ int main(int argc, char** argv) {
         long start = host.Answered();
         monitortest::MonitorProcess monitor("bench", program);
         HWND hWnd = monitor.Window();
-        HANDLE hProcess = OpenForCounters(monitor.Id());
+        const CHandle hProcess(OpenForCounters(monitor.Id()));
         while (host.Answered() - start < 2) Sleep(10);
         PrintMemory("at start (2 polls):", hProcess);
         double t0 = Seconds();
@@ -200,7 +200,6 @@ int main(int argc, char** argv) {
         char when[64];
         std::snprintf(when, sizeof when, "after %ld polls:", host.Answered() - start);
         PrintMemory(when, hProcess);
-        CloseHandle(hProcess);
         PostMessageA(hWnd, WM_CLOSE, 0, 0);
         monitor.WaitExit(5000);
     }

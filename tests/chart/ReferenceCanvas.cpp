@@ -4,67 +4,55 @@
 #include <cstdio>
 #include <cstring>
 
+#include "CClientDC.h"
+
 namespace {
-HFONT MakeFont(const char* pszFace, int nHeight, int nEscapement) {
-    return ::CreateFontA(nHeight, 0, nEscapement, 0, FW_LIGHT, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                         OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS | DEFAULT_PITCH, pszFace);
+CFont MakeFont(const char* pszFace, int nHeight, int nEscapement) {
+    CFont font;
+    font.CreateFont(nHeight, 0, nEscapement, 0, FW_LIGHT, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS | DEFAULT_PITCH, pszFace);
+    return font;
 }
 }  // namespace
 
 ReferenceCanvas::ReferenceCanvas(int nWidth, int nHeight, COLORREF crBack) : m_nWidth(nWidth), m_nHeight(nHeight) {
-    HDC hScreen = ::GetDC(nullptr);
-    m_hDC = ::CreateCompatibleDC(hScreen);
-    m_hBitmap = ::CreateCompatibleBitmap(hScreen, nWidth, nHeight);
-    ::ReleaseDC(nullptr, hScreen);
-    m_hOldBitmap = ::SelectObject(m_hDC, m_hBitmap);
+    CClientDC screen(nullptr);
+    m_layer.Create(&screen, nWidth, nHeight);
     Fill({0, 0, nWidth, nHeight}, crBack);
-}
-
-ReferenceCanvas::~ReferenceCanvas() {
-    ::SelectObject(m_hDC, m_hOldBitmap);
-    ::DeleteDC(m_hDC);
-    ::DeleteObject(m_hBitmap);
 }
 
 void ReferenceCanvas::Text(const char* pszFace, int nHeight, int nEscapement, UINT nAlign, int x, int y,
                            const char* pszText, COLORREF crText, COLORREF crBack) {
-    HFONT hFont = MakeFont(pszFace, nHeight, nEscapement);
-    HGDIOBJ hOld = ::SelectObject(m_hDC, hFont);
-    ::SetBkMode(m_hDC, OPAQUE);
-    ::SetBkColor(m_hDC, crBack);
-    ::SetTextColor(m_hDC, crText);
-    ::SetTextAlign(m_hDC, nAlign);
-    ::TextOutA(m_hDC, x, y, pszText, static_cast<int>(std::strlen(pszText)));
-    ::SelectObject(m_hDC, hOld);
-    ::DeleteObject(hFont);
+    const CFont font = MakeFont(pszFace, nHeight, nEscapement);
+    CSelectScope scope(m_layer, font);
+    ::SetBkMode(m_layer, OPAQUE);
+    ::SetBkColor(m_layer, crBack);
+    ::SetTextColor(m_layer, crText);
+    ::SetTextAlign(m_layer, nAlign);
+    ::TextOutA(m_layer, x, y, pszText, static_cast<int>(std::strlen(pszText)));
 }
 
 SIZE ReferenceCanvas::TextExtent(const char* pszFace, int nHeight, const char* pszText) {
-    HFONT hFont = MakeFont(pszFace, nHeight, 0);
-    HGDIOBJ hOld = ::SelectObject(m_hDC, hFont);
+    const CFont font = MakeFont(pszFace, nHeight, 0);
+    CSelectScope scope(m_layer, font);
     SIZE size = {};
-    ::GetTextExtentPoint32A(m_hDC, pszText, static_cast<int>(std::strlen(pszText)), &size);
-    ::SelectObject(m_hDC, hOld);
-    ::DeleteObject(hFont);
+    ::GetTextExtentPoint32A(m_layer, pszText, static_cast<int>(std::strlen(pszText)), &size);
     return size;
 }
 
 void ReferenceCanvas::Line(int x0, int y0, int x1, int y1, COLORREF crPen) {
-    HPEN hPen = ::CreatePen(PS_SOLID, 0, crPen);
-    HGDIOBJ hOld = ::SelectObject(m_hDC, hPen);
-    ::MoveToEx(m_hDC, x0, y0, nullptr);
-    ::LineTo(m_hDC, x1, y1);
-    ::SelectObject(m_hDC, hOld);
-    ::DeleteObject(hPen);
+    const CPen pen(PS_SOLID, 0, crPen);
+    CSelectScope scope(m_layer, pen);
+    ::MoveToEx(m_layer, x0, y0, nullptr);
+    ::LineTo(m_layer, x1, y1);
 }
 
 void ReferenceCanvas::Fill(RECT rc, COLORREF crFill) {
-    HBRUSH hBrush = ::CreateSolidBrush(crFill);
-    ::FillRect(m_hDC, &rc, hBrush);
-    ::DeleteObject(hBrush);
+    const CBrush brush(crFill);
+    ::FillRect(m_layer, &rc, brush);
 }
 
-wintest::Image ReferenceCanvas::Image() const { return wintest::CaptureDC(m_hDC, 0, 0, m_nWidth, m_nHeight); }
+wintest::Image ReferenceCanvas::Image() const { return wintest::CaptureDC(m_layer, 0, 0, m_nWidth, m_nHeight); }
 
 std::string DiffIn(const wintest::Image& actual, const wintest::Image& expected, RECT rc) {
     std::string text;

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "CMemoryLayer.h"
 #include "WinTestSupport.h"
 
 // A memory bitmap like the chart's layers, on which a test draws with plain GDI calls what
@@ -10,9 +11,6 @@
 class ReferenceCanvas {
 public:
     ReferenceCanvas(int nWidth, int nHeight, COLORREF crBack);
-    ~ReferenceCanvas();
-    ReferenceCanvas(const ReferenceCanvas&) = delete;
-    ReferenceCanvas& operator=(const ReferenceCanvas&) = delete;
 
     // Opaque text on crBack in a font made like the chart's fonts.
     void Text(const char* pszFace, int nHeight, int nEscapement, UINT nAlign, int x, int y, const char* pszText,
@@ -24,9 +22,7 @@ public:
     wintest::Image Image() const;
 
 private:
-    HDC m_hDC;
-    HBITMAP m_hBitmap;
-    HGDIOBJ m_hOldBitmap;
+    CMemoryLayer m_layer;
     int m_nWidth;
     int m_nHeight;
 };

@@ -306,11 +306,11 @@ TEST(StripChartBehaviour, RebuildWithoutAGridPenThrowsAndLeavesTheChartUsable) {
         ChartHost host;
         host.chart.AppendValue(1.0);
         // Use up the process's GDI handles so that the rebuild cannot make its pen.
-        std::vector<HPEN> pens;
-        for (HPEN h; pens.size() < 100000 && (h = ::CreatePen(PS_SOLID, 0, RGB(1, 2, 3))) != nullptr;) pens.push_back(h);
+        std::vector<CPen> pens;
+        for (CPen pen; pens.size() < 100000 && pen.CreatePen(PS_SOLID, 0, RGB(1, 2, 3));) pens.push_back(std::move(pen));
         ASSERT_LT(pens.size(), 100000u) << "GDI handles never ran out";
         EXPECT_THROW(host.chart.SetTitle("Y units"), CResourceException);
-        for (HPEN h : pens) ::DeleteObject(h);
+        pens.clear();
 
         // The lock was released and nothing stays selected: the chart goes on as a chart
         // that never failed.

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "CHandle.h"
 #include "WinTestSupport.h"
 
 namespace monitortest {
@@ -34,12 +35,11 @@ MonitorProcess::MonitorProcess(const std::string& arguments, const std::string& 
 }
 
 MonitorProcess::~MonitorProcess() {
-    if (WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT) {
-        TerminateProcess(m_pi.hProcess, 1);
-        WaitForSingleObject(m_pi.hProcess, 5000);
+    const CHandle process(m_pi.hProcess), thread(m_pi.hThread);
+    if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT) {
+        TerminateProcess(process, 1);
+        WaitForSingleObject(process, 5000);
     }
-    CloseHandle(m_pi.hThread);
-    CloseHandle(m_pi.hProcess);
 }
 
 namespace {

@@ -189,33 +189,28 @@ TEST(Resources, IconsAreSixteenPixelRingsInTheirColours) {
                               {IDI_TRAY_ERROR, RGB(128, 0, 128), RGB(255, 0, 255)},
                               {IDI_TRAY_RECEIVED, RGB(0, 128, 0), RGB(0, 255, 0)},
                               {IDR_MAINFRAME, RGB(128, 0, 0), RGB(255, 0, 0)}};
-    HDC hScreen = GetDC(nullptr);
+    CClientDC screen(nullptr);
     for (const Expected& e : icons) {
-        HICON hIcon = static_cast<HICON>(
-            LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(e.id), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
-        ASSERT_NE(hIcon, nullptr) << e.id;
+        CIcon icon;
+        ASSERT_TRUE(icon.Load(GetModuleHandleA(nullptr), e.id, 16, 16)) << e.id;
         ICONINFO info = {};
-        ASSERT_TRUE(GetIconInfo(hIcon, &info));
+        ASSERT_TRUE(GetIconInfo(icon, &info));
+        CBitmap color, mask;
+        color.Attach(info.hbmColor);
+        mask.Attach(info.hbmMask);
         BITMAP bm = {};
-        GetObject(info.hbmColor, sizeof bm, &bm);
+        GetObject(color, sizeof bm, &bm);
         EXPECT_EQ(bm.bmWidth, 16) << e.id;
         EXPECT_EQ(bm.bmHeight, 16) << e.id;
-        DeleteObject(info.hbmColor);
-        DeleteObject(info.hbmMask);
 
         // Drawn over white: the ring in the dark shade, the star in the bright one, the
         // corners transparent.
-        HDC hMem = CreateCompatibleDC(hScreen);
-        HBITMAP hBitmap = CreateCompatibleBitmap(hScreen, 16, 16);
-        HGDIOBJ hOld = SelectObject(hMem, hBitmap);
+        CMemoryLayer layer;
+        layer.Create(&screen, 16, 16);
         RECT all = {0, 0, 16, 16};
-        FillRect(hMem, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-        DrawIconEx(hMem, 0, 0, hIcon, 16, 16, 0, nullptr, DI_NORMAL);
-        wintest::Image image = wintest::CaptureDC(hMem, 0, 0, 16, 16);
-        SelectObject(hMem, hOld);
-        DeleteObject(hBitmap);
-        DeleteDC(hMem);
-        DestroyIcon(hIcon);
+        FillRect(layer, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        DrawIconEx(layer, 0, 0, icon, 16, 16, 0, nullptr, DI_NORMAL);
+        wintest::Image image = wintest::CaptureDC(layer, 0, 0, 16, 16);
 
         EXPECT_EQ(image.At(0, 0), RGB(255, 255, 255)) << e.id;
         EXPECT_EQ(image.At(7, 0), e.dark) << e.id;
@@ -224,7 +219,6 @@ TEST(Resources, IconsAreSixteenPixelRingsInTheirColours) {
         EXPECT_GT(image.Count(e.dark), 30) << e.id;
         EXPECT_GT(image.Count(e.bright), 15) << e.id;
     }
-    ReleaseDC(nullptr, hScreen);
 }
 
 }  // namespace

@@ -18,6 +18,8 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+
+#include "CHandle.h"
 #endif
 
 namespace {
@@ -68,9 +70,8 @@ void control(const char* what) {
   PROCESS_INFORMATION pi = {};
   ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
       << command;
-  WaitForSingleObject(pi.hProcess, 30000);
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
+  const CHandle thread(pi.hThread), process(pi.hProcess);
+  WaitForSingleObject(process, 30000);
 #else
   const std::string command = "sh " + launcher + " " + what + " " + launcherState;
   ASSERT_EQ(std::system(command.c_str()), 0) << command;

@@ -1,5 +1,8 @@
 #include "WinTestSupport.h"
 
+#include "CClientDC.h"
+#include "CHandle.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -69,10 +72,12 @@ Image CaptureDC(HDC hdc, int x, int y, int width, int height) {
     bmi.bmiHeader.biPlanes = 1;
     bmi.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    HDC hMem = CreateCompatibleDC(hdc);
-    HBITMAP hDib = CreateDIBSection(hdc, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ hOld = SelectObject(hMem, hDib);
-    BitBlt(hMem, 0, 0, width, height, hdc, x, y, SRCCOPY);
+    CBitmap dib;
+    dib.Attach(CreateDIBSection(hdc, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    CDC mem;
+    mem.CreateCompatibleDC(hdc);
+    CBitmapRef old = mem.SelectObject(&dib);
+    BitBlt(mem, 0, 0, width, height, hdc, x, y, SRCCOPY);
     GdiFlush();
     const auto* p = static_cast<const DWORD*>(bits);
     image.pixels.resize(static_cast<size_t>(width) * height);
@@ -80,22 +85,19 @@ Image CaptureDC(HDC hdc, int x, int y, int width, int height) {
         DWORD bgra = p[i];
         image.pixels[i] = RGB((bgra >> 16) & 0xFF, (bgra >> 8) & 0xFF, bgra & 0xFF);
     }
-    SelectObject(hMem, hOld);
-    DeleteObject(hDib);
-    DeleteDC(hMem);
+    mem.SelectObject(old);
     return image;
 }
 
 Image CaptureBitmap(HBITMAP hBitmap) {
     BITMAP bm = {};
     GetObject(hBitmap, sizeof bm, &bm);
-    HDC hScreen = GetDC(nullptr);
-    HDC hMem = CreateCompatibleDC(hScreen);
-    HGDIOBJ hOld = SelectObject(hMem, hBitmap);
-    Image image = CaptureDC(hMem, 0, 0, bm.bmWidth, bm.bmHeight);
-    SelectObject(hMem, hOld);
-    DeleteDC(hMem);
-    ReleaseDC(nullptr, hScreen);
+    CClientDC screen(nullptr);
+    CDC mem;
+    mem.CreateCompatibleDC(&screen);
+    CBitmapRef old = mem.SelectObject(CBitmapRef(hBitmap));
+    Image image = CaptureDC(mem, 0, 0, bm.bmWidth, bm.bmHeight);
+    mem.SelectObject(old);
     return image;
 }
 
@@ -109,10 +111,8 @@ Image CaptureClient(HWND hWnd) {
 }
 
 Image CaptureScreen(RECT area) {
-    HDC hdc = GetDC(nullptr);
-    Image image = CaptureDC(hdc, area.left, area.top, area.right - area.left, area.bottom - area.top);
-    ReleaseDC(nullptr, hdc);
-    return image;
+    CClientDC screen(nullptr);
+    return CaptureDC(screen, area.left, area.top, area.right - area.left, area.bottom - area.top);
 }
 
 void PumpMessages(DWORD milliseconds) {
@@ -207,9 +207,8 @@ void DaemonControl(const char* what, const char* stateVariable) {
     PROCESS_INFORMATION pi = {};
     if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
         throw std::runtime_error("cannot run " + line);
-    WaitForSingleObject(pi.hProcess, 30000);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
+    CHandle thread(pi.hThread), process(pi.hProcess);
+    WaitForSingleObject(process, 30000);
 }
 }  // namespace
 

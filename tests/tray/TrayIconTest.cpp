@@ -283,6 +283,7 @@ TEST(TrayIcon, GuardsTipsAndEmptySlots) {
     }
 
     // A failed load still takes its slot; the empty slot shows no image.
+    const long nIconsBefore = GdiCounters::Outstanding();
     CTrayIcon gaps;
     TrayIconInit init = {GetModuleHandleA(nullptr), owner, 3};
     ASSERT_EQ(gaps.Create(init, 2), 1);
@@ -293,12 +294,15 @@ TEST(TrayIcon, GuardsTipsAndEmptySlots) {
     EXPECT_EQ(Shown(), (std::vector<std::string>{"none"}));
     gaps.Modify(1);
     EXPECT_EQ(Shown(), (std::vector<std::string>{"magenta"}));
-    // Reloading a slot replaces its image.
+    // Reloading a slot replaces its image and gives the old one back; Destroy gives back all.
+    EXPECT_NE(gaps.LoadSlotIcon(IDI_TRAY_ERROR, 0, 16, 16), nullptr);
     EXPECT_NE(gaps.LoadSlotIcon(IDI_TRAY_RECEIVED, 0, 16, 16), nullptr);
     EXPECT_EQ(gaps.LoadSlotIcon(IDI_TRAY_RECEIVED, 2, 16, 16), nullptr);
+    EXPECT_EQ(GdiCounters::Outstanding(), nIconsBefore + 2);
     gaps.Modify(0);
     EXPECT_EQ(Shown(), (std::vector<std::string>{"green"}));
     gaps.Destroy();
+    EXPECT_EQ(GdiCounters::Outstanding(), nIconsBefore);
 
     // Tips: 63 characters fit; a longer text is cut to 63, never inside a double-byte
     // character; the record behind the tip is untouched (the images still show).

@@ -177,7 +177,7 @@ void CMonitorDlg::OnTopMostCommand() {
     ToggleTopMost();
     // The button follows the menu; the check box flips its own mark when it is clicked.
     SendDlgItemMessage(IDC_TOPMOST, BM_SETCHECK, static_cast<WPARAM>(m_settings.m_nTopMost), 0);
-    m_pApp->m_pMainWnd->PostMessage(WM_REFRESHCONTROLS, 0, 0);
+    PostMessage(WM_REFRESHCONTROLS, 0, 0);
 }
 
 void CMonitorDlg::OnStickCommand() { m_settings.m_nStick ^= 1; }
@@ -186,7 +186,7 @@ void CMonitorDlg::OnStickCommand() { m_settings.m_nStick ^= 1; }
 void CMonitorDlg::OnSaveIniCommand() { m_settings.m_nSaveIni ^= 1; }
 
 // Posted, so the About box opens after the popup menu has closed.
-void CMonitorDlg::OnVersionCommand() { m_pApp->m_pMainWnd->PostMessage(WM_SYSCOMMAND, IDM_ABOUTBOX, 0); }
+void CMonitorDlg::OnVersionCommand() { PostMessage(WM_SYSCOMMAND, IDM_ABOUTBOX, 0); }
 
 LRESULT CMonitorDlg::OnSampled(WPARAM wParam, LPARAM lParam) {
     m_run.OnSampled(wParam, lParam);
@@ -209,7 +209,7 @@ LRESULT CMonitorDlg::OnTrayNotify(WPARAM, LPARAM lParam) {
         if (m_settings.m_nSaveIni) ::CheckMenuItem(hPopup, ID_SAVEINI, MF_BYCOMMAND | MF_CHECKED);
         ::TrackPopupMenu(hPopup, TPM_LEFTALIGN | TPM_RIGHTBUTTON, pt.x, pt.y, 0, m_hWnd, nullptr);
         ::DestroyMenu(hMenu);
-        m_pApp->m_pMainWnd->PostMessage(WM_NULL, 0, 0);
+        PostMessage(WM_NULL, 0, 0);
     }
     return 0;
 }
@@ -219,7 +219,7 @@ LRESULT CMonitorDlg::OnRefreshControls(WPARAM, LPARAM) {
     return 0;
 }
 
-void CMonitorDlg::OnExitButton() { m_pApp->m_pMainWnd->PostMessage(WM_CLOSE, 0, 0); }
+void CMonitorDlg::OnExitButton() { PostMessage(WM_CLOSE, 0, 0); }
 
 void CMonitorDlg::OnTopMostButton() { ToggleTopMost(); }
 

@@ -52,7 +52,7 @@ private:
 
     CMonitorSettings m_settings;
     CButton m_btnTopMost;
-    HICON m_hIcon;
+    CIconRef m_hIcon;
     CWinApp* m_pApp;
     CMonitorRun m_run;
     // The window has been placed from the settings; until then its rectangle says nothing.

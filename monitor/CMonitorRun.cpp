@@ -9,14 +9,15 @@
 #include "resource.h"
 
 CMonitorRun::CMonitorRun(CMonitorSettings& settings)
-    : m_settings(settings), m_sampler(m_plugin, settings, *this), m_hWndOwner(nullptr) {}
+    : m_settings(settings), m_sampler(m_plugin, *this), m_hWndOwner(nullptr) {}
 
 CMonitorRun::~CMonitorRun() { Stop(); }
 
 const char* CMonitorRun::Start(HWND hWndOwner) {
     m_hWndOwner = hWndOwner;
     if (!m_plugin.Create(m_settings.m_strHostName)) return "SOCKET ERROR!";
-    if (!m_sampler.Start()) return "THREAD CREATE ERROR!!";
+    if (!m_sampler.Start({m_settings.m_nSocketTimer, m_settings.m_nMonitorTimer, m_settings.m_nDelayTimer}))
+        return "THREAD CREATE ERROR!!";
 
     m_strTip.Format("QUORVEL GRAPH - %s", m_settings.m_strHostName.GetString());
     // Id 0: the icon makes its own. Slots in the order idle, received, failed.

@@ -2,26 +2,32 @@
 #include <windows.h>
 
 #include "CHandle.h"
-#include "CMonitorSettings.h"
 #include "CSamplingSink.h"
 #include "QRVLPLUG.h"
 
-// The sampling worker: polls the plug-in at the pace the settings give and reports each
-// poll to its sink. The plug-in, the settings and the sink belong to its owner and must
-// outlive it.
+// The sampling worker: polls the plug-in at the pace it was started with and reports each
+// poll to its sink. The plug-in and the sink belong to its owner and must outlive it.
 class CSamplingLoop {
 public:
     // How long a poll's outcome stays on show before the sink hears of its end.
     static constexpr DWORD OUTCOME_MS = 300;
 
-    // SocketTimer (ms), MonitorTimer and DelayTimer (seconds) are read when they are needed.
-    CSamplingLoop(QRVLPLUG& plug, const CMonitorSettings& settings, CSamplingSink& sink);
+    // The pace of the polls, as the settings give it. The worker keeps its own copy, so the
+    // window's thread may change its settings while the worker runs.
+    struct Timings {
+        int nSocketTimer;   // ms, the time-out of each Get
+        int nMonitorTimer;  // seconds between a poll's outcome and the next poll
+        int nDelayTimer;    // seconds before the first poll
+    };
+
+    CSamplingLoop(QRVLPLUG& plug, CSamplingSink& sink);
     CSamplingLoop(const CSamplingLoop&) = delete;
     CSamplingLoop& operator=(const CSamplingLoop&) = delete;
     ~CSamplingLoop();
 
-    // Starts the worker thread; FALSE when it could not be created.
-    BOOL Start();
+    // Starts the worker thread with these timings; FALSE when it could not be created. A
+    // worker already running keeps its own.
+    BOOL Start(const Timings& timings);
     // Asks the worker to stop and returns once it is gone, within milliseconds wherever it
     // stands. It cancels the plug-in, which stays cancelled until its next Create.
     void Stop();
@@ -43,8 +49,9 @@ private:
     bool Pause(DWORD dwMilliseconds);
 
     QRVLPLUG& m_plug;
-    const CMonitorSettings& m_settings;
     CSamplingSink& m_sink;
+    // Written before the worker starts, only read by it.
+    Timings m_timings{};
     // The record Get fills; only the worker touches it while it runs.
     LMDATA m_data{};
 

@@ -121,7 +121,7 @@ DWORD CMonitorSettings::SaveSettings(CWinApp& app, const RECT& rcNormal) {
         }
     }
     check(app.WriteProfileInt(pszSection, "SaveIni", m_nSaveIni));
-    check(app.WriteProfileInt(pszSection, "ErrorCounter", m_nErrorCounter.load()));
+    check(app.WriteProfileInt(pszSection, "ErrorCounter", m_nErrorCounter));
     return dwError;
 }
 

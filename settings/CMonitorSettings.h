@@ -1,8 +1,6 @@
 #pragma once
 #include <windows.h>
 
-#include <atomic>
-
 #include "CString.h"
 #include "CWinApp.h"
 
@@ -27,8 +25,8 @@ public:
     int m_nSocketTimer;
     int m_nMonitorTimer;   // seconds
     int m_nDelayTimer;     // seconds
-    // Failed polls of this run; the sampling thread increments it while only the save reads it.
-    std::atomic<int> m_nErrorCounter;
+    // Failed polls of this run, counted on the window's thread as each outcome arrives.
+    int m_nErrorCounter;
     CString m_strStringTCPU;
     CString m_strStringTPWR;
     CString m_strStringTSYS;

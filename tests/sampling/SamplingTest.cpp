@@ -43,17 +43,14 @@ bool WaitAfterGet(int count, DWORD ms) {
 class ThreadHandle {
 public:
     explicit ThreadHandle(HANDLE hThread) {
-        DuplicateHandle(GetCurrentProcess(), hThread, GetCurrentProcess(), &m_h, SYNCHRONIZE, FALSE, 0);
+        HANDLE h = nullptr;
+        DuplicateHandle(GetCurrentProcess(), hThread, GetCurrentProcess(), &h, SYNCHRONIZE, FALSE, 0);
+        m_h = CHandle(h);
     }
-    ThreadHandle(const ThreadHandle&) = delete;
-    ThreadHandle& operator=(const ThreadHandle&) = delete;
-    ~ThreadHandle() {
-        if (m_h != nullptr) CloseHandle(m_h);
-    }
-    bool Ended() const { return m_h != nullptr && WaitForSingleObject(m_h, 0) == WAIT_OBJECT_0; }
+    bool Ended() const { return m_h.IsValid() && WaitForSingleObject(m_h, 0) == WAIT_OBJECT_0; }
 
 private:
-    HANDLE m_h = nullptr;
+    CHandle m_h;
 };
 
 TEST(Sampling, FieldsReachChartsZeroToFive) {
@@ -211,12 +208,14 @@ TEST(Sampling, StartDelayAndMonitorInterval) {
         EXPECT_FALSE(WaitForGets(1, 500));
     }
 
-    // MonitorTimer 0: polls follow each other with only the 300 ms outcome pause.
+    // MonitorTimer 0: polls follow each other with only the 300 ms outcome pause. The worker
+    // keeps the timings it started with when the window's settings change.
     {
         Play({ReadingStep({"45.0"})});
         RunRig owner;
         owner.settings.m_nMonitorTimer = 0;
         ASSERT_TRUE(owner.Start());
+        owner.settings.m_nMonitorTimer = -1;
         ASSERT_TRUE(WaitForGets(4, 3000));
         for (int poll = 1; poll < 4; ++poll)
             EXPECT_NEAR(scripted::GetCallAt(poll).startMs - scripted::GetCallAt(poll - 1).startMs, 300.0, 60.0)
@@ -301,7 +300,7 @@ TEST(Sampling, StopEndsTheWorkerWithinMilliseconds) {
         const HANDLE hFirst = owner.run.Sampler().GetThreadHandle();
         const DWORD dwId = owner.run.Sampler().GetThreadId();
         EXPECT_NE(dwId, 0u);
-        EXPECT_TRUE(owner.run.Sampler().Start());
+        EXPECT_TRUE(owner.run.Sampler().Start(CSamplingLoop::Timings{}));
         EXPECT_EQ(owner.run.Sampler().GetThreadHandle(), hFirst);
         EXPECT_EQ(owner.run.Sampler().GetThreadId(), dwId);
         ASSERT_TRUE(WaitForGets(2, 2000));

@@ -20,6 +20,14 @@ if(BUILD_TESTING)
   add_test(NAME wine.stop COMMAND ${QRVL_WINE_DIR}/wine-session.sh stop)
   set_tests_properties(wine.start PROPERTIES FIXTURES_SETUP wine TIMEOUT 180 SKIP_REGULAR_EXPRESSION ${QRVL_WINE_SKIP})
   set_tests_properties(wine.stop PROPERTIES FIXTURES_CLEANUP wine TIMEOUT 60)
+  # Tests run programs of the native build: building this one brings them up to date first.
+  if(QRVL_NATIVE_BUILD_DIR)
+    add_custom_target(native_programs ALL
+                      COMMAND ${CMAKE_COMMAND} -DNATIVE_BUILD_DIR=${QRVL_NATIVE_BUILD_DIR}
+                              -P ${CMAKE_CURRENT_LIST_DIR}/build_native.cmake
+                      COMMENT "The native programs the tests run, in ${QRVL_NATIVE_BUILD_DIR}"
+                      USES_TERMINAL)
+  endif()
 else()
   set(QRVL_RUN_WINE_TESTS OFF)
 endif()

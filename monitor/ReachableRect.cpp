@@ -30,18 +30,20 @@ LONG Clamp(long long nValue, long long nLow, long long nHigh) {
 
 }  // namespace
 
-RECT ReachableRect(const RECT& rcSaved, SIZE szDefault) {
+RECT SizedRect(const RECT& rcSaved, SIZE szDefault) {
     RECT rc = rcSaved;
     if (rc.right <= rc.left || rc.bottom <= rc.top) {
+        // A place so near the largest edge that the size would not fit moves back: a size
+        // cut to nothing would leave the window off every screen.
+        rc.left = Clamp(rc.left, LONG_MIN, LONG_MAX - static_cast<long long>(szDefault.cx));
+        rc.top = Clamp(rc.top, LONG_MIN, LONG_MAX - static_cast<long long>(szDefault.cy));
         rc.right = Clamp(static_cast<long long>(rc.left) + szDefault.cx, LONG_MIN, LONG_MAX);
         rc.bottom = Clamp(static_cast<long long>(rc.top) + szDefault.cy, LONG_MIN, LONG_MAX);
     }
-    if (MeetsAWorkArea(rc)) return rc;
+    return rc;
+}
 
-    MONITORINFO info = {};
-    info.cbSize = sizeof info;
-    if (!::GetMonitorInfoA(::MonitorFromRect(&rc, MONITOR_DEFAULTTONEAREST), &info)) return rc;
-    const RECT& work = info.rcWork;
+RECT PlacedInWorkArea(const RECT& rc, const RECT& work) {
     const long long nWidth = std::min<long long>(static_cast<long long>(rc.right) - rc.left, work.right - work.left);
     const long long nHeight = std::min<long long>(static_cast<long long>(rc.bottom) - rc.top, work.bottom - work.top);
     RECT rcPlaced;
@@ -50,4 +52,14 @@ RECT ReachableRect(const RECT& rcSaved, SIZE szDefault) {
     rcPlaced.right = static_cast<LONG>(rcPlaced.left + nWidth);
     rcPlaced.bottom = static_cast<LONG>(rcPlaced.top + nHeight);
     return rcPlaced;
+}
+
+RECT ReachableRect(const RECT& rcSaved, SIZE szDefault) {
+    const RECT rc = SizedRect(rcSaved, szDefault);
+    if (MeetsAWorkArea(rc)) return rc;
+
+    MONITORINFO info = {};
+    info.cbSize = sizeof info;
+    if (!::GetMonitorInfoA(::MonitorFromRect(&rc, MONITOR_DEFAULTTONEAREST), &info)) return rc;
+    return PlacedInWorkArea(rc, info.rcWork);
 }

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdio>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -292,6 +294,42 @@ TEST_F(SettingsProfile, ValuesAreNeitherValidatedNorClamped) {
     // SaveIni 3 is on like 1: moved back to the primary screen, the window's place is saved.
     settings.SaveSettings(m_app, kNormalRect);
     EXPECT_EQ(FileText(), Edited(text, {{"Top", "-40"}, {"Left", "120"}, {"Right", "708"}, {"Bottom", "122"}}));
+}
+
+TEST_F(SettingsProfile, AnySectionTheProgramWritesReadsBackAsItWas) {
+    // Every key but SaveIni and ErrorCounter with a random value of its kind: colours as
+    // the program writes them, numbers over the whole range, texts with double-byte
+    // characters. Loaded and saved at the place it was loaded, the file stays byte for byte.
+    std::mt19937 random(27);
+    auto like = [&random](const std::string& value) {
+        char buffer[32];
+        const unsigned bits = static_cast<unsigned>(random()) >> (random() % 32);
+        if (value.compare(0, 2, "0x") == 0)
+            std::snprintf(buffer, sizeof buffer, "0x%06x", bits);
+        else if (value.find_first_not_of("-0123456789") == std::string::npos)
+            std::snprintf(buffer, sizeof buffer, "%d", static_cast<int>(random() % 2 ? bits : ~bits));
+        else
+            return (random() % 2 ? kGothic : "") + std::to_string(bits) + " x";
+        return std::string(buffer);
+    };
+    for (int round = 0; round < 40; ++round) {
+        std::string text;
+        size_t start = 0;
+        const std::string defaults = DefaultSection();
+        for (size_t end; (end = defaults.find("\r\n", start)) != std::string::npos; start = end + 2) {
+            std::string line = defaults.substr(start, end - start);
+            const size_t equals = line.find('=');
+            const std::string key = line.substr(0, equals);
+            if (equals != std::string::npos && key != "SaveIni" && key != "ErrorCounter")
+                line = key + "=" + like(line.substr(equals + 1));
+            text += line + "\r\n";
+        }
+        WriteFile(text);
+        CMonitorSettings settings;
+        settings.LoadSettings(m_app, kCreatedRect);
+        settings.SaveSettings(m_app, settings.m_rcWindow);
+        ASSERT_EQ(FileText(), text) << round;
+    }
 }
 
 TEST_F(SettingsProfile, EachSectionIsItsOwn) {

@@ -530,9 +530,7 @@ TEST(Monitor, TheAboutBoxIsOwnedByTheMonitorAndEndsWithIt) {
 
 TEST(Monitor, SettingsThatCannotBeWrittenAreReportedAtExit) {
     // The profile's path is a folder: every write fails.
-    char folder[MAX_PATH];
-    GetWindowsDirectoryA(folder, sizeof folder);
-    const std::string path = std::string(folder) + "\\" + kIni;
+    const std::string path = wintest::WindowsPath(kIni);
     wintest::DeleteWindowsFile(kIni);
     ASSERT_TRUE(CreateDirectoryA(path.c_str(), nullptr));
     MonitorProcess monitor("");

@@ -56,12 +56,3 @@ bool SeesIdle(IconWatcher& watcher) {
     wintest::PumpUntil([&] { return watcher.Count("red") != 0; }, 2000);
     return watcher.Count("red") == 1;
 }
-
-double MeasureMs(const std::function<void()>& call) {
-    LARGE_INTEGER t0, t1, f;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&t0);
-    call();
-    QueryPerformanceCounter(&t1);
-    return static_cast<double>(t1.QuadPart - t0.QuadPart) * 1000.0 / static_cast<double>(f.QuadPart);
-}

@@ -45,5 +45,3 @@ struct RunRig {
 LMDATA MakeReading(const std::vector<std::string>& fields);
 // Waits until the watcher has seen the idle (red) icon, before the first poll is let go.
 bool SeesIdle(IconWatcher& watcher);
-// Milliseconds that a call took, measured on the performance counter.
-double MeasureMs(const std::function<void()>& call);

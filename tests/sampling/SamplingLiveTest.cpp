@@ -23,16 +23,6 @@ double ClockMs() {
     return static_cast<double>(GetTickCount() - s_start);
 }
 
-template <typename Condition>
-bool WaitUntil(Condition done, DWORD timeoutMs) {
-    const DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start > timeoutMs) return false;
-        wintest::PumpMessages(20);
-    }
-    return true;
-}
-
 TEST(SamplingLive, ReadingsFailuresWhileTheDaemonIsDownAndReadingsAgain) {
     RunRig owner(DaemonHost());
     owner.settings.m_nSocketTimer = 500;
@@ -45,23 +35,23 @@ TEST(SamplingLive, ReadingsFailuresWhileTheDaemonIsDownAndReadingsAgain) {
     owner.run.ChartsReady();
 
     // The daemon answers: green flashes, nothing counted.
-    ASSERT_TRUE(WaitUntil([&] { return watcher.Count("green") >= 2; }, 20000)) << owner.run.Plugin().LastFailure();
+    ASSERT_TRUE(wintest::PumpUntil([&] { return watcher.Count("green") >= 2; }, 20000)) << owner.run.Plugin().LastFailure();
     EXPECT_EQ(owner.settings.m_nErrorCounter, 0);
     wintest::StopDaemon();
 
     // The daemon is gone: every poll fails, is counted and flashes magenta.
-    ASSERT_TRUE(WaitUntil([&] { return owner.settings.m_nErrorCounter >= 2 && watcher.Count("magenta") >= 2; }, 20000));
+    ASSERT_TRUE(wintest::PumpUntil([&] { return owner.settings.m_nErrorCounter >= 2 && watcher.Count("magenta") >= 2; }, 20000));
     const int nGreenWhileDown = watcher.Count("green");
     wintest::StartDaemon();
 
     // Started again: readings come back and the count stops growing.
-    ASSERT_TRUE(WaitUntil([&] { return watcher.Count("green") >= nGreenWhileDown + 2; }, 20000));
+    ASSERT_TRUE(wintest::PumpUntil([&] { return watcher.Count("green") >= nGreenWhileDown + 2; }, 20000));
     const int nErrors = owner.settings.m_nErrorCounter;
-    ASSERT_TRUE(WaitUntil([&] { return watcher.Count("green") >= nGreenWhileDown + 3; }, 20000));
+    ASSERT_TRUE(wintest::PumpUntil([&] { return watcher.Count("green") >= nGreenWhileDown + 3; }, 20000));
     EXPECT_EQ(owner.settings.m_nErrorCounter, nErrors);
 
     // The worker stops at once; the last values are plausible sensor values.
-    const double ms = MeasureMs([&] { owner.run.StopSampling(); });
+    const double ms = wintest::MeasureMs([&] { owner.run.StopSampling(); });
     EXPECT_LT(ms, 100.0);
     owner.run.Stop();
     for (int i = 0; i < CMonitorRun::CHANNELS; ++i) {
@@ -79,10 +69,10 @@ TEST(SamplingLive, StopEndsAGetThatWaitsForASilentHost) {
     owner.settings.m_nSocketTimer = 2000;
     owner.settings.m_nDelayTimer = 0;
     ASSERT_TRUE(owner.Start()) << owner.run.Plugin().LastFailure();
-    ASSERT_TRUE(WaitUntil([&] { return host.Requests() == 1; }, 2000));
+    ASSERT_TRUE(wintest::PumpUntil([&] { return host.Requests() == 1; }, 2000));
     wintest::PumpMessages(200);
 
-    const double ms = MeasureMs([&] { owner.run.StopSampling(); });
+    const double ms = wintest::MeasureMs([&] { owner.run.StopSampling(); });
     EXPECT_LT(ms, 100.0);
     // The cancelled poll is neither counted nor shown.
     EXPECT_EQ(owner.settings.m_nErrorCounter, 0);

@@ -186,7 +186,7 @@ TEST(Sampling, StartDelayAndMonitorInterval) {
         owner.settings.m_nDelayTimer = 0;
         ASSERT_TRUE(owner.StartHeld());
         wintest::PumpMessages(200);
-        EXPECT_LT(MeasureMs([&] { owner.run.StopSampling(); }), 100.0);
+        EXPECT_LT(wintest::MeasureMs([&] { owner.run.StopSampling(); }), 100.0);
         EXPECT_EQ(scripted::GetCallCount(), 0);
     }
 
@@ -276,7 +276,7 @@ TEST(Sampling, StopEndsTheWorkerWithinMilliseconds) {
         ThreadHandle worker(owner.run.Sampler().GetThreadHandle());
         wintest::PumpMessages(c.nWaitMs);
         EXPECT_EQ(scripted::GetCallCount(), c.nGets) << c.where;
-        const double ms = MeasureMs([&] { owner.run.StopSampling(); });
+        const double ms = wintest::MeasureMs([&] { owner.run.StopSampling(); });
         EXPECT_LT(ms, 100.0) << c.where;
         EXPECT_TRUE(worker.Ended()) << c.where;
         EXPECT_EQ(owner.run.Sampler().GetThreadHandle(), nullptr) << c.where;

@@ -95,10 +95,7 @@ protected:
         return wintest::ReadWindowsFile(m_app.m_strProfileName);
     }
     bool FileExists() {
-        char szPath[MAX_PATH];
-        GetWindowsDirectoryA(szPath, MAX_PATH);
-        std::string path = std::string(szPath) + "\\" + m_app.m_strProfileName.GetString();
-        return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+        return GetFileAttributesA(wintest::WindowsPath(m_app.m_strProfileName).c_str()) != INVALID_FILE_ATTRIBUTES;
     }
     void WriteFile(const std::string& text) { wintest::WriteWindowsFile(m_app.m_strProfileName, text); }
 

@@ -115,6 +115,15 @@ Image CaptureScreen(RECT area) {
     return CaptureDC(screen, area.left, area.top, area.right - area.left, area.bottom - area.top);
 }
 
+double MeasureMs(const std::function<void()>& call) {
+    LARGE_INTEGER t0, t1, f;
+    QueryPerformanceFrequency(&f);
+    QueryPerformanceCounter(&t0);
+    call();
+    QueryPerformanceCounter(&t1);
+    return static_cast<double>(t1.QuadPart - t0.QuadPart) * 1000.0 / static_cast<double>(f.QuadPart);
+}
+
 void PumpMessages(DWORD milliseconds) {
     PumpUntil([] { return false; }, milliseconds);
 }
@@ -168,13 +177,11 @@ void Drag(int fromX, int fromY, int toX, int toY) {
     PumpMessages(100);
 }
 
-namespace {
 std::string WindowsPath(const char* name) {
     char dir[MAX_PATH];
     GetWindowsDirectoryA(dir, MAX_PATH);
     return std::string(dir) + "\\" + name;
 }
-}  // namespace
 
 std::string ReadWindowsFile(const char* name) {
     std::ifstream in(WindowsPath(name), std::ios::binary);

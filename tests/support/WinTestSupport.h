@@ -34,6 +34,9 @@ Image CaptureClient(HWND hWnd);
 // A rectangle of the screen, in screen coordinates.
 Image CaptureScreen(RECT area);
 
+// Milliseconds that a call took, measured on the performance counter.
+double MeasureMs(const std::function<void()>& call);
+
 // Runs this thread's messages for a while, or until the condition holds.
 void PumpMessages(DWORD milliseconds);
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMilliseconds);
@@ -49,7 +52,9 @@ void Drag(int fromX, int fromY, int toX, int toY);
 void StopDaemon(const char* stateVariable = "QRVLD_STATE");
 void StartDaemon(const char* stateVariable = "QRVLD_STATE");
 
-// The text of a file in the Windows folder (where private profiles live), or empty.
+// The path of a file in the Windows folder, where private profiles live.
+std::string WindowsPath(const char* name);
+// The text of a file in the Windows folder, or empty.
 std::string ReadWindowsFile(const char* name);
 void DeleteWindowsFile(const char* name);
 void WriteWindowsFile(const char* name, const std::string& text);

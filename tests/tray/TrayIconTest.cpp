@@ -47,12 +47,6 @@ BEGIN_MESSAGE_MAP(OwnerWnd, CWnd)
     ON_MESSAGE(WM_TRAYNOTIFY, OnTrayNotify)
 END_MESSAGE_MAP()
 
-double Milliseconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return static_cast<double>(to.QuadPart - from.QuadPart) * 1000.0 / static_cast<double>(f.QuadPart);
-}
-
 HWND VisibleTooltip() {
     for (HWND h = FindWindowExA(nullptr, nullptr, "tooltips_class32", nullptr); h != nullptr;
          h = FindWindowExA(nullptr, h, "tooltips_class32", nullptr))
@@ -120,18 +114,17 @@ void SetUpAsTheMonitorDoes(CTrayIcon& icon, HWND hOwner, UINT uID, LPCSTR tip = 
 
 TEST(TrayIcon, SetUpAndIds) {
     OwnerWnd owner;
-    LARGE_INTEGER t0, t1;
 
     // Id 0: the set-up pauses at least 50 ms and takes its id from the clock, seconds since
     // 1970 in the high half and milliseconds in the low half; the shell reports that id.
     CTrayIcon first;
     TrayIconInit init = {GetModuleHandleA(nullptr), owner, 0};
     const UINT secondsBefore = static_cast<UINT>(time(nullptr));
-    QueryPerformanceCounter(&t0);
-    ASSERT_EQ(first.Create(init, 3), 1);
-    QueryPerformanceCounter(&t1);
+    int nCreated = 0;
+    const double msFirst = wintest::MeasureMs([&] { nCreated = first.Create(init, 3); });
     const UINT secondsAfter = static_cast<UINT>(time(nullptr));
-    EXPECT_GE(Milliseconds(t0, t1), 49.5);
+    ASSERT_EQ(nCreated, 1);
+    EXPECT_GE(msFirst, 49.5);
     first.SetCallbackMessage(WM_TRAYNOTIFY);
     first.AddIcon(IDI_TRAY_IDLE);
     first.Add(0);
@@ -156,10 +149,9 @@ TEST(TrayIcon, SetUpAndIds) {
     // A given id is used as it is, without the pause.
     CTrayIcon given;
     init.uID = 4711;
-    QueryPerformanceCounter(&t0);
-    ASSERT_EQ(given.Create(init, 3), 1);
-    QueryPerformanceCounter(&t1);
-    EXPECT_LT(Milliseconds(t0, t1), 40.0);
+    const double msGiven = wintest::MeasureMs([&] { nCreated = given.Create(init, 3); });
+    ASSERT_EQ(nCreated, 1);
+    EXPECT_LT(msGiven, 40.0);
     given.Add(0);
     EXPECT_TRUE(InShell(owner, 4711));
 

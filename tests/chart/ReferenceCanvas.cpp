@@ -85,3 +85,9 @@ RECT LitBox(const wintest::Image& image, RECT rc, COLORREF crBack) {
     if (box.left >= box.right) box = {0, 0, 0, 0};
     return box;
 }
+
+std::vector<int> Range(int nFirst, int nLast, int nStep) {
+    std::vector<int> values;
+    for (int n = nFirst; n <= nLast; n += nStep) values.push_back(n);
+    return values;
+}

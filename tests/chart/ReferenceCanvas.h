@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "CMemoryLayer.h"
 #include "WinTestSupport.h"
@@ -29,6 +30,9 @@ private:
 
 // Empty when the two images agree inside the rectangle, else the first differences.
 std::string DiffIn(const wintest::Image& actual, const wintest::Image& expected, RECT rc);
+
+// The numbers from nFirst to nLast, nStep apart: the rows or columns a line should cover.
+std::vector<int> Range(int nFirst, int nLast, int nStep = 1);
 
 // The bounding box of the pixels of a rectangle that differ from crBack (empty if none).
 RECT LitBox(const wintest::Image& image, RECT rc, COLORREF crBack);

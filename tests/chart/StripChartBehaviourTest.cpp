@@ -21,12 +21,6 @@ constexpr COLORREF kRed = RGB(255, 0, 0);
 const RECT kAll = {0, 0, 200, 70};
 const RECT kReadoutArea = {41, 1, 193, 17};
 
-std::vector<int> Range(int nFirst, int nLast) {
-    std::vector<int> values;
-    for (int n = nFirst; n <= nLast; ++n) values.push_back(n);
-    return values;
-}
-
 // The margin of a default-sized chart with the given label texts, fonts and colours.
 wintest::Image Margin(const char* pszMax, const char* pszMin, const char* pszTitle, int nLeft, int nScaleHeight,
                       int nTitleHeight, COLORREF crText, COLORREF crBack) {

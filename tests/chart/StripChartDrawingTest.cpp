@@ -12,12 +12,6 @@
 
 namespace {
 
-std::vector<int> Range(int nFirst, int nLast, int nStep = 1) {
-    std::vector<int> values;
-    for (int n = nFirst; n <= nLast; n += nStep) values.push_back(n);
-    return values;
-}
-
 TEST(StripChartDrawing, WorkedExampleFrameGridAndOutside) {
     ChartHost host;
     ASSERT_TRUE(host.created);

@@ -36,17 +36,12 @@ std::string RectKeys(const RECT& rc) {
 
 // The whole section as the first save writes it, with the default settings.
 std::string DefaultSection(const char* section, const RECT& rc, int errors) {
-    std::string gothic = kGothic;
-    return std::string("[") + section + "]\r\n" +
-           "HostName=localhost\r\nSocketTimer=2000\r\nMonitorTimer=10\r\nDelayTimer=3\r\n"
-           "StringTCPU=CPU\r\nStringTPWR=PWR\r\nStringTSYS=SYS\r\nStringVCORE=Vcore\r\nStringVTT=VTT\r\nStringVIO=Vio\r\n"
-           "CPUTempMax=60\r\nCPUTempMin=20\r\nPWRTempMax=60\r\nPWRTempMin=20\r\nSYSTempMax=60\r\nSYSTempMin=20\r\n"
-           "VcoreMax=30\r\nVcoreMin=20\r\nVTTMax=30\r\nVTTMin=20\r\nVioMax=40\r\nVioMin=30\r\n"
-           "TitleFontName=" + gothic + "\r\nTitleFontSize=12\r\nNumberFontName=" + gothic +
-           "\r\nNumberFontSize=12\r\nGraphFontName=" + gothic + "\r\nGraphFontSize=12\r\n"
-           "BackColor=0x000000\r\nLineColor=0x00c000\r\nTempColor=0x0040ff\r\nVoltColor=0x40ffff\r\n"
-           "NumberColor=0xffffff\r\n" + RectKeys(rc) + "Stick=0\r\nTopMost=0\r\nSaveIni=1\r\nErrorCounter=" +
-           std::to_string(errors) + "\r\n";
+    return wintest::Renamed(wintest::Edited(wintest::DefaultSection(), {{"Top", std::to_string(rc.top)},
+                                                                        {"Left", std::to_string(rc.left)},
+                                                                        {"Right", std::to_string(rc.right)},
+                                                                        {"Bottom", std::to_string(rc.bottom)},
+                                                                        {"ErrorCounter", std::to_string(errors)}}),
+                            section);
 }
 
 // The margin as the chart draws it: the labels right-aligned four pixels left of the plot

@@ -23,13 +23,10 @@ const char kGothic[] = "\x82\x6C\x82\x72 \x83\x53\x83\x56\x83\x62\x83\x4E";
 const RECT kCreatedRect = {3, 5, 591, 167};
 const RECT kNormalRect = {120, -40, 708, 122};
 
-// A bundled copy of a file of this folder, as it is stored there.
-std::string Resource(const char* name) {
-    HRSRC hInfo = FindResourceA(nullptr, name, RT_RCDATA);
-    if (!hInfo) return std::string();
-    HGLOBAL hData = LoadResource(nullptr, hInfo);
-    return std::string(static_cast<const char*>(LockResource(hData)), SizeofResource(nullptr, hInfo));
-}
+using wintest::DefaultSection;
+using wintest::Edited;
+using wintest::Renamed;
+using wintest::Resource;
 
 std::string WithoutCarriageReturns(std::string text) {
     text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
@@ -40,31 +37,6 @@ bool EveryLineEndsInCrLf(const std::string& text) {
     for (size_t i = 0; i < text.size(); ++i)
         if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) return false;
     return !text.empty() && text.back() == '\n';
-}
-
-// The section every first save writes, in the profile's own CRLF form.
-std::string DefaultSection() {
-    std::string text;
-    for (char c : Resource("DEFAULT_SECTION")) {
-        if (c == '\n') text += '\r';
-        text += c;
-    }
-    return text;
-}
-
-// The text with the header of its first section renamed.
-std::string Renamed(std::string text, const std::string& section) {
-    text.replace(1, text.find(']') - 1, section);
-    return text;
-}
-
-// The text with the values of some keys (each present once) changed.
-std::string Edited(std::string text, const std::vector<std::pair<std::string, std::string>>& values) {
-    for (const auto& [key, value] : values) {
-        size_t start = text.find("\n" + key + "=") + key.size() + 2;
-        text.replace(start, text.find('\r', start) - start, value);
-    }
-    return text;
 }
 
 // The text without the lines of some keys.

@@ -202,6 +202,35 @@ void WriteWindowsFile(const char* name, const std::string& text) {
     out << text;
 }
 
+std::string Resource(const char* name) {
+    HRSRC hInfo = FindResourceA(nullptr, name, RT_RCDATA);
+    if (!hInfo) return std::string();
+    HGLOBAL hData = LoadResource(nullptr, hInfo);
+    return std::string(static_cast<const char*>(LockResource(hData)), SizeofResource(nullptr, hInfo));
+}
+
+std::string DefaultSection() {
+    std::string text;
+    for (char c : Resource("DEFAULT_SECTION")) {
+        if (c == '\n') text += '\r';
+        text += c;
+    }
+    return text;
+}
+
+std::string Renamed(std::string text, const std::string& section) {
+    text.replace(1, text.find(']') - 1, section);
+    return text;
+}
+
+std::string Edited(std::string text, const std::vector<std::pair<std::string, std::string>>& values) {
+    for (const auto& [key, value] : values) {
+        size_t start = text.find("\n" + key + "=") + key.size() + 2;
+        text.replace(start, text.find('\r', start) - start, value);
+    }
+    return text;
+}
+
 namespace {
 void DaemonControl(const char* what, const char* stateVariable) {
     const char* launcher = std::getenv("QRVL_LAUNCHER");

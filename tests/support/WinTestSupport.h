@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace wintest {
@@ -58,5 +59,16 @@ std::string WindowsPath(const char* name);
 std::string ReadWindowsFile(const char* name);
 void DeleteWindowsFile(const char* name);
 void WriteWindowsFile(const char* name, const std::string& text);
+
+// A file bundled into the test program as an RCDATA resource, as it is stored.
+std::string Resource(const char* name);
+// The section a first save of the monitor's settings writes, every key at its default:
+// the golden file tests/settings/default_section.ini (bundled by default_section.rc) in
+// the profile's own CRLF form.
+std::string DefaultSection();
+// The profile text with the header of its first section renamed.
+std::string Renamed(std::string text, const std::string& section);
+// The profile text with the values of some keys (each present once) changed.
+std::string Edited(std::string text, const std::vector<std::pair<std::string, std::string>>& values);
 
 }  // namespace wintest

@@ -60,3 +60,4 @@ private:
 
 using CIcon = CIconT<true>;
 using CIconRef = CIconT<false>;
+static_assert(sizeof(CIcon) == sizeof(HICON) && sizeof(CIconRef) == sizeof(HICON), "an icon is its handle alone");

@@ -24,7 +24,10 @@ until grep -q "^run: the $arch monitor on display" "$log" && pgrep -f "build/$ar
   fi
   sleep 0.5
 done
-sleep 3
+# Up, not just started: its window is on run.sh's display.
+display=$(sed -n "s/^run: the $arch monitor on display \([^;]*\);.*/\1/p" "$log")
+DISPLAY=$display timeout 60 xdotool search --sync --onlyvisible --classname qrvlgrph >/dev/null ||
+  fail "the monitor shows no window"
 xvfb=$(cat "$root/build/run/xvfb.pid")
 qrvld=$(pgrep -f "$root/build/native/daemon/qrvld --source") || fail "no qrvld"
 grep -q "^\[QRVGRPH\]" "$root/build/run/prefix/drive_c/windows/QRVLGRPH.INI" || fail "no demo profile"

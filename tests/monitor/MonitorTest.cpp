@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -10,6 +11,7 @@
 #include "IconWatcher.h"
 #include "MonitorProcess.h"
 #include "ReferenceCanvas.h"
+#include "TrayProbe.h"
 #include "WinTestSupport.h"
 
 using namespace monitortest;
@@ -447,6 +449,65 @@ TEST(Monitor, AnEmptyFieldIsAGapWithABlankReadout) {
     EXPECT_TRUE(wintest::PumpUntil([&] { return ReadoutInk(charts[4], 30, kWhite) > 5; }, 8000));
     PostMessageA(hWnd, WM_CLOSE, 0, 0);
     EXPECT_TRUE(monitor.WaitExit(3000));
+}
+
+// ---- alarms ------------------------------------------------------------------------------
+
+TEST(Monitor, AnAlarmWaitsOutSpikesAndShowsInTheReadoutAndTheTray) {
+    wintest::FakeSensorHost host({"45.0", "40.0", "33.0", "1.500", "1.200", "3.300"});
+    const COLORREF amber = RGB(255, 192, 0);
+    // A scale that holds every value keeps the trace out of the readout's rows.
+    wintest::WriteWindowsFile(kIni, "[QRVGRPH]\r\nHostName=" + host.HostText() +
+                                        "\r\nMonitorTimer=2\r\nDelayTimer=0\r\nCPUTempMax=100\r\nCPUTempMin=0\r\n"
+                                        "Left=100\r\nTop=300\r\nRight=550\r\nBottom=460\r\n"
+                                        "CPUTempAlarmHigh=85\r\nAlarmPolls=3\r\n");
+    MonitorProcess monitor("");
+    HWND hWnd = monitor.Window();
+    ASSERT_NE(hWnd, nullptr);
+    std::vector<HWND> charts = ChartsOf(hWnd);
+    ASSERT_EQ(charts.size(), 6u);
+    EXPECT_TRUE(wintest::PumpUntil([&] { return ReadoutInk(charts[0], 35, kWhite) > 5; }, 8000));
+
+    // Sends CPU `text` for n readings; after each, the readout's colour: w white, a amber.
+    auto feed = [&](const char* text, int n) {
+        host.SetField(0, text);
+        std::string seen;
+        for (int i = 0; i < n; ++i) {
+            const int answered = host.Answered();
+            EXPECT_TRUE(wintest::PumpUntil([&] { return host.Answered() > answered; }, 6000));
+            // The reading is drawn at once; the next poll is more than two seconds away.
+            wintest::PumpMessages(500);
+            const int white = ReadoutInk(charts[0], 35, kWhite), alarm = ReadoutInk(charts[0], 35, amber);
+            seen += white > 5 && alarm == 0 ? 'w' : alarm > 5 && white == 0 ? 'a' : '?';
+        }
+        return seen;
+    };
+    auto trayShows = [](const char* colour) {
+        return wintest::PumpUntil(
+            [&] {
+                std::vector<std::string> shown = trayprobe::Shown();
+                return std::find(shown.begin(), shown.end(), colour) != shown.end();
+            },
+            4000);
+    };
+    // One reading above the limit between normal ones changes nothing.
+    EXPECT_EQ(feed("91.0", 1), "w");
+    EXPECT_EQ(feed("45.0", 2), "ww");
+    EXPECT_TRUE(trayShows("red"));
+    // Three in a row raise the alarm with the third; the icon is amber between polls.
+    EXPECT_EQ(feed("91.0", 4), "wwaa");
+    EXPECT_TRUE(trayShows("amber"));
+    // Three back under the limit clear it with the third.
+    EXPECT_EQ(feed("45.0", 3), "aaw");
+    EXPECT_TRUE(trayShows("red"));
+
+    // The limits are saved as they were read, and no alarm key that was not there appears.
+    PostMessageA(hWnd, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(monitor.WaitExit(3000));
+    std::string ini = wintest::ReadWindowsFile(kIni);
+    EXPECT_NE(ini.find("\r\nCPUTempAlarmHigh=85\r\nAlarmPolls=3\r\n"), std::string::npos) << ini;
+    EXPECT_EQ(ini.find("AlarmColor"), std::string::npos) << ini;
+    EXPECT_EQ(ini.find("AlarmLow"), std::string::npos) << ini;
 }
 
 TEST(Monitor, AWindowOnNoScreenComesBack) {

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <commctrl.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -453,6 +456,26 @@ TEST(Monitor, AnEmptyFieldIsAGapWithABlankReadout) {
 
 // ---- alarms ------------------------------------------------------------------------------
 
+// The text of the balloon the shell shows, once it shows one; empty without.
+std::string BalloonText() {
+    HWND hBalloon = nullptr;
+    wintest::PumpUntil(
+        [&] {
+            for (HWND h = FindWindowExA(nullptr, nullptr, "tooltips_class32", nullptr); h != nullptr;
+                 h = FindWindowExA(nullptr, h, "tooltips_class32", nullptr))
+                if (IsWindowVisible(h) && (GetWindowLongA(h, GWL_STYLE) & TTS_BALLOON)) hBalloon = h;
+            return hBalloon != nullptr;
+        },
+        5000);
+    char text[512] = {};
+    DWORD_PTR copied = 0;
+    // The balloon belongs to the shell's process; WM_GETTEXT is marshalled across.
+    if (hBalloon != nullptr)
+        SendMessageTimeoutA(hBalloon, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000,
+                            &copied);
+    return text;
+}
+
 TEST(Monitor, AnAlarmWaitsOutSpikesAndShowsInTheReadoutAndTheTray) {
     wintest::FakeSensorHost host({"45.0", "40.0", "33.0", "1.500", "1.200", "3.300"});
     const COLORREF amber = RGB(255, 192, 0);
@@ -460,12 +483,14 @@ TEST(Monitor, AnAlarmWaitsOutSpikesAndShowsInTheReadoutAndTheTray) {
     wintest::WriteWindowsFile(kIni, "[QRVGRPH]\r\nHostName=" + host.HostText() +
                                         "\r\nMonitorTimer=2\r\nDelayTimer=0\r\nCPUTempMax=100\r\nCPUTempMin=0\r\n"
                                         "Left=100\r\nTop=300\r\nRight=550\r\nBottom=460\r\n"
-                                        "CPUTempAlarmHigh=85\r\nAlarmPolls=3\r\n");
+                                        "CPUTempAlarmHigh=85\r\nAlarmPolls=3\r\nVioAlarmLow=3,1\r\n");
     MonitorProcess monitor("");
     HWND hWnd = monitor.Window();
     ASSERT_NE(hWnd, nullptr);
     std::vector<HWND> charts = ChartsOf(hWnd);
     ASSERT_EQ(charts.size(), 6u);
+    // A limit that is not a number is named in a balloon at start.
+    EXPECT_EQ(BalloonText(), "Not a number, so no limit: VioAlarmLow");
     EXPECT_TRUE(wintest::PumpUntil([&] { return ReadoutInk(charts[0], 35, kWhite) > 5; }, 8000));
 
     // Sends CPU `text` for n readings; after each, the readout's colour: w white, a amber.
@@ -494,8 +519,11 @@ TEST(Monitor, AnAlarmWaitsOutSpikesAndShowsInTheReadoutAndTheTray) {
     EXPECT_EQ(feed("91.0", 1), "w");
     EXPECT_EQ(feed("45.0", 2), "ww");
     EXPECT_TRUE(trayShows("red"));
-    // Three in a row raise the alarm with the third; the icon is amber between polls.
-    EXPECT_EQ(feed("91.0", 4), "wwaa");
+    // Three in a row raise the alarm with the third, with one balloon; the icon is amber
+    // between polls.
+    EXPECT_EQ(feed("91.0", 3), "wwa");
+    EXPECT_EQ(BalloonText(), "CPU 91.0 \x81\x8B" "C above 85");
+    EXPECT_EQ(feed("91.0", 1), "a");
     EXPECT_TRUE(trayShows("amber"));
     // Three back under the limit clear it with the third.
     EXPECT_EQ(feed("45.0", 3), "aaw");
@@ -505,9 +533,9 @@ TEST(Monitor, AnAlarmWaitsOutSpikesAndShowsInTheReadoutAndTheTray) {
     PostMessageA(hWnd, WM_CLOSE, 0, 0);
     EXPECT_TRUE(monitor.WaitExit(3000));
     std::string ini = wintest::ReadWindowsFile(kIni);
-    EXPECT_NE(ini.find("\r\nCPUTempAlarmHigh=85\r\nAlarmPolls=3\r\n"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("\r\nCPUTempAlarmHigh=85\r\nAlarmPolls=3\r\nVioAlarmLow=3,1\r\n"), std::string::npos) << ini;
     EXPECT_EQ(ini.find("AlarmColor"), std::string::npos) << ini;
-    EXPECT_EQ(ini.find("AlarmLow"), std::string::npos) << ini;
+    EXPECT_EQ(ini.find("CPUTempAlarmLow"), std::string::npos) << ini;
 }
 
 TEST(Monitor, AWindowOnNoScreenComesBack) {

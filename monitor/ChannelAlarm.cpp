@@ -3,7 +3,13 @@
 #include <cmath>
 
 ChannelAlarm::ChannelAlarm()
-    : m_bHigh(false), m_bLow(false), m_dHigh(0), m_dLow(0), m_nPolls(1), m_bInAlarm(false), m_nAgainst(0),
+    : m_bHigh(false),
+      m_bLow(false),
+      m_dHigh(0),
+      m_dLow(0),
+      m_nPolls(1),
+      m_bInAlarm(false),
+      m_nAgainst(0),
       m_cause(INSIDE) {}
 
 void ChannelAlarm::Configure(bool bHigh, double dHigh, bool bLow, double dLow, int nPolls) {

@@ -96,6 +96,4 @@ HealthCheck::Result HealthCheck::judge(const std::vector<std::string>& texts) co
   return {status, line + "\n"};
 }
 
-HealthCheck::Result HealthCheck::unknown(const std::string& why) {
-  return {UNKNOWN, "QRVL UNKNOWN - " + why + "\n"};
-}
+HealthCheck::Result HealthCheck::unknown(const std::string& why) { return {UNKNOWN, "QRVL UNKNOWN - " + why + "\n"}; }

@@ -234,7 +234,8 @@ void CMonitorSettings::SaveAlarms(CWinApp& app, const std::function<void(BOOL)>&
     // Only keys the section held: a profile without alarms is saved as it always was.
     const char* pszSection = m_strSection;
     for (int i = 0; i < ALARM_CHANNELS; ++i) {
-        if (m_alarmHigh[i].bInFile) check(app.WriteProfileString(pszSection, AlarmKey(i, true), m_alarmHigh[i].strText));
+        if (m_alarmHigh[i].bInFile)
+            check(app.WriteProfileString(pszSection, AlarmKey(i, true), m_alarmHigh[i].strText));
         if (m_alarmLow[i].bInFile) check(app.WriteProfileString(pszSection, AlarmKey(i, false), m_alarmLow[i].strText));
     }
     if (m_bAlarmPollsInFile) check(app.WriteProfileInt(pszSection, "AlarmPolls", m_nAlarmPolls));

@@ -66,10 +66,10 @@ public:
 
     // A channel's alarm limit as the section holds it: off unless its key holds a number.
     struct AlarmLimit {
-        bool bInFile;      // the key is in the section, perhaps empty; only then is it saved
-        CString strText;   // as read, and as saved
-        bool bSet;         // the text is a number
-        double dValue;     // in the channel's unit: degrees or volts
+        bool bInFile;     // the key is in the section, perhaps empty; only then is it saved
+        CString strText;  // as read, and as saved
+        bool bSet;        // the text is a number
+        double dValue;    // in the channel's unit: degrees or volts
     };
     static constexpr int ALARM_CHANNELS = 6;
     // Per channel, in chart order: CPUTempAlarmHigh/Low, ..., VioAlarmHigh/Low.

@@ -323,37 +323,4 @@ TEST(TrayIcon, GuardsTipsAndEmptySlots) {
     }
 }
 
-TEST(TrayIcon, ShowsTheAlarmImageAndABalloon) {
-    OwnerWnd owner;
-    CTrayIcon icon;
-    EXPECT_EQ(icon.ShowBalloon("title", "text"), 0);
-    TrayIconInit init = {GetModuleHandleA(nullptr), owner, 5};
-    ASSERT_EQ(icon.Create(init, 4), 1);
-    icon.SetCallbackMessage(WM_TRAYNOTIFY);
-    icon.SetTip("QUORVEL GRAPH - localhost");
-    for (UINT id : {IDI_TRAY_IDLE, IDI_TRAY_RECEIVED, IDI_TRAY_ERROR, IDI_TRAY_ALARM}) icon.AddIcon(id);
-    icon.Add(0);
-    icon.Modify(3);
-    EXPECT_EQ(Shown(), (std::vector<std::string>{"amber"}));
-
-    // The balloon's text reaches the shell whole, the degree sign in the program's code
-    // page; a text longer than the shell's 255 characters is cut, not refused.
-    const std::string text = "CPU 91.0 \x81\x8B" "C above 85";
-    EXPECT_TRUE(icon.ShowBalloon("QUORVEL GRAPH - localhost", text.c_str()));
-    EXPECT_TRUE(wintest::PumpUntil([] { return VisibleTooltip() != nullptr; }, 5000));
-    char shown[512] = {};
-    DWORD_PTR copied = 0;
-    SendMessageTimeoutA(VisibleTooltip(), WM_GETTEXT, sizeof shown, reinterpret_cast<LPARAM>(shown), SMTO_ABORTIFHUNG,
-                        2000, &copied);
-    EXPECT_EQ(std::string(shown), text);
-    EXPECT_TRUE(icon.ShowBalloon(std::string(100, 't').c_str(), std::string(400, 'b').c_str()));
-
-    // The icon's own record and image are as they were.
-    EXPECT_TRUE(InShell(owner, 5));
-    EXPECT_EQ(Shown(), (std::vector<std::string>{"amber"}));
-    icon.Modify(0);
-    EXPECT_EQ(Shown(), (std::vector<std::string>{"red"}));
-    EXPECT_TRUE(icon.Delete());
-}
-
 }  // namespace

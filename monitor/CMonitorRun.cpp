@@ -72,8 +72,8 @@ void CMonitorRun::FeedAlarm(int nChannel, double dValue) {
     m_wndChart[nChannel].SetReadoutAlarm(alarm.InAlarm(), m_settings.m_crAlarmColor);
     if (!alarm.InAlarm()) return;
 
-    // "CPU 91.0 °C above 85": the chart's title, the value as the chart shows a reading's
-    // worth of it, and the limit as the profile has it.
+    // "CPU 91.0 °C above 85": the chart's title, the value to the digits the host sends
+    // (a volt limit of 1.45 needs three), and the limit as the profile has it.
     static const char* const titles[CHANNELS] = {"CPU", "PWR", "SYS", "Vcore", "VTT", "Vio"};
     const CString* strTitles[CHANNELS] = {&m_settings.m_strStringTCPU, &m_settings.m_strStringTPWR,
                                           &m_settings.m_strStringTSYS, &m_settings.m_strStringVCORE,

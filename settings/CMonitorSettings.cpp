@@ -1,5 +1,9 @@
 #include "CMonitorSettings.h"
 
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
 #include "CFont.h"
 
 namespace {
@@ -162,42 +166,15 @@ const char* CMonitorSettings::AlarmKey(int nChannel, bool bHigh) {
 }
 
 bool CMonitorSettings::ParseDecimal(const char* pszText, double& dValue) {
-    // By hand rather than atof or strtod: those follow the C runtime's locale, and a
-    // profile must read the same on every PC.
-    const char* p = pszText;
-    while (*p == ' ' || *p == '\t') ++p;
-    bool bNegative = false;
-    if (*p == '+' || *p == '-') bNegative = *p++ == '-';
-    unsigned long long nMantissa = 0;
-    int nDigits = 0, nScale = 0;
-    bool bPoint = false;
-    for (;; ++p) {
-        if (*p >= '0' && *p <= '9') {
-            // Digits beyond what a double holds only shift the scale.
-            if (nMantissa < 100000000000000000ULL) {
-                nMantissa = nMantissa * 10 + static_cast<unsigned>(*p - '0');
-                if (bPoint) ++nScale;
-            } else if (!bPoint) {
-                --nScale;
-            }
-            ++nDigits;
-        } else if (*p == '.' && !bPoint) {
-            bPoint = true;
-        } else {
-            break;
-        }
-    }
-    while (*p == ' ' || *p == '\t') ++p;
-    if (nDigits == 0 || *p != '\0') return false;
-    double dResult = static_cast<double>(nMantissa);
-    // Exact powers of ten divide exactly rounded: "1.45" is the double nearest 1.45.
-    for (; nScale > 22; nScale -= 22) dResult /= 1e22;
-    for (; nScale < 0; ++nScale) dResult *= 10;
-    static const double powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-    dResult /= powers[nScale];
-    dValue = bNegative ? -dResult : dResult;
-    return true;
+    // from_chars rather than atof or strtod: those follow the C runtime's locale, and a
+    // profile must read the same on every PC. Fixed notation only, and a finite number.
+    const char* pFirst = pszText;
+    const char* pLast = pszText + std::strlen(pszText);
+    while (pFirst < pLast && (*pFirst == ' ' || *pFirst == '\t')) ++pFirst;
+    while (pLast > pFirst && (pLast[-1] == ' ' || pLast[-1] == '\t')) --pLast;
+    if (pFirst < pLast && *pFirst == '+' && (pFirst + 1 == pLast || pFirst[1] != '-')) ++pFirst;
+    const auto result = std::from_chars(pFirst, pLast, dValue, std::chars_format::fixed);
+    return result.ec == std::errc() && result.ptr == pLast && std::isfinite(dValue);
 }
 
 bool CMonitorSettings::ReadPresent(CWinApp& app, LPCSTR lpszKey, CString& strValue) const {

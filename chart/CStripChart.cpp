@@ -46,6 +46,8 @@ CStripChart::CStripChart()
       m_nTitleFontSize(12),
       m_nScaleFontSize(12),
       m_crText(0xFFFFFF),
+      m_bReadoutAlarm(false),
+      m_crReadoutAlarm(0),
       m_dCurrent(0.0),
       m_dPrevious(0.0),
       m_nNewPointInset(1),
@@ -130,6 +132,11 @@ void CStripChart::SetScaleFont(CString strFace, int nHeight) {
 
 void CStripChart::SetFontColor(COLORREF crText) {
     m_crText = crText;
+}
+
+void CStripChart::SetReadoutAlarm(bool bAlarm, COLORREF crAlarm) {
+    m_bReadoutAlarm = bAlarm;
+    m_crReadoutAlarm = crAlarm;
 }
 
 void CStripChart::SetGridColor(COLORREF crGrid) {
@@ -266,7 +273,7 @@ void CStripChart::ScrollAndPlot() {
     CFont fontValue;
     MakeFont(fontValue, m_strValueFont, m_nValueFontSize, 0);
     CSelectScope font(m_dcBackground, fontValue);
-    m_dcBackground.SetTextColor(m_crText);
+    m_dcBackground.SetTextColor(m_bReadoutAlarm ? m_crReadoutAlarm : m_crText);
     m_strReadout.Format("  %.*lf  ", m_nDecimals, m_dCurrent);
     m_dcBackground.SetTextAlign(TA_CENTER | TA_TOP);
     const int xCentre = (m_rcPlot.right + m_rcPlot.left) / 2;

@@ -32,6 +32,9 @@ public:
     void SetTitleFont(CString strFace, int nHeight);
     void SetScaleFont(CString strFace, int nHeight);
     void SetFontColor(COLORREF crText);
+    // While set, the readout is drawn in crAlarm instead of the text colour; seen at the
+    // next value, like the text colour.
+    void SetReadoutAlarm(bool bAlarm, COLORREF crAlarm);
     void SetGridColor(COLORREF crGrid);
     void SetTraceColor(COLORREF crTrace);
     void SetBackColor(COLORREF crBack);
@@ -70,6 +73,8 @@ protected:
     int m_nTitleFontSize;
     int m_nScaleFontSize;
     COLORREF m_crText;
+    bool m_bReadoutAlarm;
+    COLORREF m_crReadoutAlarm;
     double m_dCurrent;
     double m_dPrevious;
     int m_nNewPointInset;

@@ -20,14 +20,16 @@ const char* CMonitorRun::Start(HWND hWndOwner) {
         return "THREAD CREATE ERROR!!";
 
     m_strTip.Format("QUORVEL GRAPH - %s", m_settings.m_strHostName.GetString());
-    // Id 0: the icon makes its own. Slots in the order idle, received, failed.
+    ConfigureAlarms();
+    // Id 0: the icon makes its own. Slots in the order idle, received, failed, alarm.
     TrayIconInit init = {AfxGetInstanceHandle(), hWndOwner, 0};
-    m_trayIcon.Create(init, 3);
+    m_trayIcon.Create(init, 4);
     m_trayIcon.SetCallbackMessage(WM_TRAYNOTIFY);
     m_trayIcon.SetTip(m_strTip);
     m_trayIcon.AddIcon(IDI_TRAY_IDLE);
     m_trayIcon.AddIcon(IDI_TRAY_RECEIVED);
     m_trayIcon.AddIcon(IDI_TRAY_ERROR);
+    m_trayIcon.AddIcon(IDI_TRAY_ALARM);
     return nullptr;
 }
 
@@ -41,7 +43,62 @@ void CMonitorRun::CreateCharts(CWnd& window) {
     }
 }
 
-void CMonitorRun::ShowIcon() { m_trayIcon.Add(SLOT_IDLE); }
+void CMonitorRun::ShowIcon() {
+    m_trayIcon.Add(SLOT_IDLE);
+    if (!m_settings.m_strUnreadAlarmKeys.IsEmpty()) {
+        CString strText;
+        strText.Format("Not a number, so no limit: %s", m_settings.m_strUnreadAlarmKeys.GetString());
+        m_trayIcon.ShowBalloon(m_strTip, strText);
+    }
+}
+
+bool CMonitorRun::AnyAlarm() const {
+    for (const ChannelAlarm& alarm : m_alarms)
+        if (alarm.InAlarm()) return true;
+    return false;
+}
+
+void CMonitorRun::ConfigureAlarms() {
+    const CMonitorSettings& s = m_settings;
+    for (int i = 0; i < CHANNELS; ++i) {
+        const CMonitorSettings::AlarmLimit& high = s.m_alarmHigh[i];
+        const CMonitorSettings::AlarmLimit& low = s.m_alarmLow[i];
+        m_alarms[i].Configure(high.bSet, high.dValue, low.bSet, low.dValue, s.m_nAlarmPolls);
+    }
+}
+
+void CMonitorRun::FeedAlarm(int nChannel, double dValue) {
+    ChannelAlarm& alarm = m_alarms[nChannel];
+    if (!alarm.Feed(dValue)) return;
+    m_wndChart[nChannel].SetReadoutAlarm(alarm.InAlarm(), m_settings.m_crAlarmColor);
+    if (!alarm.InAlarm()) return;
+
+    // "CPU 91.0 °C above 85": the chart's title, the value to the digits the host sends
+    // (a volt limit of 1.45 needs three), and the limit as the profile has it.
+    static const char* const titles[CHANNELS] = {"CPU", "PWR", "SYS", "Vcore", "VTT", "Vio"};
+    const CString* strTitles[CHANNELS] = {&m_settings.m_strStringTCPU, &m_settings.m_strStringTPWR,
+                                          &m_settings.m_strStringTSYS, &m_settings.m_strStringVCORE,
+                                          &m_settings.m_strStringVTT,  &m_settings.m_strStringVIO};
+    const char* pszName = strTitles[nChannel]->IsEmpty() ? titles[nChannel] : strTitles[nChannel]->GetString();
+    const bool bVoltage = nChannel >= 3;
+    const CMonitorSettings::AlarmLimit& high = m_settings.m_alarmHigh[nChannel];
+    const CMonitorSettings::AlarmLimit& low = m_settings.m_alarmLow[nChannel];
+    CString strText;
+    switch (alarm.Cause()) {
+    case ChannelAlarm::ABOVE:
+        strText.Format("%s %.*f %s above %s", pszName, bVoltage ? 3 : 1, dValue, bVoltage ? "V" : "°C",
+                       high.strText.GetString());
+        break;
+    case ChannelAlarm::BELOW:
+        strText.Format("%s %.*f %s below %s", pszName, bVoltage ? 3 : 1, dValue, bVoltage ? "V" : "°C",
+                       low.strText.GetString());
+        break;
+    default:
+        strText.Format("%s has no value", pszName);
+        break;
+    }
+    m_trayIcon.ShowBalloon(m_strTip, strText);
+}
 
 void CMonitorRun::ChartsReady() { m_sampler.ChartsReady(); }
 
@@ -86,14 +143,19 @@ void CMonitorRun::OnSampled(WPARAM wParam, LPARAM lParam) {
     case OUTCOME_READING:
         m_trayIcon.Modify(SLOT_RECEIVED);
         if (pReading)
-            for (int i = 0; i < CHANNELS; ++i) m_wndChart[i].AppendValue(FieldValue(*pReading, i));
+            for (int i = 0; i < CHANNELS; ++i) {
+                const double dValue = FieldValue(*pReading, i);
+                // First the alarm, so the readout of the reading that raises it is in its colour.
+                FeedAlarm(i, dValue);
+                m_wndChart[i].AppendValue(dValue);
+            }
         break;
     case OUTCOME_FAILURE:
         m_trayIcon.Modify(SLOT_FAILED);
         ++m_settings.m_nErrorCounter;
         break;
     case OUTCOME_SHOWN:
-        m_trayIcon.Modify(SLOT_IDLE);
+        m_trayIcon.Modify(AnyAlarm() ? SLOT_ALARM : SLOT_IDLE);
         break;
     }
 }

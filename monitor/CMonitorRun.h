@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 
+#include "ChannelAlarm.h"
 #include "CMonitorSettings.h"
 #include "CSamplingLoop.h"
 #include "CSamplingSink.h"
@@ -23,7 +24,7 @@ constexpr UINT WM_SAMPLED = WM_APP + 0x98;
 class CMonitorRun : private CSamplingSink {
 public:
     // The tray icon's image slots.
-    enum { SLOT_IDLE = 0, SLOT_RECEIVED = 1, SLOT_FAILED = 2 };
+    enum { SLOT_IDLE = 0, SLOT_RECEIVED = 1, SLOT_FAILED = 2, SLOT_ALARM = 3 };
     // Text field i of a reading feeds chart i.
     static constexpr int CHANNELS = 6;
     // What a WM_SAMPLED message tells.
@@ -40,7 +41,8 @@ public:
     const char* Start(HWND hWndOwner);
     // Creates the charts over the window's placeholders and configures them.
     void CreateCharts(CWnd& window);
-    // Shows the tray icon, with its idle image.
+    // Shows the tray icon, with its idle image, and names the alarm limits that could not
+    // be read in a balloon.
     void ShowIcon();
     // The charts exist: the first poll may come.
     void ChartsReady();
@@ -51,6 +53,8 @@ public:
     // The worker is gone before the plug-in's Destroy, the icon's removal and its release.
     void Stop();
 
+    // Whether any channel is in alarm.
+    bool AnyAlarm() const;
     CStripChart& Chart(int nChannel) { return m_wndChart[nChannel]; }
     CTrayIcon& TrayIcon() { return m_trayIcon; }
     CSamplingLoop& Sampler() { return m_sampler; }
@@ -67,9 +71,13 @@ private:
     void OnOutcomeShown() override;
     void Post(Outcome outcome, LMDATA* pReading);
     void ConfigureChart(int nChannel);
+    void ConfigureAlarms();
+    // One channel's value of a good poll, before the chart shows it.
+    void FeedAlarm(int nChannel, double dValue);
 
     CMonitorSettings& m_settings;
     CStripChart m_wndChart[CHANNELS];
+    ChannelAlarm m_alarms[CHANNELS];
     QRVLPLUG m_plugin;
     CTrayIcon m_trayIcon;
     CSamplingLoop m_sampler;

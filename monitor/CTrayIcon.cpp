@@ -11,6 +11,11 @@ static_assert(offsetof(NotifyIconDataV1, hIcon) == offsetof(NOTIFYICONDATAA, hIc
 static_assert(offsetof(NotifyIconDataV1, szTip) == offsetof(NOTIFYICONDATAA, szTip), "the shell's field order");
 #if !defined(_WIN64)
 static_assert(sizeof(NotifyIconDataV1) == 88, "the 88-byte record of the 32-bit shell");
+// The balloon's record: the second layout, the first with the balloon's fields.
+static_assert(NOTIFYICONDATAA_V2_SIZE == 488, "the 488-byte balloon record of the 32-bit shell");
+static_assert(offsetof(NOTIFYICONDATAA, szInfo) == 160, "the balloon text of the 32-bit shell");
+static_assert(offsetof(NOTIFYICONDATAA, szInfoTitle) == 420, "the balloon title of the 32-bit shell");
+static_assert(offsetof(NOTIFYICONDATAA, dwInfoFlags) == 484, "the balloon flags of the 32-bit shell");
 #endif
 
 CTrayIcon::CTrayIcon() : m_hInstance(nullptr), m_hWndOwner(nullptr), m_nID(0), m_nid(), m_nLoaded(0), m_bCreated(0), m_bAdded(0) {}
@@ -61,18 +66,39 @@ void CTrayIcon::SetCallbackMessage(UINT nMessage) {
 void CTrayIcon::SetTip(LPCSTR lpszTip) {
     if (!m_bCreated) return;
     m_nid.uFlags |= NIF_TIP;
-    const size_t nRoom = sizeof m_nid.szTip - 1;
+    CopyCut(m_nid.szTip, sizeof m_nid.szTip, lpszTip);
+}
+
+void CTrayIcon::CopyCut(char* pszTo, size_t nSize, LPCSTR lpszFrom) {
+    const size_t nRoom = nSize - 1;
     size_t nLength = 0;
-    if (lpszTip != nullptr) {
+    if (lpszFrom != nullptr) {
         // Cut between characters: a double-byte character never loses its second byte.
-        while (lpszTip[nLength] != '\0') {
-            const size_t nStep = IsDBCSLeadByte(static_cast<BYTE>(lpszTip[nLength])) && lpszTip[nLength + 1] != '\0' ? 2 : 1;
+        while (lpszFrom[nLength] != '\0') {
+            const size_t nStep =
+                IsDBCSLeadByte(static_cast<BYTE>(lpszFrom[nLength])) && lpszFrom[nLength + 1] != '\0' ? 2 : 1;
             if (nLength + nStep > nRoom) break;
             nLength += nStep;
         }
-        std::memcpy(m_nid.szTip, lpszTip, nLength);
+        std::memcpy(pszTo, lpszFrom, nLength);
     }
-    m_nid.szTip[nLength] = '\0';
+    pszTo[nLength] = '\0';
+}
+
+BOOL CTrayIcon::ShowBalloon(LPCSTR lpszTitle, LPCSTR lpszText) {
+    if (!m_bCreated) return 0;
+    // The larger record for this one call only: a shell that knows no balloons refuses it,
+    // and the icon's own record keeps the first layout that every shell takes.
+    NOTIFYICONDATAA nid = {};
+    nid.cbSize = NOTIFYICONDATAA_V2_SIZE;
+    nid.hWnd = m_nid.hWnd;
+    nid.uID = m_nid.uID;
+    nid.uFlags = NIF_INFO;
+    CopyCut(nid.szInfoTitle, sizeof nid.szInfoTitle, lpszTitle);
+    CopyCut(nid.szInfo, sizeof nid.szInfo, lpszText);
+    nid.uTimeout = 10000;
+    nid.dwInfoFlags = NIIF_WARNING;
+    return Shell_NotifyIconA(NIM_MODIFY, &nid);
 }
 
 void CTrayIcon::AddIcon(UINT nIDResource) {

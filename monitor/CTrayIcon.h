@@ -48,6 +48,10 @@ public:
     void Add(UINT nSlot = 0);
     // Switches the shown icon to the slot's image.
     void Modify(UINT nSlot);
+    // Shows a balloon notification from the icon, with the shell's warning symbol; texts
+    // longer than the shell's fields are cut. The icon's image, tip and record stay as they
+    // are. The shell's result, 0 when not created.
+    BOOL ShowBalloon(LPCSTR lpszTitle, LPCSTR lpszText);
     // Shows the icon again with its current image after the shell's notification area was
     // recreated ("TaskbarCreated"); nothing unless Add was called since the last Delete.
     void Readd();
@@ -58,6 +62,9 @@ public:
 
 private:
     BOOL Notify(DWORD dwMessage);
+    // Copies as much of the text as fits, with its terminating zero, never splitting a
+    // double-byte character.
+    static void CopyCut(char* pszTo, size_t nSize, LPCSTR lpszFrom);
 
     HINSTANCE m_hInstance;
     HWND m_hWndOwner;

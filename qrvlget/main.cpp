@@ -1,5 +1,6 @@
 // qrvlget: one reading from a sensor host, printed as "name: value unit" lines or as JSON;
-// or, with --list, every sensor of a LibreHardwareMonitor web server and the channel it feeds.
+// with --check, judged against thresholds as a monitoring system's plugin; or, with --list,
+// every sensor of a LibreHardwareMonitor web server and the channel it feeds.
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -7,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "HealthCheck.h"
 #include "QRVLPLUG.h"
 #include "WebAddress.h"
 #include "WebMapping.h"
@@ -15,7 +17,8 @@
 
 namespace {
 const char kUsage[] =
-    "usage: qrvlget [--timeout MS] [--json] HOST[:PORT] | qrvlget [--timeout MS] --list http://HOST[:PORT]";
+    "usage: qrvlget [--timeout MS] [--json] HOST[:PORT] | qrvlget [--timeout MS] --list http://HOST[:PORT] | "
+    "qrvlget [--timeout MS] --check [-w CHANNEL=RANGE]... [-c CHANNEL=RANGE]... HOST[:PORT]";
 
 using qrvl::record::Channel;
 using qrvl::record::kChannelCount;
@@ -140,7 +143,14 @@ int listWebServer(const char* url, unsigned timeout) {
   return 0;
 }
 
+// A check asked wrongly is UNKNOWN, on standard output where the monitoring system looks.
+bool checking = false;
+
 int usage(const char* problem) {
+  if (checking) {
+    std::fputs(HealthCheck::unknown(std::string(problem) + " (qrvlget --help)").line.c_str(), stdout);
+    return HealthCheck::UNKNOWN;
+  }
   std::fprintf(stderr, "qrvlget: %s (%s)\n", problem, kUsage);
   return 2;
 }
@@ -151,6 +161,8 @@ int main(int argc, char** argv) {
   bool json = false;
   bool list = false;
   const char* host = nullptr;
+  HealthCheck check;
+  for (int i = 1; i < argc; ++i) checking = checking || std::strcmp(argv[i], "--check") == 0;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help") {
@@ -158,7 +170,11 @@ int main(int argc, char** argv) {
           "%s\nAsks a sensor host (or a LibreHardwareMonitor web server, http://...) for one reading;\n"
           "waits at most MS milliseconds (default 2000).\n"
           "--json prints it as one JSON object: each channel a number, or null without a value.\n"
-          "--list prints every sensor of a web server, the channel it feeds, and the query that pins them.\n",
+          "--list prints every sensor of a web server, the channel it feeds, and the query that pins them.\n"
+          "--check judges the reading as a monitoring plugin: -w (--warning) and -c (--critical) give a\n"
+          "  channel (cpu pwr sys vcore vtt vio fan1 fan2 fan3) a range, alerting outside N (0..N), N: (below N),\n"
+          "  ~:N (above N), N:M, or inside @N:M; several as cpu=80,vcore=0.8:1.45 or options again. It prints\n"
+          "  \"QRVL OK|WARNING|CRITICAL|UNKNOWN - ... | 'cpu'=45.5;80;90 ...\" and exits 0, 1, 2 or 3.\n",
           kUsage);
       return 0;
     }
@@ -172,6 +188,14 @@ int main(int argc, char** argv) {
     }
     if (arg == "--list") {
       list = true;
+      continue;
+    }
+    if (arg == "--check") continue;
+    if (arg == "-w" || arg == "--warning" || arg == "-c" || arg == "--critical") {
+      if (!checking) return usage((arg + " belongs to --check").c_str());
+      if (++i == argc) return usage((arg + " needs CHANNEL=RANGE").c_str());
+      std::string why;
+      if (!check.addThresholds(argv[i], arg == "-c" || arg == "--critical", why)) return usage(why.c_str());
       continue;
     }
     if (arg == "--timeout") {
@@ -191,6 +215,7 @@ int main(int argc, char** argv) {
     }
   }
   if (host == nullptr) return usage("no host");
+  if (checking && (json || list)) return usage("--check prints the plugins' line, not --json or --list");
   if (list) {
     if (json) return usage("--list prints a table, not JSON");
     if (!qrvl::web::isWebAddress(host)) {
@@ -203,11 +228,23 @@ int main(int argc, char** argv) {
   QRVLPLUG plug;
   LMDATA data{};
   if (!plug.Create(host) || !plug.Get(data, timeout)) {
+    if (checking) {
+      std::fputs(HealthCheck::unknown(std::string("no reading from ") + host + ": " + plug.LastFailure()).line.c_str(),
+                 stdout);
+      return HealthCheck::UNKNOWN;
+    }
     std::fprintf(stderr, "qrvlget: %s\n", plug.LastFailure());
     return 1;
   }
   const char* fields[kChannelCount] = {data.CpuTemp, data.PwrTemp, data.SysTemp, data.Vcore, data.Vtt,
                                        data.Vio,     data.Fan1,    data.Fan2,    data.Fan3};
+  if (checking) {
+    std::vector<std::string> texts;
+    for (const char* field : fields) texts.push_back(fieldText(field));
+    const HealthCheck::Result result = check.judge(texts);
+    std::fputs(result.line.c_str(), stdout);
+    return result.status;
+  }
   const std::string time = timeText(qrvl::record::sampleTime(reinterpret_cast<const std::uint8_t*>(&data)));
   std::string out = json ? "{" : "";
   for (int c = 0; c < kChannelCount; ++c) {

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Draws the program's icons: a ring around a five-pointed star, in a dark and a bright
-shade of one colour, 16 colours (the standard VGA palette), written as .ico files.
+shade of one colour, 16 colours (the standard VGA palette; the alarm's amber, which that
+palette lacks, takes the place of its yellows), written as .ico files.
 
 usage: make_icons.py OUTPUT_DIR
 """
@@ -16,13 +17,17 @@ PALETTE = [
     (0, 0, 255), (255, 0, 255), (0, 255, 255), (255, 255, 255),
 ]
 # Palette indices of (dark, bright) shades.
-RED, GREEN, MAGENTA = (1, 9), (2, 10), (5, 13)
+RED, GREEN, MAGENTA, YELLOW = (1, 9), (2, 10), (5, 13), (3, 11)
+# The alarm's amber in the yellows' places.
+AMBER_PALETTE = list(PALETTE)
+AMBER_PALETTE[3], AMBER_PALETTE[11] = (160, 96, 0), (255, 192, 0)
 
 ICONS = {
-    "mainframe.ico": (RED, (32, 16)),
-    "tray_idle.ico": (RED, (16,)),
-    "tray_error.ico": (MAGENTA, (16,)),
-    "tray_received.ico": (GREEN, (16,)),
+    "mainframe.ico": (RED, (32, 16), PALETTE),
+    "tray_idle.ico": (RED, (16,), PALETTE),
+    "tray_error.ico": (MAGENTA, (16,), PALETTE),
+    "tray_received.ico": (GREEN, (16,), PALETTE),
+    "tray_alarm.ico": (YELLOW, (16,), AMBER_PALETTE),
 }
 
 
@@ -68,10 +73,10 @@ def draw(size, shades):
     return rows
 
 
-def image(size, shades):
+def image(size, shades, palette):
     rows = draw(size, shades)
     header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 4, 0, 0, 0, 0, 16, 0)
-    palette = b"".join(struct.pack("BBBB", b, g, r, 0) for r, g, b in PALETTE)
+    colours = b"".join(struct.pack("BBBB", b, g, r, 0) for r, g, b in palette)
     xor_stride = ((size * 4 + 31) // 32) * 4
     and_stride = ((size + 31) // 32) * 4
     xor = bytearray()
@@ -86,11 +91,11 @@ def image(size, shades):
                 bits[x // 8] |= 0x80 >> (x % 8)
         xor += line
         mask += bits
-    return header + palette + bytes(xor) + bytes(mask)
+    return header + colours + bytes(xor) + bytes(mask)
 
 
-def icon_file(shades, sizes):
-    images = [image(s, shades) for s in sizes]
+def icon_file(shades, sizes, palette):
+    images = [image(s, shades, palette) for s in sizes]
     out = struct.pack("<HHH", 0, 1, len(images))
     offset = 6 + 16 * len(images)
     for s, data in zip(sizes, images):
@@ -101,9 +106,9 @@ def icon_file(shades, sizes):
 
 def main():
     out_dir = sys.argv[1]
-    for name, (shades, sizes) in ICONS.items():
+    for name, (shades, sizes, palette) in ICONS.items():
         with open(f"{out_dir}/{name}", "wb") as f:
-            f.write(icon_file(shades, sizes))
+            f.write(icon_file(shades, sizes, palette))
 
 
 if __name__ == "__main__":

@@ -9,6 +9,7 @@
 #define IDI_TRAY_ERROR 130
 #define IDI_TRAY_RECEIVED 131
 #define IDR_TRAYMENU 132
+#define IDI_TRAY_ALARM 133
 
 // Placeholders of charts 0 to 5: top row CPU, PWR, SYS; bottom row Vcore, VTT, Vio.
 #define IDC_CHART_FIRST 1000

@@ -1,5 +1,9 @@
 #include "CMonitorSettings.h"
 
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
 #include "CFont.h"
 
 namespace {
@@ -68,6 +72,14 @@ const Setting kSettings[] = {
 };
 
 // "%06x" is a minimum width: a value beyond 24 bits keeps all its digits.
+// Amber: stands out on the default black background and from the default traces.
+constexpr COLORREF kDefaultAlarmColor = 0x00C0FF;
+constexpr int kDefaultAlarmPolls = 3;
+
+// A value that no key holds: GetPrivateProfileString hands back the default only when the
+// key is absent.
+const char kAbsent[] = "\x7f<absent>\x7f";
+
 CString Hexadecimal(COLORREF crValue) {
     CString strValue;
     strValue.Format("0x%06x", static_cast<unsigned>(crValue));
@@ -77,7 +89,16 @@ CString Hexadecimal(COLORREF crValue) {
 }  // namespace
 
 // Numbers, colours, rectangle and flags stay unset until LoadSettings.
-CMonitorSettings::CMonitorSettings() : m_strSection("QRVGRPH"), m_nErrorCounter(0), m_bLoaded(false) {}
+CMonitorSettings::CMonitorSettings()
+    : m_strSection("QRVGRPH"),
+      m_nErrorCounter(0),
+      m_alarmHigh(),
+      m_alarmLow(),
+      m_nAlarmPolls(kDefaultAlarmPolls),
+      m_crAlarmColor(kDefaultAlarmColor),
+      m_bAlarmPollsInFile(false),
+      m_bAlarmColorInFile(false),
+      m_bLoaded(false) {}
 
 void CMonitorSettings::LoadSettings(CWinApp& app, const RECT& rcCurrent) {
     // Values are kept as read: the charts and the sampling loop get them unchecked. Colours
@@ -92,6 +113,7 @@ void CMonitorSettings::LoadSettings(CWinApp& app, const RECT& rcCurrent) {
         else
             m_rcWindow.*s.pEdge = ReadInt(app, s.pszKey, rcCurrent.*s.pEdge);
     }
+    LoadAlarms(app);
     m_nSaveIni = ReadInt(app, "SaveIni", 1);
     m_bLoaded = true;
 }
@@ -119,6 +141,7 @@ DWORD CMonitorSettings::SaveSettings(CWinApp& app, const RECT& rcNormal) {
             else
                 check(app.WriteProfileInt(pszSection, s.pszKey, m_rcWindow.*s.pEdge));
         }
+        SaveAlarms(app, check);
     }
     check(app.WriteProfileInt(pszSection, "SaveIni", m_nSaveIni));
     check(app.WriteProfileInt(pszSection, "ErrorCounter", m_nErrorCounter));
@@ -131,4 +154,67 @@ CString CMonitorSettings::ReadString(CWinApp& app, LPCSTR lpszKey, LPCSTR lpszDe
 
 int CMonitorSettings::ReadInt(CWinApp& app, LPCSTR lpszKey, int nDefault) const {
     return static_cast<int>(app.GetProfileInt(m_strSection, lpszKey, nDefault));
+}
+
+const char* CMonitorSettings::AlarmKey(int nChannel, bool bHigh) {
+    static const char* const keys[ALARM_CHANNELS][2] = {
+        {"CPUTempAlarmHigh", "CPUTempAlarmLow"}, {"PWRTempAlarmHigh", "PWRTempAlarmLow"},
+        {"SYSTempAlarmHigh", "SYSTempAlarmLow"}, {"VcoreAlarmHigh", "VcoreAlarmLow"},
+        {"VTTAlarmHigh", "VTTAlarmLow"},         {"VioAlarmHigh", "VioAlarmLow"},
+    };
+    return keys[nChannel][bHigh ? 0 : 1];
+}
+
+bool CMonitorSettings::ParseDecimal(const char* pszText, double& dValue) {
+    // from_chars rather than atof or strtod: those follow the C runtime's locale, and a
+    // profile must read the same on every PC. Fixed notation only, and a finite number.
+    const char* pFirst = pszText;
+    const char* pLast = pszText + std::strlen(pszText);
+    while (pFirst < pLast && (*pFirst == ' ' || *pFirst == '\t')) ++pFirst;
+    while (pLast > pFirst && (pLast[-1] == ' ' || pLast[-1] == '\t')) --pLast;
+    if (pFirst < pLast && *pFirst == '+' && (pFirst + 1 == pLast || pFirst[1] != '-')) ++pFirst;
+    const auto result = std::from_chars(pFirst, pLast, dValue, std::chars_format::fixed);
+    return result.ec == std::errc() && result.ptr == pLast && std::isfinite(dValue);
+}
+
+bool CMonitorSettings::ReadPresent(CWinApp& app, LPCSTR lpszKey, CString& strValue) const {
+    strValue = ReadString(app, lpszKey, kAbsent);
+    if (!(strValue == kAbsent)) return true;
+    strValue.Empty();
+    return false;
+}
+
+void CMonitorSettings::LoadAlarms(CWinApp& app) {
+    m_strUnreadAlarmKeys.Empty();
+    for (int i = 0; i < ALARM_CHANNELS; ++i) {
+        for (bool bHigh : {true, false}) {
+            AlarmLimit& limit = bHigh ? m_alarmHigh[i] : m_alarmLow[i];
+            const char* pszKey = AlarmKey(i, bHigh);
+            limit.bInFile = ReadPresent(app, pszKey, limit.strText);
+            limit.dValue = 0;
+            limit.bSet = ParseDecimal(limit.strText, limit.dValue);
+            // An empty text is no limit, not a mistake.
+            if (!limit.bSet && !limit.strText.IsEmpty()) {
+                if (!m_strUnreadAlarmKeys.IsEmpty()) m_strUnreadAlarmKeys += ", ";
+                m_strUnreadAlarmKeys += pszKey;
+            }
+        }
+    }
+    CString strIgnored;
+    m_bAlarmPollsInFile = ReadPresent(app, "AlarmPolls", strIgnored);
+    m_nAlarmPolls = ReadInt(app, "AlarmPolls", kDefaultAlarmPolls);
+    m_bAlarmColorInFile = ReadPresent(app, "AlarmColor", strIgnored);
+    m_crAlarmColor = static_cast<COLORREF>(ReadInt(app, "AlarmColor", kDefaultAlarmColor));
+}
+
+void CMonitorSettings::SaveAlarms(CWinApp& app, const std::function<void(BOOL)>& check) {
+    // Only keys the section held: a profile without alarms is saved as it always was.
+    const char* pszSection = m_strSection;
+    for (int i = 0; i < ALARM_CHANNELS; ++i) {
+        if (m_alarmHigh[i].bInFile)
+            check(app.WriteProfileString(pszSection, AlarmKey(i, true), m_alarmHigh[i].strText));
+        if (m_alarmLow[i].bInFile) check(app.WriteProfileString(pszSection, AlarmKey(i, false), m_alarmLow[i].strText));
+    }
+    if (m_bAlarmPollsInFile) check(app.WriteProfileInt(pszSection, "AlarmPolls", m_nAlarmPolls));
+    if (m_bAlarmColorInFile) check(app.WriteProfileString(pszSection, "AlarmColor", Hexadecimal(m_crAlarmColor)));
 }

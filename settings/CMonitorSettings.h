@@ -1,6 +1,8 @@
 #pragma once
 #include <windows.h>
 
+#include <functional>
+
 #include "CString.h"
 #include "CWinApp.h"
 
@@ -61,10 +63,41 @@ public:
     int m_nTopMost;
     int m_nSaveIni;
 
+    // A channel's alarm limit as the section holds it: off unless its key holds a number.
+    struct AlarmLimit {
+        bool bInFile;     // the key is in the section, perhaps empty; only then is it saved
+        CString strText;  // as read, and as saved
+        bool bSet;        // the text is a number
+        double dValue;    // in the channel's unit: degrees or volts
+    };
+    static constexpr int ALARM_CHANNELS = 6;
+    // Per channel, in chart order: CPUTempAlarmHigh/Low, ..., VioAlarmHigh/Low.
+    AlarmLimit m_alarmHigh[ALARM_CHANNELS];
+    AlarmLimit m_alarmLow[ALARM_CHANNELS];
+    // Readings in a row that raise or clear an alarm.
+    int m_nAlarmPolls;
+    COLORREF m_crAlarmColor;
+    // The limit keys whose text is not a number, separated by ", "; empty when none.
+    CString m_strUnreadAlarmKeys;
+
+    // The profile's key of channel i's high or low limit.
+    static const char* AlarmKey(int nChannel, bool bHigh);
+    // A decimal text in the C locale ("85", "-1.5", " 0.8 "), whatever the user's number
+    // format; false for anything else, an empty text included.
+    static bool ParseDecimal(const char* pszText, double& dValue);
+
 private:
+    void LoadAlarms(CWinApp& app);
+    void SaveAlarms(CWinApp& app, const std::function<void(BOOL)>& check);
+    // Whether the key is in the section; its text when it is.
+    bool ReadPresent(CWinApp& app, LPCSTR lpszKey, CString& strValue) const;
+
     CString ReadString(CWinApp& app, LPCSTR lpszKey, LPCSTR lpszDefault) const;
     int ReadInt(CWinApp& app, LPCSTR lpszKey, int nDefault) const;
 
+    // Whether AlarmPolls and AlarmColor were in the section: only then are they saved.
+    bool m_bAlarmPollsInFile;
+    bool m_bAlarmColorInFile;
     // A start can fail before the settings are read; its save must not put unset values
     // into the file, so a save before any load writes nothing at all.
     bool m_bLoaded;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -11,6 +12,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -47,6 +50,36 @@ std::string qrvlget(std::uint16_t port, const std::string& options = "") {
   while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) out += buffer;
   pclose(pipe);
   return out;
+}
+
+// qrvlget --check's output and exit status.
+struct CheckRun {
+  int code;
+  std::string out;
+};
+CheckRun qrvlcheck(const std::string& target, const std::string& options) {
+  const std::string command = std::string("'") + QRVLGET_PATH + "' --timeout 2000 --check " + options + " " + target;
+  FILE* pipe = popen(command.c_str(), "r");
+  std::string out;
+  char buffer[512];
+  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) out += buffer;
+  const int status = pclose(pipe);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+}
+
+// Whether a check's output is one line as the monitoring plugins' guidelines write it:
+// "QRVL STATE - text", then "|" and 'label'=value;warn;crit items, the ranges in their syntax.
+bool pluginLine(const std::string& out) {
+  static const std::regex whole(R"(QRVL (OK|WARNING|CRITICAL|UNKNOWN) - [^|\n]+( \|( \S+)+)?\n)");
+  static const std::regex item(R"('[a-z0-9]+'=-?[0-9]+(\.[0-9]+)?(;(@?(~|-?[0-9.]+)?(:(-?[0-9.]+)?)?)?){0,2})");
+  if (!std::regex_match(out, whole)) return false;
+  const auto bar = out.find(" | ");
+  if (bar == std::string::npos) return true;
+  std::istringstream items(out.substr(bar + 3));
+  for (std::string one; items >> one;) {
+    if (!std::regex_match(one, item)) return false;
+  }
+  return true;
 }
 
 std::string line(const std::string& text, const std::string& name) {
@@ -202,6 +235,58 @@ TEST(HwmonDaemon, ServesNewValuesToQrvlgetWithinOneCadence) {
   EXPECT_EQ(line(reading, "Fan3"), "0 RPM");
   EXPECT_GE(timeMs(line(reading, "Time")), changed - 5);
   EXPECT_EQ(daemon.stop(), 0);
+}
+
+TEST(HwmonDaemon, QrvlgetCheckJudgesTheReadingAsAMonitoringPlugin) {
+  // CPU 52.9, PWR none, SYS 33.0, Vcore 1.332, VTT 1.175, Vio 3.312, fans 1150, 0, 786.
+  FakeSysfs amd("amd");
+  const std::string config = writeFile(amd.top() + "/qrvld.conf", "[map]\nvtt = it8688 in4 * 1.25 - 0.1\n");
+  DaemonProcess daemon({"--source", "hwmon", "--sysfs-root", amd.root(), "--config", config});
+  ASSERT_EQ(daemon.start(), "");
+  const std::string host = loopbackAt(daemon.port());
+
+  // Every channel with a value in the perfdata, numbers alone, with its ranges.
+  CheckRun run = qrvlcheck(host, "-w cpu=80 -c CPU=90 --warning vcore=0.8:1.45");
+  EXPECT_EQ(run.code, 0);
+  EXPECT_EQ(run.out,
+            "QRVL OK - all channels fine | 'cpu'=52.9;80;90 'sys'=33.0 'vcore'=1.332;0.8:1.45 'vtt'=1.175 "
+            "'vio'=3.312 'fan1'=1150 'fan2'=0 'fan3'=786\n");
+  EXPECT_TRUE(pluginLine(run.out));
+
+  // Each form of range: N (0..N), N: (below N), ~:N (above N), N:M, @N:M (inside).
+  run = qrvlcheck(host, "-w cpu=50 -w sys=~:30,fan1=1200: -w vio=3.3:3.4 -w fan2=@1:9999");
+  EXPECT_EQ(run.code, 1) << run.out;
+  EXPECT_EQ(run.out.substr(0, run.out.find(" |")),
+            "QRVL WARNING - cpu 52.9 C (warning 50), sys 33.0 C (warning ~:30), fan1 1150 RPM (warning 1200:)");
+  EXPECT_TRUE(pluginLine(run.out)) << run.out;
+  run = qrvlcheck(host, "-w cpu=50 -c cpu=52.8 -c fan2=@0:0 -w vtt=2");
+  EXPECT_EQ(run.code, 2) << run.out;
+  EXPECT_EQ(run.out.substr(0, run.out.find(" |")),
+            "QRVL CRITICAL - cpu 52.9 C (critical 52.8), fan2 0 RPM (critical @0:0)");
+  EXPECT_NE(run.out.find(" 'cpu'=52.9;50;52.8 "), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find(" 'fan2'=0;;@0:0 "), std::string::npos) << run.out;
+  EXPECT_TRUE(pluginLine(run.out)) << run.out;
+
+  // A channel named that has no value is unknown, and so is a question asked wrongly;
+  // a critical value outweighs both.
+  run = qrvlcheck(host, "-w pwr=80 -w cpu=90");
+  EXPECT_EQ(run.code, 3) << run.out;
+  EXPECT_EQ(run.out.substr(0, run.out.find(" |")), "QRVL UNKNOWN - pwr has no value");
+  EXPECT_EQ(qrvlcheck(host, "-w pwr=80 -c cpu=50").code, 2);
+  for (const char* wrong : {"-w cpu=8O", "-w cpu", "-w gpu=80", "-c cpu=90:80", "-w cpu=@", "-c", "--json", "--bogus"}) {
+    run = qrvlcheck(host, wrong);
+    EXPECT_EQ(run.code, 3) << wrong << ": " << run.out;
+    EXPECT_EQ(run.out.rfind("QRVL UNKNOWN - ", 0), 0u) << wrong << ": " << run.out;
+    EXPECT_TRUE(pluginLine(run.out)) << run.out;
+  }
+
+  // A host that does not answer.
+  const std::uint16_t port = daemon.port();
+  EXPECT_EQ(daemon.stop(), 0);
+  run = qrvlcheck(loopbackAt(port), "-w cpu=80");
+  EXPECT_EQ(run.code, 3) << run.out;
+  EXPECT_EQ(run.out.rfind("QRVL UNKNOWN - no reading from ", 0), 0u) << run.out;
+  EXPECT_TRUE(pluginLine(run.out)) << run.out;
 }
 
 TEST(HwmonDaemon, SourceChoiceAndConfigurationErrors) {

@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -10,6 +15,7 @@
 #include "IconWatcher.h"
 #include "MonitorProcess.h"
 #include "ReferenceCanvas.h"
+#include "TrayProbe.h"
 #include "WinTestSupport.h"
 
 using namespace monitortest;
@@ -442,6 +448,90 @@ TEST(Monitor, AnEmptyFieldIsAGapWithABlankReadout) {
     EXPECT_TRUE(wintest::PumpUntil([&] { return ReadoutInk(charts[4], 30, kWhite) > 5; }, 8000));
     PostMessageA(hWnd, WM_CLOSE, 0, 0);
     EXPECT_TRUE(monitor.WaitExit(3000));
+}
+
+// ---- alarms ------------------------------------------------------------------------------
+
+// The text of the balloon the shell shows, once it shows one; empty without.
+std::string BalloonText() {
+    HWND hBalloon = nullptr;
+    wintest::PumpUntil(
+        [&] {
+            for (HWND h = FindWindowExA(nullptr, nullptr, "tooltips_class32", nullptr); h != nullptr;
+                 h = FindWindowExA(nullptr, h, "tooltips_class32", nullptr))
+                if (IsWindowVisible(h) && (GetWindowLongA(h, GWL_STYLE) & TTS_BALLOON)) hBalloon = h;
+            return hBalloon != nullptr;
+        },
+        5000);
+    char text[512] = {};
+    DWORD_PTR copied = 0;
+    // The balloon belongs to the shell's process; WM_GETTEXT is marshalled across.
+    if (hBalloon != nullptr)
+        SendMessageTimeoutA(hBalloon, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000,
+                            &copied);
+    return text;
+}
+
+TEST(Monitor, AnAlarmWaitsOutSpikesAndShowsInTheReadoutAndTheTray) {
+    wintest::FakeSensorHost host({"45.0", "40.0", "33.0", "1.500", "1.200", "3.300"});
+    const COLORREF amber = RGB(255, 192, 0);
+    // A scale that holds every value keeps the trace out of the readout's rows.
+    wintest::WriteWindowsFile(kIni, "[QRVGRPH]\r\nHostName=" + host.HostText() +
+                                        "\r\nMonitorTimer=2\r\nDelayTimer=0\r\nCPUTempMax=100\r\nCPUTempMin=0\r\n"
+                                        "Left=100\r\nTop=300\r\nRight=550\r\nBottom=460\r\n"
+                                        "CPUTempAlarmHigh=85\r\nAlarmPolls=3\r\nVioAlarmLow=3,1\r\n");
+    MonitorProcess monitor("");
+    HWND hWnd = monitor.Window();
+    ASSERT_NE(hWnd, nullptr);
+    std::vector<HWND> charts = ChartsOf(hWnd);
+    ASSERT_EQ(charts.size(), 6u);
+    // A limit that is not a number is named in a balloon at start.
+    EXPECT_EQ(BalloonText(), "Not a number, so no limit: VioAlarmLow");
+    EXPECT_TRUE(wintest::PumpUntil([&] { return ReadoutInk(charts[0], 35, kWhite) > 5; }, 8000));
+
+    // Sends CPU `text` for n readings; after each, the readout's colour: w white, a amber.
+    auto feed = [&](const char* text, int n) {
+        host.SetField(0, text);
+        std::string seen;
+        for (int i = 0; i < n; ++i) {
+            const int answered = host.Answered();
+            EXPECT_TRUE(wintest::PumpUntil([&] { return host.Answered() > answered; }, 6000));
+            // The reading is drawn at once; the next poll is more than two seconds away.
+            wintest::PumpMessages(500);
+            const int white = ReadoutInk(charts[0], 35, kWhite), alarm = ReadoutInk(charts[0], 35, amber);
+            seen += white > 5 && alarm == 0 ? 'w' : alarm > 5 && white == 0 ? 'a' : '?';
+        }
+        return seen;
+    };
+    auto trayShows = [](const char* colour) {
+        return wintest::PumpUntil(
+            [&] {
+                std::vector<std::string> shown = trayprobe::Shown();
+                return std::find(shown.begin(), shown.end(), colour) != shown.end();
+            },
+            4000);
+    };
+    // One reading above the limit between normal ones changes nothing.
+    EXPECT_EQ(feed("91.0", 1), "w");
+    EXPECT_EQ(feed("45.0", 2), "ww");
+    EXPECT_TRUE(trayShows("red"));
+    // Three in a row raise the alarm with the third, with one balloon; the icon is amber
+    // between polls.
+    EXPECT_EQ(feed("91.0", 3), "wwa");
+    EXPECT_EQ(BalloonText(), "CPU 91.0 \x81\x8B" "C above 85");
+    EXPECT_EQ(feed("91.0", 1), "a");
+    EXPECT_TRUE(trayShows("amber"));
+    // Three back under the limit clear it with the third.
+    EXPECT_EQ(feed("45.0", 3), "aaw");
+    EXPECT_TRUE(trayShows("red"));
+
+    // The limits are saved as they were read, and no alarm key that was not there appears.
+    PostMessageA(hWnd, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(monitor.WaitExit(3000));
+    std::string ini = wintest::ReadWindowsFile(kIni);
+    EXPECT_NE(ini.find("\r\nCPUTempAlarmHigh=85\r\nAlarmPolls=3\r\nVioAlarmLow=3,1\r\n"), std::string::npos) << ini;
+    EXPECT_EQ(ini.find("AlarmColor"), std::string::npos) << ini;
+    EXPECT_EQ(ini.find("CPUTempAlarmLow"), std::string::npos) << ini;
 }
 
 TEST(Monitor, AWindowOnNoScreenComesBack) {

@@ -188,6 +188,7 @@ TEST(Resources, IconsAreSixteenPixelRingsInTheirColours) {
     const Expected icons[] = {{IDI_TRAY_IDLE, RGB(128, 0, 0), RGB(255, 0, 0)},
                               {IDI_TRAY_ERROR, RGB(128, 0, 128), RGB(255, 0, 255)},
                               {IDI_TRAY_RECEIVED, RGB(0, 128, 0), RGB(0, 255, 0)},
+                              {IDI_TRAY_ALARM, RGB(160, 96, 0), RGB(255, 192, 0)},
                               {IDR_MAINFRAME, RGB(128, 0, 0), RGB(255, 0, 0)}};
     CClientDC screen(nullptr);
     for (const Expected& e : icons) {

@@ -20,6 +20,8 @@
 #include <windows.h>
 
 #include "CHandle.h"
+#else
+#include <sys/wait.h>
 #endif
 
 namespace {
@@ -322,6 +324,35 @@ TEST(WebServer, QrvlgetListsEverySensorAndTheQueryThatPinsTheChoice) {
   ASSERT_NE(automatic.Get(a, 3000), 0) << automatic.LastFailure();
   ASSERT_NE(pinned.Get(p, 3000), 0) << pinned.LastFailure();
   EXPECT_EQ(fields(a), fields(p));
+}
+
+TEST(WebServer, QrvlgetCheckJudgesTheWebServersReading) {
+  // CPU 45.5, PWR 51.0, SYS 33.5, Vcore 1.104, VTT none, Vio 3.312, fans 1104, 850, none.
+  answer("tree default.json");
+  const std::string out = controlFile + ".check";
+  auto check = [&](const std::string& options, const std::string& address) {
+    const std::string command = shellPath(qrvlget) + " --check " + options + " " + address + " > " + shellPath(out);
+    int code = std::system(command.c_str());
+#if !defined(_WIN32)
+    code = WIFEXITED(code) ? WEXITSTATUS(code) : -1;
+#endif
+    std::ifstream in(out);
+    std::stringstream text;
+    text << in.rdbuf();
+    return std::to_string(code) + " " + text.str();
+  };
+  EXPECT_EQ(check("-w cpu=80 -c cpu=90", url()),
+            "0 QRVL OK - all channels fine | 'cpu'=45.5;80;90 'pwr'=51.0 'sys'=33.5 'vcore'=1.104 'vio'=3.312 "
+            "'fan1'=1104 'fan2'=850\n");
+  const std::string critical = check("-w pwr=50 -c vio=3.4:3.6", url());
+  EXPECT_EQ(critical.substr(0, critical.find(" |")), "2 QRVL CRITICAL - pwr 51.0 C (warning 50), vio 3.312 V (critical 3.4:3.6)");
+  const std::string missing = check("-c vtt=1.5", url());
+  EXPECT_EQ(missing.substr(0, missing.find(" |")), "3 QRVL UNKNOWN - vtt has no value");
+  // A reply that is no sensor tree is no reading.
+  answer("status 404");
+  const std::string failed = check("-w cpu=80", url());
+  EXPECT_EQ(failed.rfind("3 QRVL UNKNOWN - no reading from " + url() + ": ", 0), 0u) << failed;
+  answer("tree default.json");
 }
 
 std::string environment(const char* name) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <random>
 #include <string>
 #include <utility>
@@ -351,3 +352,48 @@ TEST_F(SettingsProfile, ASaveWithoutALoadWritesNothing) {
 }
 
 }  // namespace
+
+TEST_F(SettingsProfile, AlarmLimitsAreReadInTheCLocaleAndSavedOnlyWhenTheyWereThere) {
+    // Without a limit, the defaults: three polls, a colour that stands out on black, and
+    // nothing new in the saved section (the first-save test compares it byte for byte).
+    CMonitorSettings none;
+    none.LoadSettings(m_app, kCreatedRect);
+    EXPECT_EQ(none.m_nAlarmPolls, 3);
+    EXPECT_EQ(none.m_crAlarmColor, 0x00C0FFu);
+    for (int i = 0; i < CMonitorSettings::ALARM_CHANNELS; ++i) EXPECT_FALSE(none.m_alarmHigh[i].bSet || none.m_alarmLow[i].bSet);
+    EXPECT_STREQ(none.m_strUnreadAlarmKeys, "");
+
+    // Limits in their own unit, in any decimal form the C locale writes; an empty one is
+    // no limit and no mistake; a comma or a unit is not understood, and named.
+    std::string section = DefaultSection();
+    section.insert(section.find("SaveIni="),
+                   "CPUTempAlarmHigh=85\r\nCPUTempAlarmLow=\r\nVcoreAlarmHigh=1.45\r\nVcoreAlarmLow=0.8\r\n"
+                   "VioAlarmLow=3,1\r\nPWRTempAlarmHigh=90C\r\nSYSTempAlarmLow=-5.5\r\nAlarmPolls=5\r\n");
+    WriteFile(section);
+    CMonitorSettings settings;
+    settings.LoadSettings(m_app, kCreatedRect);
+    EXPECT_TRUE(settings.m_alarmHigh[0].bSet);
+    EXPECT_EQ(settings.m_alarmHigh[0].dValue, 85.0);
+    EXPECT_FALSE(settings.m_alarmLow[0].bSet);
+    EXPECT_EQ(settings.m_alarmHigh[3].dValue, 1.45);
+    EXPECT_EQ(settings.m_alarmLow[3].dValue, 0.8);
+    EXPECT_EQ(settings.m_alarmLow[2].dValue, -5.5);
+    EXPECT_FALSE(settings.m_alarmLow[5].bSet);
+    EXPECT_FALSE(settings.m_alarmHigh[1].bSet);
+    EXPECT_STREQ(settings.m_strUnreadAlarmKeys, "PWRTempAlarmHigh, VioAlarmLow");
+    EXPECT_EQ(settings.m_nAlarmPolls, 5);
+
+    // Saved, every key that was there keeps its text, and no other alarm key appears.
+    settings.SaveSettings(m_app, kNormalRect);
+    EXPECT_EQ(FileText(), section);
+
+    // Decimal texts give the double strtod gives, to its last bits where they are short;
+    // anything else is refused.
+    double d = 0;
+    for (const char* text : {"0", "-0.25", "+12", "007.5", "1.", ".5", "123456789012345678901234567890"}) {
+        EXPECT_TRUE(CMonitorSettings::ParseDecimal(text, d)) << text;
+        EXPECT_DOUBLE_EQ(d, std::strtod(text, nullptr)) << text;
+    }
+    for (const char* text : {"", " ", "-", ".", "1.2.3", "1e3", "0x10", "1,5", "85 C", "nan", "inf"})
+        EXPECT_FALSE(CMonitorSettings::ParseDecimal(text, d)) << text;
+}

@@ -36,7 +36,8 @@ std::string ColourOf(HWND hIcon) {
         const char* name;
     } shades[] = {{RGB(255, 0, 0), RGB(128, 0, 0), "red"},
                   {RGB(0, 255, 0), RGB(0, 128, 0), "green"},
-                  {RGB(255, 0, 255), RGB(128, 0, 128), "magenta"}};
+                  {RGB(255, 0, 255), RGB(128, 0, 128), "magenta"},
+                  {RGB(255, 192, 0), RGB(160, 96, 0), "amber"}};
     std::string found = "none";
     for (const auto& s : shades)
         if (image.Count(s.bright) > 10 && image.Count(s.dark) > 10) found = found == "none" ? s.name : "mixed";

@@ -13,7 +13,7 @@ HWND TrayWindow();
 std::vector<HWND> ShownIcons();
 // Whether the shell knows the icon: a modification that changes nothing succeeds only then.
 bool InShell(HWND hOwner, UINT uID);
-// "red", "green" or "magenta" for the emblem an icon window shows; "none" without one.
+// "red", "green", "magenta" or "amber" for the emblem an icon window shows; "none" without one.
 std::string ColourOf(HWND hIcon);
 // The colour of every shown icon, once the shell has had time to draw.
 std::vector<std::string> Shown();

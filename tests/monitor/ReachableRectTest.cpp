@@ -12,11 +12,10 @@ namespace {
 
 // Mostly screen-sized numbers, sometimes the extremes a hand-edited file can hold.
 LONG Edge(std::mt19937& random) {
-    switch (random() % 8) {
-    case 0: return LONG_MIN + static_cast<LONG>(random() % 3);
-    case 1: return LONG_MAX - static_cast<LONG>(random() % 3);
-    default: return static_cast<LONG>(random() % 12001) - 6000;
-    }
+    const unsigned kind = random() % 8;
+    if (kind == 0) return LONG_MIN + static_cast<LONG>(random() % 3);
+    if (kind == 1) return LONG_MAX - static_cast<LONG>(random() % 3);
+    return static_cast<LONG>(random() % 12001) - 6000;
 }
 
 long long Width(const RECT& rc) { return static_cast<long long>(rc.right) - rc.left; }
@@ -48,8 +47,10 @@ TEST(ReachableRect, ARectangleIsMovedTheLeastIntoTheWorkAreaAndCutToFit) {
         const RECT work = {left, top, left + 1 + static_cast<LONG>(random() % 3000),
                            top + 1 + static_cast<LONG>(random() % 3000)};
         RECT rc = {Edge(random), Edge(random), 0, 0};
-        rc.right = static_cast<LONG>(std::min<long long>(LONG_MAX, rc.left + 1 + static_cast<long long>(random() % 5000)));
-        rc.bottom = static_cast<LONG>(std::min<long long>(LONG_MAX, rc.top + 1 + static_cast<long long>(random() % 5000)));
+        rc.right =
+            static_cast<LONG>(std::min<long long>(LONG_MAX, rc.left + 1 + static_cast<long long>(random() % 5000)));
+        rc.bottom =
+            static_cast<LONG>(std::min<long long>(LONG_MAX, rc.top + 1 + static_cast<long long>(random() % 5000)));
 
         const RECT placed = PlacedInWorkArea(rc, work);
         // Inside the work area, as large as it was where the work area allows.

@@ -1,6 +1,6 @@
 #include "AfxRegisterWndClass.h"
 
-#include "CWinApp.h"
+#include "AfxModule.h"
 #include "CWnd.h"
 
 CString AfxRegisterWndClass(UINT nClassStyle, HCURSOR hCursor, HBRUSH hbrBackground, HICON hIcon) {

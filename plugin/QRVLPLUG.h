@@ -4,6 +4,11 @@
 
 #include <cstdint>
 
+namespace qrvl {
+class Deadline;
+struct HostPort;
+}  // namespace qrvl
+
 #if defined(_WIN32)
 #  if defined(QRVLPLUG_BUILDING_DLL)
 #    define QRVLPLUG_API __declspec(dllexport)
@@ -69,6 +74,8 @@ class QRVLPLUG : public SOCKLIB {
   // Connects to "name", "name:port", "[v6-address]" or "[v6-address]:port" (default port
   // 27183), or reads a LibreHardwareMonitor web server at
   // "http://[user:password@]host[:port][/][?channel=SensorId&...]" (default port 8085).
+  // For this machine on the default port ("localhost", "127.0.0.1", "::1") a Get that
+  // qrvld does not answer reads the machine's own web server on port 8085 instead.
   // Non-zero when ready for Get.
   QRVLPLUG_API int Create(const char* host);
   // One reading, waiting at most `timeout` milliseconds. Non-zero on success; `data` is
@@ -79,13 +86,18 @@ class QRVLPLUG : public SOCKLIB {
   // For stopping a thread that may be inside Get: callable from any thread, it makes a
   // waiting Get return 0 within some 20 ms, and every later Get until the next Create.
   QRVLPLUG_API void Cancel();
-  // Why the last Create or Get failed; empty after a success.
+  // Why the last Create or Get failed; empty after a success, but for a Get that read this
+  // machine's LibreHardwareMonitor in place of qrvld, which it names.
   QRVLPLUG_API const char* LastFailure() const;
 
  private:
   // Create and Get for a web server's address.
   int createWeb(const char* url);
-  int getWeb(LMDATA& data, unsigned timeout);
+  int getWeb(LMDATA& data, const qrvl::Deadline& deadline, unsigned timeout);
+  // This machine's web server beside its qrvld.
+  void addLocalWebServer(const qrvl::HostPort& host);
+  // One exchange with the sensor host; `answered` tells whether it replied at all.
+  int getDaemon(LMDATA& data, const qrvl::Deadline& deadline, unsigned timeout, bool& answered);
 
   UDPCSock sock;
 };

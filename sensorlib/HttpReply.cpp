@@ -109,8 +109,16 @@ bool HttpReply::parseHead() {
       fail("a header line without a name");
       return false;
     }
+    // A name is one token: white space in it, or before the colon, makes the header
+    // something each reader may take differently.
+    if (line.find_first_of(" \t") < colon) {
+      fail("white space in a header's name");
+      return false;
+    }
     const std::string name = lower(line.substr(0, colon));
     const std::string value = lower(trim(line.substr(colon + 1)));
+    const bool framed = name == "content-length" || name == "transfer-encoding";
+    if (framed && (status_ == 204 || status_ == 304)) continue;
     if (name == "content-length") {
       std::size_t n = 0;
       if (!parseSize(value, 10, kMaxBody, n)) {
@@ -138,14 +146,15 @@ bool HttpReply::parseHead() {
     }
   }
   if (close) keepAlive_ = false;
-  if (chunked) {
+  if (status_ == 204 || status_ == 304) {
+    // These never have a body, whatever their framing headers say.
+    framing_ = Framing::Length;
+    remaining_ = 0;
+  } else if (chunked) {
     framing_ = Framing::Chunked;
   } else if (haveLength) {
     framing_ = Framing::Length;
     remaining_ = length;
-  } else if (status_ == 204 || status_ == 304) {
-    framing_ = Framing::Length;
-    remaining_ = 0;
   } else {
     framing_ = Framing::UntilClose;
     keepAlive_ = false;

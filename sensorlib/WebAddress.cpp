@@ -111,6 +111,11 @@ bool parseWebAddress(const char* text, WebAddress& out, std::string& why) {
   const std::string rest = text + std::strlen(kScheme);
   const std::size_t authorityEnd = rest.find_first_of("/?#");
   const std::string authority = rest.substr(0, authorityEnd);
+  // They would end up in the request's Host header, or stand for something else there.
+  if (hasBlankOrControl(authority)) {
+    why = "a space or a control character before the path";
+    return false;
+  }
   std::string tail = authorityEnd == std::string::npos ? "" : rest.substr(authorityEnd);
 
   std::string hostPort = authority;
@@ -161,6 +166,26 @@ bool parseWebAddress(const char* text, WebAddress& out, std::string& why) {
     return false;
   }
   return tail.empty() || parseQuery(tail.substr(1), out, why);
+}
+
+std::string withoutPassword(const char* text) {
+  if (text == nullptr) return "";
+  const std::string all = text;
+  if (!isWebAddress(text)) return all;
+  const std::size_t start = std::strlen(kScheme);
+  const std::size_t authorityEnd = all.find_first_of("/?#", start);
+  const std::size_t at = all.rfind('@', authorityEnd == std::string::npos ? std::string::npos : authorityEnd - 1);
+  if (at == std::string::npos || at < start) return all;
+  const std::size_t colon = all.find(':', start);
+  if (colon == std::string::npos || colon > at) return all;
+  return all.substr(0, colon + 1) + "***" + all.substr(at);
+}
+
+bool hasBlankOrControl(const std::string& text) {
+  for (unsigned char c : text) {
+    if (c <= 0x20 || c == 0x7f) return true;
+  }
+  return false;
 }
 
 const char* queryKey(record::Channel c) { return kQueryKeys[c]; }

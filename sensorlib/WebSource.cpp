@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "PrintableText.h"
 #include "WebMapping.h"
 
 namespace qrvl::web {
@@ -18,7 +19,7 @@ int waitSlice(const Deadline& deadline) {
 }
 }  // namespace
 
-WebSource::WebSource(const WebAddress& address) : address_(address) {
+WebSource::WebSource(const WebAddress& address) : address_(address), choice_(address.pins) {
   // The server answers exactly "/data.json", nothing with a query; no Accept-Encoding, so
   // the reply is never compressed.
   request_ = "GET /data.json HTTP/1.1\r\nHost: " + address_.hostHeader +
@@ -135,10 +136,10 @@ WebSource::Outcome WebSource::exchange(const Deadline& deadline, unsigned timeou
   }
 }
 
-bool WebSource::fetch(unsigned timeoutMs, const int& cancelFlag, std::vector<WebSensor>& sensors, std::string& why,
-                      int& error) {
-  const Deadline deadline(timeoutMs);
+bool WebSource::fetch(const Deadline& deadline, unsigned timeoutMs, const int& cancelFlag,
+                      std::vector<WebSensor>& sensors, std::string& why, int& error) {
   error = 0;
+  reached_ = false;
   if (cancelled(cancelFlag)) {
     why = "cancelled";
     return false;
@@ -149,6 +150,7 @@ bool WebSource::fetch(unsigned timeoutMs, const int& cancelFlag, std::vector<Web
   for (int attempt = 0; attempt < 2 && outcome == Outcome::Stale; ++attempt) {
     const bool kept = handle_ != sockapi::kInvalidHandle;
     if (!kept && !connect(deadline, cancelFlag, why, error)) return false;
+    reached_ = true;
     outcome = exchange(deadline, timeoutMs, cancelFlag, why, error);
     if (outcome != Outcome::Done) disconnect();
     if (outcome == Outcome::Stale && !kept) {
@@ -168,24 +170,31 @@ bool WebSource::fetch(unsigned timeoutMs, const int& cancelFlag, std::vector<Web
     return false;
   }
   if (reply_.status() != 200) {
-    why = serverText() + " answered " + std::to_string(reply_.status()) + " " + reply_.reason() + " to GET /data.json";
+    why = serverText() + " answered " + std::to_string(reply_.status()) + " " + printable(reply_.reason()) + " to GET /data.json";
     return false;
   }
   if (reply_.encoded()) {
     why = serverText() + " sent a compressed reply";
     return false;
   }
-  if (!readSensorTree(reply_.body(), sensors, why)) {
-    why = serverText() + "/data.json: " + why;
+  const auto late = [&] { return cancelled(cancelFlag) || deadline.passed(); };
+  if (!readSensorTree(reply_.body(), sensors, why, late)) {
+    if (why.empty()) {
+      why = cancelled(cancelFlag) ? "cancelled"
+                                  : "the reply from " + serverText() + " was not read within " +
+                                        std::to_string(timeoutMs) + " ms";
+    } else {
+      why = serverText() + "/data.json: " + why;
+    }
     return false;
   }
   return true;
 }
 
-bool WebSource::read(unsigned timeoutMs, const int& cancelFlag, record::Reading& reading, std::string& why,
-                     int& error) {
-  if (!fetch(timeoutMs, cancelFlag, sensors_, why, error)) return false;
-  const std::vector<int> chosen = chooseSensors(sensors_, address_.pins);
+bool WebSource::read(const Deadline& deadline, unsigned timeoutMs, const int& cancelFlag, record::Reading& reading,
+                     std::string& why, int& error) {
+  if (!fetch(deadline, timeoutMs, cancelFlag, sensors_, why, error)) return false;
+  const std::vector<int> chosen = choice_.choose(sensors_);
   for (int c = 0; c < record::kChannelCount; ++c) {
     reading.value[c] = NAN;
     if (chosen[c] < 0) continue;

@@ -8,6 +8,7 @@
 
 #include "Deadline.h"
 #include "HttpReply.h"
+#include "SensorChoice.h"
 #include "SensorTree.h"
 #include "SocketApi.h"
 #include "WebAddress.h"
@@ -25,12 +26,21 @@ class WebSource {
   // Looks the server's name up, once, so that no poll waits on the resolver; false with
   // the reason when the name does not resolve. Before fetch() and read().
   bool resolve(std::string& why, int& error);
-  // The server's sensors, read within `timeoutMs`; a non-zero `cancelFlag` (set from any
-  // thread) ends the wait within some 20 ms. False with one line saying why, and the
-  // system's error code where there is one.
-  bool fetch(unsigned timeoutMs, const int& cancelFlag, std::vector<WebSensor>& sensors, std::string& why, int& error);
-  // One reading of the six channels and three fans, NaN where no sensor gives a value.
-  bool read(unsigned timeoutMs, const int& cancelFlag, record::Reading& reading, std::string& why, int& error);
+  // The server's sensors, read and parsed before the deadline; a non-zero `cancelFlag`
+  // (set from any thread) ends the work within some 20 ms. False with one line saying
+  // why, and the system's error code where there is one. `timeoutMs` is the time-out the
+  // failures name.
+  bool fetch(const Deadline& deadline, unsigned timeoutMs, const int& cancelFlag, std::vector<WebSensor>& sensors,
+             std::string& why, int& error);
+  bool fetch(unsigned timeoutMs, const int& cancelFlag, std::vector<WebSensor>& sensors, std::string& why, int& error) {
+    return fetch(Deadline(timeoutMs), timeoutMs, cancelFlag, sensors, why, error);
+  }
+  // One reading of the six channels and three fans, NaN where no sensor gives a value;
+  // each channel keeps its sensor from one reading to the next (SensorChoice).
+  bool read(const Deadline& deadline, unsigned timeoutMs, const int& cancelFlag, record::Reading& reading,
+            std::string& why, int& error);
+  // Whether the last fetch found a server to talk to, whatever it answered.
+  bool reached() const { return reached_; }
 
   const WebAddress& address() const { return address_; }
   // "host:port" as failures name the server.
@@ -51,6 +61,8 @@ class WebSource {
   sockapi::Handle handle_ = sockapi::kInvalidHandle;
   HttpReply reply_;
   std::vector<WebSensor> sensors_;
+  SensorChoice choice_;
+  bool reached_ = false;
 };
 
 }  // namespace qrvl::web

@@ -557,10 +557,10 @@ int main() {
   measureGets(webGet, kRoundTripsPerRound / 2 + kWarmUp, webUs);
   // Trees of some 4 MiB: one read as any other, and one of the same size built to be slow
   // to choose from (sensors without a type whose unit comes after a long number).
-  const char* bigTrees[][2] = {{"plain 13000 150", "4 MiB, 13000 sensors"},
-                               {"slow 13000 150", "4 MiB, built to be slow"},
-                               {"plain 900 4000", "4 MiB, 900 sensors"},
-                               {"slow 900 4000", "4 MiB, 4000-digit numbers"}};
+  const char* bigTrees[][2] = {{"plain 13000 150", "4 MiB plain, 13000"},
+                               {"slow 13000 150", "4 MiB slow, 13000"},
+                               {"plain 900 4000", "4 MiB plain, 900"},
+                               {"slow 900 4000", "4 MiB slow, 900"}};
   std::vector<double> bigUs[4];
   for (int t = 0; t < 4; ++t) {
     std::ofstream(std::string(dir) + "/control") << bigTrees[t][0] << "\n";

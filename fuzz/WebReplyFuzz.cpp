@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "HttpReply.h"
-#include "SensorChoice.h"
-#include "SensorTree.h"
-#include "WebMapping.h"
+#include "web/HttpReply.h"
+#include "web/SensorChoice.h"
+#include "web/SensorTree.h"
+#include "web/WebMapping.h"
 
 namespace {
 void choose(qrvl::web::SensorChoice& choice, const std::vector<qrvl::web::WebSensor>& sensors) {

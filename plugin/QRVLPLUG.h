@@ -2,6 +2,7 @@
 // Sensor library interface: a QRVLPLUG object connects to a sensor host once and then
 // fills LMDATA records with its readings.
 
+#include <atomic>
 #include <cstdint>
 
 namespace qrvl {
@@ -59,7 +60,7 @@ class UDPCSock {
   int peerLength;
   std::uint32_t nextSequence;     // sequence number of the next request
   std::uint32_t strayCount;       // datagrams ignored during the last Get
-  int cancelled;                  // set by Cancel from another thread, cleared by Create
+  std::atomic<int> cancelled;     // set by Cancel from another thread, cleared by Create
   void* web;                      // the web server's reader when Create was given an http:// address
   unsigned char reserved[16 - sizeof(void*)];  // keeps the 32-bit layout at 64 bytes
 };
@@ -96,13 +97,12 @@ class QRVLPLUG : public SOCKLIB {
   int getWeb(LMDATA& data, const qrvl::Deadline& deadline, unsigned timeout);
   // This machine's web server beside its qrvld.
   void addLocalWebServer(const qrvl::HostPort& host);
-  // One exchange with the sensor host; `answered` tells whether it replied at all.
-  int getDaemon(LMDATA& data, const qrvl::Deadline& deadline, unsigned timeout, bool& answered);
 
   UDPCSock sock;
 };
 
 static_assert(sizeof(LMDATA) == 104, "LMDATA is the 104-byte record");
+static_assert(sizeof(std::atomic<int>) == sizeof(int), "the cancel flag keeps the layout");
 #if defined(_WIN32) && !defined(_WIN64)
 static_assert(sizeof(UDPCSock) == 64, "UDPCSock is 64 bytes in the 32-bit build");
 static_assert(sizeof(SOCKLIB) == 656, "SOCKLIB is 656 bytes in the 32-bit build");

@@ -7,13 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "PrintableText.h"
 #include "QRVLPLUG.h"
-#include "SensorChoice.h"
-#include "WebAddress.h"
-#include "WebMapping.h"
-#include "WebSource.h"
 #include "qrvl/Record.h"
+#include "transport/CancelFlag.h"
+#include "web/PrintableText.h"
+#include "web/SensorChoice.h"
+#include "web/WebAddress.h"
+#include "web/WebMapping.h"
+#include "web/WebSource.h"
 
 namespace {
 const char kUsage[] =
@@ -105,7 +106,7 @@ int listWebServer(const char* url, unsigned timeout) {
     return 1;
   }
   std::vector<web::WebSensor> sensors;
-  const int cancelled = 0;
+  const qrvl::CancelFlag cancelled{0};
   web::WebSource source(address);
   if (!source.resolve(why, error) || !source.fetch(timeout, cancelled, sensors, why, error)) {
     std::fprintf(stderr, "qrvlget: %s\n", qrvl::printable(why).c_str());

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "HttpReply.h"
-#include "PrintableText.h"
-#include "SensorTree.h"
-#include "SensorChoice.h"
-#include "WebAddress.h"
-#include "WebMapping.h"
+#include "web/HttpReply.h"
+#include "web/PrintableText.h"
+#include "web/SensorTree.h"
+#include "web/SensorChoice.h"
+#include "web/WebAddress.h"
+#include "web/WebMapping.h"
 
 namespace web = qrvl::web;
 using qrvl::record::Channel;

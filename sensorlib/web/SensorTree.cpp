@@ -1,4 +1,4 @@
-#include "SensorTree.h"
+#include "web/SensorTree.h"
 
 #include <algorithm>
 #include <cstring>

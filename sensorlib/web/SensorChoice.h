@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "SensorTree.h"
 #include "qrvl/Record.h"
+#include "web/SensorTree.h"
 
 namespace qrvl::web {
 

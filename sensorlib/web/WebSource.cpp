@@ -1,17 +1,15 @@
-#include "WebSource.h"
+#include "web/WebSource.h"
 
 #include <cmath>
 
-#include "PrintableText.h"
-#include "WebMapping.h"
+#include "web/PrintableText.h"
+#include "web/WebMapping.h"
 
 namespace qrvl::web {
 
 namespace {
 // A waiting call looks at the cancel flag this often.
 constexpr int kCancelCheckMs = 20;
-
-bool cancelled(const int& flag) { return __atomic_load_n(&flag, __ATOMIC_ACQUIRE) != 0; }
 
 int waitSlice(const Deadline& deadline) {
   const int left = deadline.remainingMs();
@@ -55,15 +53,15 @@ void WebSource::dropIfOutOfStep() {
   if (sockapi::receiveStream(handle_, &byte, 1, size, error) != sockapi::IoResult::Empty) disconnect();
 }
 
-bool WebSource::connect(const Deadline& deadline, const int& cancelFlag, std::string& why, int& error) {
+bool WebSource::connect(const Deadline& deadline, const CancelFlag& cancelFlag, std::string& why, int& error) {
   bool refused = false;
   for (const sockapi::Address& a : addresses_) {
     sockapi::Handle handle = sockapi::kInvalidHandle;
     sockapi::IoResult r = sockapi::connectStream(a, handle, error);
     while (r == sockapi::IoResult::Empty) {
-      if (cancelled(cancelFlag) || deadline.passed()) {
+      if (isCancelled(cancelFlag) || deadline.passed()) {
         sockapi::close(handle);
-        why = cancelled(cancelFlag) ? "cancelled" : "no connection to " + serverText() + " within the time-out";
+        why = isCancelled(cancelFlag) ? "cancelled" : "no connection to " + serverText() + " within the time-out";
         return false;
       }
       const sockapi::WaitResult w = sockapi::waitWritable(handle, waitSlice(deadline), error);
@@ -85,11 +83,11 @@ bool WebSource::connect(const Deadline& deadline, const int& cancelFlag, std::st
   return false;
 }
 
-WebSource::Outcome WebSource::exchange(const Deadline& deadline, unsigned timeoutMs, const int& cancelFlag,
+WebSource::Outcome WebSource::exchange(const Deadline& deadline, unsigned timeoutMs, const CancelFlag& cancelFlag,
                                        std::string& why, int& error) {
   reply_.reset();
   const auto timedOut = [&] {
-    why = cancelled(cancelFlag)
+    why = isCancelled(cancelFlag)
               ? "cancelled"
               : "no whole reply from " + serverText() + " within " + std::to_string(timeoutMs) + " ms";
     return Outcome::Failed;
@@ -102,7 +100,7 @@ WebSource::Outcome WebSource::exchange(const Deadline& deadline, unsigned timeou
       sent += n;
       continue;
     }
-    if (cancelled(cancelFlag) || deadline.passed()) return timedOut();
+    if (isCancelled(cancelFlag) || deadline.passed()) return timedOut();
     if (sockapi::waitWritable(handle_, waitSlice(deadline), error) == sockapi::WaitResult::Failed)
       return Outcome::Stale;
   }
@@ -120,7 +118,7 @@ WebSource::Outcome WebSource::exchange(const Deadline& deadline, unsigned timeou
       }
       if (state == HttpReply::State::Complete) return Outcome::Done;
       // A server that sends without pause must not hold the call past its time-out.
-      if (cancelled(cancelFlag) || deadline.passed()) return timedOut();
+      if (isCancelled(cancelFlag) || deadline.passed()) return timedOut();
       continue;
     }
     if (r == sockapi::IoResult::Failed) {
@@ -128,7 +126,7 @@ WebSource::Outcome WebSource::exchange(const Deadline& deadline, unsigned timeou
       why = "the connection to " + serverText() + " broke: " + sockapi::errorText(error);
       return Outcome::Failed;
     }
-    if (cancelled(cancelFlag) || deadline.passed()) return timedOut();
+    if (isCancelled(cancelFlag) || deadline.passed()) return timedOut();
     if (sockapi::waitReadable(handle_, waitSlice(deadline), error) == sockapi::WaitResult::Failed) {
       why = "cannot wait for " + serverText() + ": " + sockapi::errorText(error);
       return Outcome::Failed;
@@ -136,11 +134,11 @@ WebSource::Outcome WebSource::exchange(const Deadline& deadline, unsigned timeou
   }
 }
 
-bool WebSource::fetch(const Deadline& deadline, unsigned timeoutMs, const int& cancelFlag,
+bool WebSource::fetch(const Deadline& deadline, unsigned timeoutMs, const CancelFlag& cancelFlag,
                       std::vector<WebSensor>& sensors, std::string& why, int& error) {
   error = 0;
   reached_ = false;
-  if (cancelled(cancelFlag)) {
+  if (isCancelled(cancelFlag)) {
     why = "cancelled";
     return false;
   }
@@ -170,19 +168,20 @@ bool WebSource::fetch(const Deadline& deadline, unsigned timeoutMs, const int& c
     return false;
   }
   if (reply_.status() != 200) {
-    why = serverText() + " answered " + std::to_string(reply_.status()) + " " + printable(reply_.reason()) + " to GET /data.json";
+    why = serverText() + " answered " + std::to_string(reply_.status()) + " " + printable(reply_.reason()) +
+          " to GET /data.json";
     return false;
   }
   if (reply_.encoded()) {
     why = serverText() + " sent a compressed reply";
     return false;
   }
-  const auto late = [&] { return cancelled(cancelFlag) || deadline.passed(); };
+  const auto late = [&] { return isCancelled(cancelFlag) || deadline.passed(); };
   if (!readSensorTree(reply_.body(), sensors, why, late)) {
     if (why.empty()) {
-      why = cancelled(cancelFlag) ? "cancelled"
-                                  : "the reply from " + serverText() + " was not read within " +
-                                        std::to_string(timeoutMs) + " ms";
+      why = isCancelled(cancelFlag)
+                ? "cancelled"
+                : "the reply from " + serverText() + " was not read within " + std::to_string(timeoutMs) + " ms";
     } else {
       why = serverText() + "/data.json: " + why;
     }
@@ -191,8 +190,8 @@ bool WebSource::fetch(const Deadline& deadline, unsigned timeoutMs, const int& c
   return true;
 }
 
-bool WebSource::read(const Deadline& deadline, unsigned timeoutMs, const int& cancelFlag, record::Reading& reading,
-                     std::string& why, int& error) {
+bool WebSource::read(const Deadline& deadline, unsigned timeoutMs, const CancelFlag& cancelFlag,
+                     record::Reading& reading, std::string& why, int& error) {
   if (!fetch(deadline, timeoutMs, cancelFlag, sensors_, why, error)) return false;
   const std::vector<int> chosen = choice_.choose(sensors_);
   for (int c = 0; c < record::kChannelCount; ++c) {

@@ -1,10 +1,10 @@
-#include "SensorChoice.h"
+#include "web/SensorChoice.h"
 
 #include <cctype>
 #include <climits>
 #include <cstring>
 
-#include "WebMapping.h"
+#include "web/WebMapping.h"
 
 namespace qrvl::web {
 

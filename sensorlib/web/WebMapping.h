@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "SensorTree.h"
 #include "qrvl/Record.h"
+#include "web/SensorTree.h"
 
 namespace qrvl::web {
 

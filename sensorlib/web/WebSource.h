@@ -6,13 +6,14 @@
 #include <string>
 #include <vector>
 
-#include "Deadline.h"
-#include "HttpReply.h"
-#include "SensorChoice.h"
-#include "SensorTree.h"
-#include "SocketApi.h"
-#include "WebAddress.h"
 #include "qrvl/Record.h"
+#include "transport/CancelFlag.h"
+#include "transport/Deadline.h"
+#include "transport/SocketApi.h"
+#include "web/HttpReply.h"
+#include "web/SensorChoice.h"
+#include "web/SensorTree.h"
+#include "web/WebAddress.h"
 
 namespace qrvl::web {
 
@@ -30,14 +31,15 @@ class WebSource {
   // (set from any thread) ends the work within some 20 ms. False with one line saying
   // why, and the system's error code where there is one. `timeoutMs` is the time-out the
   // failures name.
-  bool fetch(const Deadline& deadline, unsigned timeoutMs, const int& cancelFlag, std::vector<WebSensor>& sensors,
-             std::string& why, int& error);
-  bool fetch(unsigned timeoutMs, const int& cancelFlag, std::vector<WebSensor>& sensors, std::string& why, int& error) {
+  bool fetch(const Deadline& deadline, unsigned timeoutMs, const CancelFlag& cancelFlag,
+             std::vector<WebSensor>& sensors, std::string& why, int& error);
+  bool fetch(unsigned timeoutMs, const CancelFlag& cancelFlag, std::vector<WebSensor>& sensors, std::string& why,
+             int& error) {
     return fetch(Deadline(timeoutMs), timeoutMs, cancelFlag, sensors, why, error);
   }
   // One reading of the six channels and three fans, NaN where no sensor gives a value;
   // each channel keeps its sensor from one reading to the next (SensorChoice).
-  bool read(const Deadline& deadline, unsigned timeoutMs, const int& cancelFlag, record::Reading& reading,
+  bool read(const Deadline& deadline, unsigned timeoutMs, const CancelFlag& cancelFlag, record::Reading& reading,
             std::string& why, int& error);
   // Whether the last fetch found a server to talk to, whatever it answered.
   bool reached() const { return reached_; }
@@ -49,8 +51,9 @@ class WebSource {
  private:
   enum class Outcome { Done, Failed, Stale };
 
-  bool connect(const Deadline& deadline, const int& cancelFlag, std::string& why, int& error);
-  Outcome exchange(const Deadline& deadline, unsigned timeoutMs, const int& cancelFlag, std::string& why, int& error);
+  bool connect(const Deadline& deadline, const CancelFlag& cancelFlag, std::string& why, int& error);
+  Outcome exchange(const Deadline& deadline, unsigned timeoutMs, const CancelFlag& cancelFlag, std::string& why,
+                   int& error);
   void disconnect();
   // Drops a kept connection that the server has closed or that holds bytes no request asked for.
   void dropIfOutOfStep();

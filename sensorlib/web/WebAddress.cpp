@@ -1,6 +1,7 @@
-#include "WebAddress.h"
+#include "web/WebAddress.h"
 
 #include <cctype>
+#include <charconv>
 #include <cstring>
 
 namespace qrvl::web {
@@ -56,13 +57,10 @@ std::string base64(const std::string& bytes) {
 }
 
 bool parsePort(const std::string& text, std::uint16_t& port) {
-  if (text.empty() || text.size() > 5) return false;
+  const char* end = text.data() + text.size();
   unsigned n = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-    n = n * 10 + static_cast<unsigned>(c - '0');
-  }
-  if (n < 1 || n > 65535) return false;
+  const auto parsed = std::from_chars(text.data(), end, n);
+  if (text.empty() || parsed.ec != std::errc() || parsed.ptr != end || n < 1 || n > 65535) return false;
   port = static_cast<std::uint16_t>(n);
   return true;
 }

@@ -1,4 +1,4 @@
-#include "PrintableText.h"
+#include "web/PrintableText.h"
 
 namespace qrvl {
 

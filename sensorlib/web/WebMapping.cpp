@@ -1,4 +1,4 @@
-#include "WebMapping.h"
+#include "web/WebMapping.h"
 
 #include <charconv>
 #include <cmath>

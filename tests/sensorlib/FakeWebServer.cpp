@@ -9,7 +9,7 @@
 //   body TEXT       TEXT as the tree              deep N         N nested Children lists
 //   silent          no answer at all              huge           a Content-Length of 5 MiB
 //   flood           1-byte chunks, each with a 1000-byte extension, without pause or end
-//   late FILE       the tree, then 100 ms later a stray byte on the kept connection
+//   late FILE       the tree, then 100 ms later a stray byte on the kept connection (logged)
 //   slow N DIGITS   N board sensors without a type, each value a number of DIGITS digits
 //   plain N PAD     N board sensors with a type and a short value, each with PAD bytes beside
 // FILE is relative to --trees; without a control file the answer is "tree default.json".
@@ -164,7 +164,9 @@ bool answer(int fd, const std::string& request) {
   if (verb == "late") {
     if (!sendAll(fd, reply(200, "OK", readFile(treesDir + "/" + arg)))) return false;
     usleep(100000);
-    return sendAll(fd, "!");
+    const bool sent = sendAll(fd, "!");
+    std::fprintf(stderr, "late byte sent\n");
+    return sent;
   }
   if (verb == "dribble") {
     const std::string out = reply(200, "OK", readFile(treesDir + "/" + arg));

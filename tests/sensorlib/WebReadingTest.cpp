@@ -65,19 +65,21 @@ TEST(WebAddress, FormsDefaultsAndRefusals) {
   }
 }
 
-// The reply's outcome when fed whole, and fed a byte at a time.
+// The reply's outcome when fed in two pieces split at `split`, or a byte at a time when
+// `split` is past the end.
 struct Fed {
   web::HttpReply::State state;
   std::string body;
   bool keepAlive;
 };
 
-Fed feed(const std::string& bytes, bool byteByByte, bool close) {
+Fed feed(const std::string& bytes, std::size_t split, bool close) {
   web::HttpReply reply;
-  if (byteByByte) {
+  if (split > bytes.size()) {
     for (char c : bytes) reply.feed(&c, 1);
   } else {
-    reply.feed(bytes.data(), bytes.size());
+    reply.feed(bytes.data(), split);
+    reply.feed(bytes.data() + split, bytes.size() - split);
   }
   if (close) reply.close();
   return {reply.state(), reply.body(), reply.keepAlive()};
@@ -89,7 +91,7 @@ std::string trailerLines(int count) {
   return lines;
 }
 
-TEST(HttpReply, TheSameWhetherWholeOrAByteAtATime) {
+TEST(HttpReply, TheSameWhereverTheBytesAreSplit) {
   using State = web::HttpReply::State;
   const struct {
     std::string bytes;
@@ -130,11 +132,11 @@ TEST(HttpReply, TheSameWhetherWholeOrAByteAtATime) {
        State::Malformed, "hi", false},
   };
   for (const auto& c : cases) {
-    for (bool byteByByte : {false, true}) {
-      const Fed fed = feed(c.bytes, byteByByte, c.close);
-      EXPECT_EQ(fed.state, c.state) << c.bytes.substr(0, 80) << (byteByByte ? " (bytes)" : "");
-      EXPECT_EQ(fed.body, c.body) << c.bytes.substr(0, 80);
-      EXPECT_EQ(fed.keepAlive, c.keepAlive) << c.bytes.substr(0, 80);
+    for (std::size_t split = 0; split <= c.bytes.size() + 1; ++split) {
+      const Fed fed = feed(c.bytes, split, c.close);
+      ASSERT_EQ(fed.state, c.state) << c.bytes.substr(0, 80) << " split at " << split;
+      ASSERT_EQ(fed.body, c.body) << c.bytes.substr(0, 80) << " split at " << split;
+      ASSERT_EQ(fed.keepAlive, c.keepAlive) << c.bytes.substr(0, 80) << " split at " << split;
     }
   }
 }
@@ -268,6 +270,51 @@ TEST(SensorChoice, AValueFirstThenTheSameSensorWhileItLasts) {
   EXPECT_EQ(fresh.choose(tree)[qrvl::record::PwrTemp], 1);
   tree[0].value = "53.0 °C";
   EXPECT_EQ(fresh.choose(tree)[qrvl::record::PwrTemp], 0);
+}
+
+TEST(SensorTree, SensorsInDocumentOrderOrWhyThereAreNone) {
+  std::vector<web::WebSensor> sensors;
+  std::string why;
+  ASSERT_TRUE(web::readSensorTree(
+      R"({"Text":"PC","Min":{"x":[1]},"Children":[{"Text":"chip","Children":[)"
+      R"({"SensorId":"/lpc/c/0/t/0","Text":"CPU","Type":"Temperature","Value":"47.0 °C","RawValue":null,"Children":[]},)"
+      R"({"SensorId":"/lpc/c/0/v/0","Text":"Vcore","Value":1.25,"Children":[]}]},)"
+      R"({"SensorId":"/amdcpu/0/t/2","Text":"Package","RawValue":"45,5 °C","Children":[]}]})",
+      sensors, why))
+      << why;
+  ASSERT_EQ(sensors.size(), 3u);
+  EXPECT_EQ(sensors[0].id + "|" + sensors[0].name + "|" + sensors[0].type + "|" + sensors[0].value,
+            "/lpc/c/0/t/0|CPU|Temperature|47.0 °C");
+  EXPECT_EQ(sensors[0].raw, web::WebSensor::Raw::Null);
+  EXPECT_EQ(sensors[1].raw, web::WebSensor::Raw::Number);
+  EXPECT_DOUBLE_EQ(sensors[1].rawNumber, 1.25);
+  EXPECT_EQ(sensors[2].raw, web::WebSensor::Raw::Text);
+  EXPECT_EQ(sensors[2].rawText, "45,5 °C");
+
+  const std::pair<std::string, const char*> refused[] = {
+      {"", "not JSON"},
+      {std::string("{\"Children\":[]}\0", 16), "a NUL byte"},
+      {"[]", "the tree is a list"},
+      {"7", "a single value"},
+      {R"({"Text":"x"})", "no Children at its root"},
+      {R"({"Children":[1]})", "a child that is not a node"},
+      {R"({"Children":[{"Text":["x"]}]})", "Text is a list"},
+      {R"({"Children":[{"Type":{}}]})", "Type is an object"},
+      {R"({"Children":[{"SensorId":true}]})", "SensorId is true or false"},
+      {R"({"Children":[{"SensorId":null}]})", "SensorId is null"},
+      {R"({"Children":[{"SensorId":"/a"},{"SensorId":"/a"}]})", "two sensors have the id /a"},
+      {[] {
+         std::string deep;
+         for (int i = 0; i < 65; ++i) deep += R"({"a":)";
+         return deep + "1" + std::string(65, '}');
+       }(),
+       "nested deeper than 64 levels"},
+  };
+  for (const auto& [json, reason] : refused) {
+    EXPECT_FALSE(web::readSensorTree(json, sensors, why)) << json;
+    EXPECT_NE(why.find(reason), std::string::npos) << json << ": " << why;
+    EXPECT_TRUE(sensors.empty()) << json;
+  }
 }
 
 TEST(SensorTree, ReadingStopsWhenAskedTo) {

@@ -55,6 +55,15 @@ int logged(const char* start) {
 
 int connectionsSeen() { return logged("connection "); }
 
+// Waits until the server's log has more lines that begin so than `before`.
+void waitLogged(const char* start, int before) {
+  const auto since = std::chrono::steady_clock::now();
+  while (logged(start) <= before) {
+    ASSERT_LT(msSince(since), 10000) << "the server logged no \"" << start << "\"";
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+}
+
 // The server (or, given its launcher's state and log, qrvld) stopped or started again
 // through its launcher, on the same port; returns once that has happened.
 void control(const char* what, std::string state = "", std::string log = "") {
@@ -195,8 +204,9 @@ TEST(WebServer, KeepsItsConnectionAndOpensItAgainWhenTheServerClosedIt) {
   // A byte that no request asked for, arriving after the reply: the connection is out of
   // step, and the next Get opens another rather than failing.
   answer("late default.json");
+  const int late = logged("late byte");
   ASSERT_NE(plug.Get(data, 3000), 0) << plug.LastFailure();
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  waitLogged("late byte", late);
   answer("tree default.json");
   const int beforeLate = connectionsSeen();
   ASSERT_NE(plug.Get(data, 3000), 0) << plug.LastFailure();
@@ -282,14 +292,17 @@ TEST(WebServer, TheTimeOutHoldsAndCancelEndsAWait) {
     EXPECT_NE(std::strstr(plug.LastFailure(), "within 500 ms"), nullptr) << plug.LastFailure();
   }
   answer("silent");
+  // Cancel once the server has the request, so the Get is waiting for its answer.
+  std::chrono::steady_clock::time_point cancelledAt;
+  const int requests = logged("request ");
   std::thread canceller([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    waitLogged("request ", requests);
+    cancelledAt = std::chrono::steady_clock::now();
     plug.Cancel();
   });
-  const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(plug.Get(data, 60000), 0);
   canceller.join();
-  EXPECT_LE(msSince(start), 200 + 250);
+  EXPECT_LE(msSince(cancelledAt), 250);
   EXPECT_STREQ(plug.LastFailure(), "cancelled");
   EXPECT_EQ(plug.Get(data, 60000), 0);
   answer("tree default.json");
@@ -472,14 +485,16 @@ TEST(ThisMachine, TheWebServerStandsInForQrvldUntilItAnswers) {
   EXPECT_EQ(plug.Get(data, 600), 0);
   EXPECT_LE(msSince(start), 600 + 250);
   EXPECT_NE(std::strstr(plug.LastFailure(), "qrvld does not answer on UDP 27183"), nullptr) << plug.LastFailure();
+  std::chrono::steady_clock::time_point cancelledAt;
+  const int requests = logged("request ");
   std::thread canceller([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    waitLogged("request ", requests);
+    cancelledAt = std::chrono::steady_clock::now();
     plug.Cancel();
   });
-  start = std::chrono::steady_clock::now();
   EXPECT_EQ(plug.Get(data, 60000), 0);
   canceller.join();
-  EXPECT_LE(msSince(start), 200 + 250);
+  EXPECT_LE(msSince(cancelledAt), 250);
   EXPECT_STREQ(plug.LastFailure(), "cancelled");
   answer("tree default.json");
 

@@ -136,6 +136,24 @@ class TreeReader {
   yaml_parser_t parser_;
 };
 
+// A reason on one line of the log: values quoted from the file may hold line breaks
+// (a folded scalar) and other control characters, shown escaped.
+std::string printable(const std::string& text) {
+  static const char kHex[] = "0123456789abcdef";
+  std::string out;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\n') {
+      out += "\\n";
+    } else if (byte < 0x20 || byte == 0x7f) {
+      out += std::string("\\x") + kHex[byte >> 4] + kHex[byte & 15];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 // What a file that is not a regular one is, for the message.
 const char* kindOf(mode_t mode) {
   if (S_ISDIR(mode)) return "a folder, ";
@@ -503,7 +521,7 @@ bool readWebConfig(const std::string& file, WebConfig& config, std::string& erro
   Interpreter interpreter(path, config);
   if (TreeReader(text).read(root, line, why) && interpreter.root(root) && interpreter.consistent()) return true;
   if (why.empty()) interpreter.failed(line, why);
-  error = path + ":" + std::to_string(line) + ": " + why;
+  error = path + ":" + std::to_string(line) + ": " + printable(why);
   return false;
 }
 

@@ -73,6 +73,8 @@ TEST(WebConfig, RefusesWhatItCannotHonourWithItsLine) {
       {"tls_server_config:\n  cert_file: server.crt\n  keyfile: server.key\n", 3, "unknown key keyfile"},
       {"basic_auth:\n  alice: x\n", 1, "unknown key basic_auth"},
       {tls + "  curve_preferences: [X25519]\n", 4, "curve_preferences is not supported"},
+      // A value quoted in the reason stays on its line.
+      {tls + "  min_version: \"TLS\\n12\\x01\"\n", 4, "min_version \"TLS\\n12\\x01\": expected TLS12"},
       {"http_server_config:\n  http2: false\n", 1, "http_server_config is not supported"},
       {tls + "  cert_file: other.crt\n", 4, "cert_file given twice"},
       // Types.

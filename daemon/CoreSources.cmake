@@ -1,7 +1,7 @@
 # qrvld's sources but main.cpp, relative to this folder: the daemon's library and the fuzz
 # targets (fuzz/, a project of its own) are built from this one list.
 set(QRVLD_CORE_SOURCES
-  base/Log.cpp base/UniqueFd.cpp
+  base/Log.cpp base/MonotonicClock.cpp base/UniqueFd.cpp
   net/AllowList.cpp net/IpAddress.cpp net/RateLimiter.cpp net/RequestGate.cpp
   hwmon/AttributeFile.cpp hwmon/ChipWorker.cpp hwmon/HwmonChip.cpp hwmon/SensorKind.cpp
   hwmon/SensorReader.cpp

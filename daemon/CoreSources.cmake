@@ -6,7 +6,8 @@ set(QRVLD_CORE_SOURCES
   hwmon/AttributeFile.cpp hwmon/ChipWorker.cpp hwmon/HwmonChip.cpp hwmon/SensorKind.cpp
   hwmon/SensorReader.cpp
   mapping/AutoMapping.cpp mapping/ChannelMap.cpp mapping/ChipList.cpp
-  metrics/MetricsBoard.cpp metrics/MetricsText.cpp metrics/WebConfig.cpp
+  metrics/MetricsBoard.cpp metrics/MetricsText.cpp
   source/HwmonSource.cpp source/Sampler.cpp source/SimulatedChip.cpp source/SourceFactory.cpp
+  http/WebConfig.cpp
   config/IniFile.cpp config/Options.cpp
   Server.cpp)

@@ -14,7 +14,7 @@
 #include "config/Options.h"
 #include "mapping/ChipList.h"
 #include "metrics/MetricsBoard.h"
-#include "metrics/MetricsServer.h"
+#include "http/MetricsServer.h"
 #include "net/RateLimiter.h"
 #include "net/RequestGate.h"
 #include "source/Sampler.h"

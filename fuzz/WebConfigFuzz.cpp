@@ -13,7 +13,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "metrics/WebConfig.h"
+#include "http/WebConfig.h"
 
 using namespace qrvld;
 

@@ -1,6 +1,6 @@
 // The password check of the metrics endpoint, with bcrypt hashes at the lowest cost so
 // that a test may spend hundreds of them.
-#include "metrics/PasswordCheck.h"
+#include "http/PasswordCheck.h"
 
 #include <gtest/gtest.h>
 #include <time.h>

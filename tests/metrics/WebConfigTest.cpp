@@ -1,6 +1,6 @@
 // The exporters' web configuration file as qrvld reads it: real files next to real
 // certificates, and the refusals with the line a user has to look at.
-#include "metrics/WebConfig.h"
+#include "http/WebConfig.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

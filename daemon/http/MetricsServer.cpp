@@ -1,4 +1,4 @@
-#include "metrics/MetricsServer.h"
+#include "http/MetricsServer.h"
 
 #include <fcntl.h>
 #include <gnutls/gnutls.h>
@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "base/Log.h"
-#include "metrics/PasswordCheck.h"
+#include "http/PasswordCheck.h"
 
 namespace qrvld {
 

@@ -1,4 +1,4 @@
-#include "metrics/WebConfig.h"
+#include "http/WebConfig.h"
 
 #include <fcntl.h>
 #include <gnutls/gnutls.h>

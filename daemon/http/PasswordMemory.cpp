@@ -1,4 +1,4 @@
-#include "metrics/PasswordMemory.h"
+#include "http/PasswordMemory.h"
 
 #include <algorithm>
 

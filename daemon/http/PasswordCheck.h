@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "metrics/PasswordMemory.h"
+#include "http/PasswordMemory.h"
 #include "net/IpAddress.h"
 
 struct crypt_data;

@@ -9,10 +9,10 @@
 #include <thread>
 
 #include "base/UniqueFd.h"
-#include "metrics/ConnectionWatch.h"
+#include "http/ConnectionWatch.h"
 #include "metrics/MetricsBoard.h"
-#include "metrics/PasswordMemory.h"
-#include "metrics/WebConfig.h"
+#include "http/PasswordMemory.h"
+#include "http/WebConfig.h"
 #include "net/AllowList.h"
 #include "net/IpAddress.h"
 

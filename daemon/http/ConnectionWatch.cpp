@@ -1,4 +1,4 @@
-#include "metrics/ConnectionWatch.h"
+#include "http/ConnectionWatch.h"
 
 #include <fcntl.h>
 #include <sys/socket.h>

@@ -1,4 +1,4 @@
-#include "metrics/PasswordCheck.h"
+#include "http/PasswordCheck.h"
 
 #include <crypt.h>
 #include <gnutls/crypto.h>

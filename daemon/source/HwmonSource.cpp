@@ -72,7 +72,7 @@ void HwmonSource::rescan() {
   std::vector<std::vector<ChipWorker::Feed>> limitFeeds(chips_.size());
   std::array<double, kMaxLimits> noLimits;
   noLimits.fill(NAN);
-  metrics_ = MetricsSample();
+  metrics_ = SensorSnapshot();
   firstSensor_.assign(chips_.size(), 0);
   for (std::size_t i = 0; i < chips_.size(); ++i) {
     firstSensor_[i] = metrics_.sensors.size();
@@ -135,7 +135,7 @@ void HwmonSource::remap(const ChannelMap& map) {
 
 bool HwmonSource::readAll(qrvl::record::Reading& out, bool& any, std::chrono::steady_clock::time_point deadline) {
   for (double& value : out.value) value = NAN;
-  for (MetricsSample::Sensor& sensor : metrics_.sensors) sensor.value = NAN;
+  for (SensorSnapshot::Sensor& sensor : metrics_.sensors) sensor.value = NAN;
   const auto now = std::chrono::steady_clock::now();
   const bool limitsDue = now >= limitsDue_;
   if (limitsDue) limitsDue_ = now + kLimitsPeriod;
@@ -172,7 +172,7 @@ bool HwmonSource::readAll(qrvl::record::Reading& out, bool& any, std::chrono::st
 
 void HwmonSource::takeLimits(std::size_t chip, const std::vector<ChipWorker::Reading>& readings) {
   for (const ChipWorker::Reading& r : readings) {
-    MetricsSample::Sensor& sensor = metrics_.sensors[firstSensor_[chip] + static_cast<std::size_t>(r.key / kMaxLimits)];
+    SensorSnapshot::Sensor& sensor = metrics_.sensors[firstSensor_[chip] + static_cast<std::size_t>(r.key / kMaxLimits)];
     sensor.limits[r.key % kMaxLimits] = r.result.outcome == SensorReader::Outcome::Value ? r.result.value : NAN;
   }
 }

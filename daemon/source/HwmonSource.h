@@ -34,7 +34,7 @@ class HwmonSource : public SensorSource {
   bool sample(qrvl::record::Reading& out, std::chrono::steady_clock::time_point deadline) override;
   void readEverySensor() override;
   void remap(const ChannelMap& map) override;
-  const MetricsSample& sensors() const override { return metrics_; }
+  const SensorSnapshot& sensors() const override { return metrics_; }
 
  private:
   // What is kept of each chip besides its description.
@@ -67,7 +67,7 @@ class HwmonSource : public SensorSource {
   bool rescanNeeded_ = true;
   std::string lastReport_;
   bool everySensor_ = false;
-  MetricsSample metrics_;                 // of the chips present
+  SensorSnapshot metrics_;                 // of the chips present
   std::vector<std::size_t> firstSensor_;  // for each of chips_: where its sensors start in metrics_
   std::chrono::steady_clock::time_point limitsDue_;
 };

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "config/Options.h"
-#include "metrics/MetricsServer.h"
+#include "http/MetricsServer.h"
 #include "net/RequestGate.h"
 #include "source/Sampler.h"
 

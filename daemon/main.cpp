@@ -14,7 +14,8 @@
 #include "config/Options.h"
 #include "mapping/ChipList.h"
 #include "metrics/MetricsBoard.h"
-#include "metrics/MetricsServer.h"
+#include "metrics/MetricsText.h"
+#include "http/MetricsServer.h"
 #include "net/RateLimiter.h"
 #include "net/RequestGate.h"
 #include "source/Sampler.h"
@@ -66,7 +67,14 @@ int main(int argc, char** argv) {
   RateLimiter limiter(options.burst, options.perSecond, std::random_device{}());
   RequestGate gate(options.allow, limiter, options.exemptLoopback);
   MetricsBoard board(QRVL_VERSION);
-  Sampler sampler(*source, std::chrono::milliseconds(options.cadenceMs), options.metrics ? &board : nullptr);
+  Sampler::Listener toBoard;
+  if (options.metrics) {
+    toBoard = [&board](const SensorSnapshot& sensors, const std::uint8_t* record,
+                       std::chrono::steady_clock::time_point sampled) {
+      board.publish(metricsOfSample(sensors, record), record != nullptr, sampled);
+    };
+  }
+  Sampler sampler(*source, std::chrono::milliseconds(options.cadenceMs), toBoard);
   Server server(options, gate, sampler);
   board.countFrom([&server](RequestCheck outcome) { return server.count(outcome); });
   MetricsServer metrics(board, options.allow);

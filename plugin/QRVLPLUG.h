@@ -2,7 +2,13 @@
 // Sensor library interface: a QRVLPLUG object connects to a sensor host once and then
 // fills LMDATA records with its readings.
 
+#include <atomic>
 #include <cstdint>
+
+namespace qrvl {
+class Deadline;
+struct HostPort;
+}  // namespace qrvl
 
 #if defined(_WIN32)
 #  if defined(QRVLPLUG_BUILDING_DLL)
@@ -54,7 +60,7 @@ class UDPCSock {
   int peerLength;
   std::uint32_t nextSequence;     // sequence number of the next request
   std::uint32_t strayCount;       // datagrams ignored during the last Get
-  int cancelled;                  // set by Cancel from another thread, cleared by Create
+  std::atomic<int> cancelled;     // set by Cancel from another thread, cleared by Create
   void* web;                      // the web server's reader when Create was given an http:// address
   unsigned char reserved[16 - sizeof(void*)];  // keeps the 32-bit layout at 64 bytes
 };
@@ -69,6 +75,8 @@ class QRVLPLUG : public SOCKLIB {
   // Connects to "name", "name:port", "[v6-address]" or "[v6-address]:port" (default port
   // 27183), or reads a LibreHardwareMonitor web server at
   // "http://[user:password@]host[:port][/][?channel=SensorId&...]" (default port 8085).
+  // For this machine on the default port ("localhost", "127.0.0.1", "::1") a Get that
+  // qrvld does not answer reads the machine's own web server on port 8085 instead.
   // Non-zero when ready for Get.
   QRVLPLUG_API int Create(const char* host);
   // One reading, waiting at most `timeout` milliseconds. Non-zero on success; `data` is
@@ -79,18 +87,22 @@ class QRVLPLUG : public SOCKLIB {
   // For stopping a thread that may be inside Get: callable from any thread, it makes a
   // waiting Get return 0 within some 20 ms, and every later Get until the next Create.
   QRVLPLUG_API void Cancel();
-  // Why the last Create or Get failed; empty after a success.
+  // Why the last Create or Get failed; empty after a success, but for a Get that read this
+  // machine's LibreHardwareMonitor in place of qrvld, which it names.
   QRVLPLUG_API const char* LastFailure() const;
 
  private:
   // Create and Get for a web server's address.
   int createWeb(const char* url);
-  int getWeb(LMDATA& data, unsigned timeout);
+  int getWeb(LMDATA& data, const qrvl::Deadline& deadline, unsigned timeout);
+  // This machine's web server beside its qrvld.
+  void addLocalWebServer(const qrvl::HostPort& host);
 
   UDPCSock sock;
 };
 
 static_assert(sizeof(LMDATA) == 104, "LMDATA is the 104-byte record");
+static_assert(sizeof(std::atomic<int>) == sizeof(int), "the cancel flag keeps the layout");
 #if defined(_WIN32) && !defined(_WIN64)
 static_assert(sizeof(UDPCSock) == 64, "UDPCSock is 64 bytes in the 32-bit build");
 static_assert(sizeof(SOCKLIB) == 656, "SOCKLIB is 656 bytes in the 32-bit build");

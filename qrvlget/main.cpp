@@ -10,10 +10,13 @@
 
 #include "HealthCheck.h"
 #include "QRVLPLUG.h"
-#include "WebAddress.h"
-#include "WebMapping.h"
-#include "WebSource.h"
 #include "qrvl/Record.h"
+#include "transport/CancelFlag.h"
+#include "web/PrintableText.h"
+#include "web/SensorChoice.h"
+#include "web/WebAddress.h"
+#include "web/WebMapping.h"
+#include "web/WebSource.h"
 
 namespace {
 const char kUsage[] =
@@ -96,7 +99,8 @@ int listWebServer(const char* url, unsigned timeout) {
   web::WebAddress address;
   std::string why;
   if (!web::parseWebAddress(url, address, why)) {
-    std::fprintf(stderr, "qrvlget: bad address \"%s\": %s\n", url, why.c_str());
+    std::fprintf(stderr, "qrvlget: bad address \"%s\": %s\n",
+                 qrvl::printable(web::withoutPassword(url)).c_str(), why.c_str());
     return 2;
   }
   int error = 0;
@@ -105,14 +109,14 @@ int listWebServer(const char* url, unsigned timeout) {
     return 1;
   }
   std::vector<web::WebSensor> sensors;
-  const int cancelled = 0;
+  const qrvl::CancelFlag cancelled{0};
   web::WebSource source(address);
   if (!source.resolve(why, error) || !source.fetch(timeout, cancelled, sensors, why, error)) {
-    std::fprintf(stderr, "qrvlget: %s\n", why.c_str());
+    std::fprintf(stderr, "qrvlget: %s\n", qrvl::printable(why).c_str());
     qrvl::sockapi::cleanup();
     return 1;
   }
-  const std::vector<int> chosen = web::chooseSensors(sensors, address.pins);
+  const std::vector<int> chosen = web::SensorChoice(address.pins).choose(sensors);
   std::printf("%-40s %-12s %-14s %s\n", "SensorId", "Type", "Value", "Channel");
   for (std::size_t i = 0; i < sensors.size(); ++i) {
     std::string channels;
@@ -122,13 +126,16 @@ int listWebServer(const char* url, unsigned timeout) {
       channels += qrvl::record::channelName(static_cast<Channel>(c));
       if (!web::valueFor(sensors[i], static_cast<Channel>(c))) channels += " (no value)";
     }
+    // The server's texts reach the terminal escaped.
     const web::WebSensor& s = sensors[i];
-    std::string value = s.value.empty() ? "-" : s.value;
+    const std::string id = qrvl::printable(s.id);
+    const std::string type = s.type.empty() ? "-" : qrvl::printable(s.type);
+    std::string value = s.value.empty() ? "-" : qrvl::printable(s.value);
     // Padded by characters, not bytes: "°C" is two bytes of UTF-8.
     std::size_t width = 0;
     for (unsigned char c : value) width += (c & 0xC0) != 0x80;
     if (width < 14) value.append(14 - width, ' ');
-    std::printf("%-40s %-12s %s %s\n", s.id.c_str(), s.type.empty() ? "-" : s.type.c_str(), value.c_str(),
+    std::printf("%-40s %-12s %s %s\n", id.c_str(), type.c_str(), value.c_str(),
                 channels.empty() ? "-" : channels.c_str());
   }
   std::string query;
@@ -229,13 +236,15 @@ int main(int argc, char** argv) {
   LMDATA data{};
   if (!plug.Create(host) || !plug.Get(data, timeout)) {
     if (checking) {
-      std::fputs(HealthCheck::unknown(std::string("no reading from ") + host + ": " + plug.LastFailure()).line.c_str(),
-                 stdout);
+      const std::string why = "no reading from " + qrvl::web::withoutPassword(host) + ": " + plug.LastFailure();
+      std::fputs(HealthCheck::unknown(qrvl::printable(why)).line.c_str(), stdout);
       return HealthCheck::UNKNOWN;
     }
-    std::fprintf(stderr, "qrvlget: %s\n", plug.LastFailure());
+    std::fprintf(stderr, "qrvlget: %s\n", qrvl::printable(plug.LastFailure()).c_str());
     return 1;
   }
+  // This machine's web server stood in for qrvld: which source answered.
+  if (plug.LastFailure()[0] != '\0') std::fprintf(stderr, "qrvlget: %s\n", plug.LastFailure());
   const char* fields[kChannelCount] = {data.CpuTemp, data.PwrTemp, data.SysTemp, data.Vcore, data.Vtt,
                                        data.Vio,     data.Fan1,    data.Fan2,    data.Fan3};
   if (checking) {

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -182,6 +183,62 @@ double cpuSeconds(pid_t pid) {
   return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
+// 20 reloads that each swap the certificate, so that a new server replaces the old one,
+// while a guesser keeps a bcrypt in progress and a client asks over UDP every 5 ms.
+int reloadBench(qrvltest::DaemonProcess& tls, std::uint16_t port, const std::string& folder, const std::string& hash) {
+  const auto reloadsLogged = [&] {
+    const std::string log = tls.log();
+    int count = 0;
+    for (std::size_t at = log.find("\nreloaded "); at != std::string::npos; at = log.find("\nreloaded ", at + 1)) ++count;
+    return count;
+  };
+  std::atomic<bool> reloading{true};
+  std::vector<double> rtt;
+  std::thread asker([&] {
+    qrvltest::UdpPeer peer;
+    for (std::uint32_t i = 0; reloading; ++i) {
+      const auto start = Clock::now();
+      peer.sendTo(tls.port(), qrvltest::request(i));
+      if (peer.receive(1000).has_value()) rtt.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  });
+  const pid_t guesser = fork();
+  if (guesser == 0) {
+    const std::string command = "curl -s --rate 20/s -o /dev/null -k -u prometheus:guess 'https://127.0.0.1:" +
+                                std::to_string(port) + "/metrics?[1-400]'";
+    execl("/bin/bash", "bash", "-c", command.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  const auto start = Clock::now();
+  int failed = 0;
+  for (int i = 0; i < 20; ++i) {
+    const std::string name = i % 2 == 0 ? "renewed" : "server";
+    std::ofstream(folder + "/web.yml") << "tls_server_config:\n  cert_file: " << name << ".crt\n  key_file: " << name
+                                       << ".key\nbasic_auth_users:\n  prometheus: " << hash;
+    const int before = reloadsLogged();
+    tls.signal(SIGHUP);
+    const auto end = Clock::now() + std::chrono::seconds(3);
+    while (reloadsLogged() == before && Clock::now() < end) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    failed += reloadsLogged() == before;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  const std::chrono::duration<double> took = Clock::now() - start;
+  reloading = false;
+  asker.join();
+  kill(guesser, SIGTERM);
+  waitpid(guesser, nullptr, 0);
+  std::sort(rtt.begin(), rtt.end());
+  if (rtt.empty() || failed > 0) {
+    std::fprintf(stderr, "%d of 20 reloads not logged\n", failed);
+    return 1;
+  }
+  std::printf("\n20 reloads with a new certificate in %.1f s, a guesser's bcrypt in progress: UDP round trip "
+              "p50/p99/max us %.0f/%.0f/%.0f over %zu requests\n",
+              took.count(), rtt[rtt.size() / 2], rtt[rtt.size() * 99 / 100], rtt.back(), rtt.size());
+  return 0;
+}
+
 int tlsBench() {
   const std::string folder = qrvltest::tempFolder("qrvl-bench");
   FILE* hash = popen("htpasswd -nbBC 10 prometheus secret | cut -d: -f2", "r");
@@ -262,8 +319,9 @@ int tlsBench() {
       took.count(), 500 / took.count(), refused, busy, 1000 * cpu / took.count(), 100 * cpu / took.count());
   std::printf("UDP round trip p50/p99 us: %.0f/%.0f without them, %.0f/%.0f meanwhile\n", idleRtt[idleRtt.size() / 2],
               idleRtt[idleRtt.size() * 99 / 100], busyRtt[busyRtt.size() / 2], busyRtt[busyRtt.size() * 99 / 100]);
+  const int reloads = reloadBench(tls, tlsPort, folder, line);
   std::system(("rm -rf " + folder).c_str());
-  return 0;
+  return reloads;
 }
 
 int main() {

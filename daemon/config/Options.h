@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "mapping/ChannelMap.h"
-#include "metrics/WebConfig.h"
+#include "http/WebConfig.h"
 #include "net/AllowList.h"
 #include "net/IpAddress.h"
 

@@ -54,29 +54,8 @@ std::vector<HwmonChip::Entry> entriesOf(const std::string& directory, int& error
   return entries;
 }
 
+// Every sensor with a value among `files`, in order of kind and number (the map's order).
 std::vector<HwmonChip::Sensor> sensorsOf(const std::string& path, const std::vector<HwmonChip::Entry>& files) {
-  std::vector<HwmonChip::Sensor> sensors;
-  for (const auto& [file, inode] : files) {
-    SensorKind kind;
-    int index = 0;
-    std::string suffix;
-    if (!parseAttribute(file, kind, index, suffix) || suffix != "input" || sensorKindInfo(kind).unit == nullptr) {
-      continue;
-    }
-    const std::string base = path + "/" + sensorName(kind, index);
-    HwmonChip::Sensor sensor{kind, index, {}, false};
-    readLine(base + "_label", sensor.label);
-    std::string fault;
-    sensor.hasFault = readLine(base + "_fault", fault);
-    sensors.push_back(sensor);
-  }
-  std::sort(sensors.begin(), sensors.end(), [](const HwmonChip::Sensor& a, const HwmonChip::Sensor& b) {
-    return std::tie(a.kind, a.index) < std::tie(b.kind, b.index);
-  });
-  return sensors;
-}
-
-std::vector<HwmonChip::Metered> meteredOf(const std::string& path, const std::vector<HwmonChip::Entry>& files) {
   std::map<std::pair<SensorKind, int>, std::set<std::string>> suffixes;  // by kind and number
   for (const auto& [file, inode] : files) {
     SensorKind kind;
@@ -84,11 +63,11 @@ std::vector<HwmonChip::Metered> meteredOf(const std::string& path, const std::ve
     std::string suffix;
     if (parseAttribute(file, kind, index, suffix) && !suffix.empty()) suffixes[{kind, index}].insert(suffix);
   }
-  std::vector<HwmonChip::Metered> metered;
+  std::vector<HwmonChip::Sensor> sensors;
   for (const auto& [sensor, has] : suffixes) {
     const SensorKindInfo& info = sensorKindInfo(sensor.first);
     const std::string base = info.prefix + std::to_string(sensor.second) + "_";
-    HwmonChip::Metered m{sensor.first, sensor.second, {}, {}, {}, {}};
+    HwmonChip::Sensor m{sensor.first, sensor.second, {}, {}, {}, {}};
     for (const char* value : info.values) {
       if (value != nullptr && m.value.empty() && has.count(value) != 0) m.value = base + value;
     }
@@ -100,9 +79,9 @@ std::vector<HwmonChip::Metered> meteredOf(const std::string& path, const std::ve
     std::string fault;
     if (readLine(path + "/" + base + "fault", fault)) m.fault = base + "fault";
     readLine(path + "/" + base + "label", m.label);
-    metered.push_back(std::move(m));
+    sensors.push_back(std::move(m));
   }
-  return metered;
+  return sensors;
 }
 }  // namespace
 
@@ -121,7 +100,6 @@ std::vector<HwmonChip> HwmonChip::scan(const std::string& root, std::string& err
     int unreadable = 0;
     const std::vector<Entry> files = entriesOf(chip.path, unreadable);
     chip.sensors = sensorsOf(chip.path, files);
-    chip.metered = meteredOf(chip.path, files);
     chips.push_back(std::move(chip));
   }
   error = failure != 0 ? "cannot read " + root + ": " + std::strerror(failure) : std::string();
@@ -140,7 +118,7 @@ bool HwmonChip::sameIdentity(const HwmonChip& other) const { return name == othe
 
 const HwmonChip::Sensor* HwmonChip::find(SensorKind kind, int index) const {
   for (const Sensor& s : sensors) {
-    if (s.kind == kind && s.index == index) return &s;
+    if (s.kind == kind && s.index == index && s.feedsChannels()) return &s;
   }
   return nullptr;
 }

@@ -14,20 +14,18 @@ namespace qrvld {
 // A chip found under the hwmon root. Its identity is its name and the resolved path of
 // its device link; the hwmonN entry it sits in is only where it is this time.
 struct HwmonChip {
+  // One sensor of the chip with everything it has: the one table from which its channels
+  // are chosen and read and its metrics are written.
   struct Sensor {
-    SensorKind kind;
-    int index;
-    std::string label;  // empty when the driver gives none
-    bool hasFault;      // a <name>_fault flag exists
-  };
-  // A sensor as the metrics show it: of any kind, with the attributes it has.
-  struct Metered {
     SensorKind kind;
     int index;
     std::string label;                           // empty when the driver gives none
     std::string value;                           // the attribute read: temp1_input, power1_average
     std::string fault;                           // its fault flag; empty without one
     std::array<std::string, kMaxLimits> limits;  // as the kind lists them; empty where missing
+
+    // Whether a channel may take it: its kind has a unit, and so a value of its _input.
+    bool feedsChannels() const { return sensorKindInfo(kind).unit != nullptr; }
   };
 
   // An entry of the root: its name (hwmonN) and inode number. The kernel makes a new
@@ -40,8 +38,7 @@ struct HwmonChip {
   std::string entry;   // hwmonN
   ino_t inode = 0;     // of the entry
   std::string path;    // root/hwmonN
-  std::vector<Sensor> sensors;  // by kind, then number
-  std::vector<Metered> metered;  // by kind, then number
+  std::vector<Sensor> sensors;  // every one with a reading, by kind, then number
 
   // Every chip under `root`, in the order of their identities (name, then device), so
   // everything derived from the list is the same whatever the hwmonN numbers are. An
@@ -53,6 +50,7 @@ struct HwmonChip {
   static std::vector<Entry> entries(const std::string& root);
 
   bool sameIdentity(const HwmonChip& other) const;
+  // The sensor of that kind and number that a channel may take; null when there is none.
   const Sensor* find(SensorKind kind, int index) const;
 };
 

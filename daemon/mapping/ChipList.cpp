@@ -35,14 +35,6 @@ int limitKey(const HwmonChip& chip, std::size_t sensor, int limit) {
   return static_cast<int>(chip.sensors.size() + sensor * kMaxLimits) + limit;
 }
 
-// The limits the driver gives a sensor, as the metrics name them (max, crit, ...).
-const HwmonChip::Metered* meteredOf(const HwmonChip& chip, const HwmonChip::Sensor& sensor) {
-  for (const HwmonChip::Metered& m : chip.metered) {
-    if (m.kind == sensor.kind && m.index == sensor.index) return &m;
-  }
-  return nullptr;
-}
-
 struct ChipAnswer {
   bool answered = false;
   std::vector<ChipWorker::Reading> readings;
@@ -55,14 +47,13 @@ struct ChipAnswer {
 
   // "(max 80.0 C, crit 100.0 C)" for the limits that could be read, or nothing.
   std::string limits(const HwmonChip& chip, std::size_t sensor) const {
-    const HwmonChip::Metered* m = meteredOf(chip, chip.sensors[sensor]);
-    if (!answered || m == nullptr) return "";
+    if (!answered) return "";
     std::string text;
     for (int l = 0; l < kMaxLimits; ++l) {
       const int key = limitKey(chip, sensor, l);
       const auto r = std::find_if(readings.begin(), readings.end(), [key](const auto& r) { return r.key == key; });
       if (r == readings.end() || r->result.outcome != SensorReader::Outcome::Value) continue;
-      const SensorKindInfo& kind = sensorKindInfo(m->kind);
+      const SensorKindInfo& kind = sensorKindInfo(chip.sensors[sensor].kind);
       const SensorReader::Result scaled{SensorReader::Outcome::Value, r->result.value / kind.divisor, 0};
       text += std::string(text.empty() ? "(" : ", ") + kind.limits[l] + " " +
               SensorReader::describe(chip.sensors[sensor].kind, scaled);
@@ -80,19 +71,19 @@ std::vector<ChipAnswer> readChips(const std::vector<HwmonChip>& chips, const Cha
     std::vector<ChipWorker::Feed> feeds;
     for (std::size_t s = 0; s < chip.sensors.size(); ++s) {
       const HwmonChip::Sensor& sensor = chip.sensors[s];
-      feeds.push_back({static_cast<int>(s), SensorReader(read, sensor.kind, sensor.index, sensor.hasFault), 1.0, 0.0});
-      if (const HwmonChip::Metered* m = meteredOf(chip, sensor)) {
-        for (int l = 0; l < kMaxLimits; ++l) {
-          if (m->limits[l].empty()) continue;
-          feeds.push_back({limitKey(chip, s, l), SensorReader(read, m->limits[l], ""), 1.0, 0.0});
-        }
+      if (!sensor.feedsChannels()) continue;
+      feeds.push_back(
+          {static_cast<int>(s), SensorReader(read, sensor.kind, sensor.index, !sensor.fault.empty()), 1.0, 0.0});
+      for (int l = 0; l < kMaxLimits; ++l) {
+        if (sensor.limits[l].empty()) continue;
+        feeds.push_back({limitKey(chip, s, l), SensorReader(read, sensor.limits[l], ""), 1.0, 0.0});
       }
     }
     for (int channel = 0; channel < kChannelCount; ++channel) {
       const auto& b = resolution.bindings[channel];
       if (!b || b->chip != c) continue;
       const HwmonChip::Sensor& sensor = *chip.find(b->kind, b->index);
-      feeds.push_back({channelKey(channel), SensorReader(read, sensor.kind, sensor.index, sensor.hasFault),
+      feeds.push_back({channelKey(channel), SensorReader(read, sensor.kind, sensor.index, !sensor.fault.empty()),
                        b->multiplier, b->offset});
     }
     workers.push_back(std::make_unique<ChipWorker>());
@@ -126,6 +117,7 @@ bool listChips(const std::string& root, const ChannelMap& map, const ReadFunctio
             chip.entry + ")\n";
     for (std::size_t i = 0; i < chip.sensors.size(); ++i) {
       const HwmonChip::Sensor& s = chip.sensors[i];
+      if (!s.feedsChannels()) continue;
       std::string feeds;
       for (int channel = 0; channel < kChannelCount; ++channel) {
         const auto& b = resolution.bindings[channel];

@@ -95,7 +95,7 @@ const ChannelFamily kChannelFamilies[] = {
 };
 }  // namespace
 
-std::string exporterChipLabel(const MetricsSample::Chip& chip) {
+std::string exporterChipLabel(const SensorSnapshot::Chip& chip) {
   if (!chip.device.empty()) {
     const std::size_t slash = chip.device.rfind('/');
     const std::string parent = chip.device.substr(0, slash == std::string::npos ? 0 : slash);
@@ -108,11 +108,11 @@ std::string exporterChipLabel(const MetricsSample::Chip& chip) {
   return name.empty() ? cleaned(chip.entry) : name;
 }
 
-std::string metricsOfSample(const MetricsSample& sample, const std::uint8_t* record) {
+std::string metricsOfSample(const SensorSnapshot& sample, const std::uint8_t* record) {
   std::string out;
   std::string lines;
   std::vector<std::string> chips;
-  for (const MetricsSample::Chip& chip : sample.chips) {
+  for (const SensorSnapshot::Chip& chip : sample.chips) {
     std::string label = exporterChipLabel(chip);
     // Two chips of one device would give the same series twice, which fails the whole
     // scrape; the later one is told apart by its hwmonN.
@@ -129,7 +129,7 @@ std::string metricsOfSample(const MetricsSample& sample, const std::uint8_t* rec
       const std::string what = limit < 0 ? std::string() : std::string(kind.limits[limit]) + "_";
       const std::string name = std::string("qrvl_hwmon_") + kind.prefix + "_" + what + kind.metricUnit;
       lines.clear();
-      for (const MetricsSample::Sensor& s : sample.sensors) {
+      for (const SensorSnapshot::Sensor& s : sample.sensors) {
         const double value = limit < 0 ? s.value : s.limits[limit];
         if (s.kind != kind.kind || std::isnan(value)) continue;
         appendSample(lines, name, {{"chip", chips[s.chip]}, {"sensor", kind.prefix + std::to_string(s.index)}},
@@ -142,7 +142,7 @@ std::string metricsOfSample(const MetricsSample& sample, const std::uint8_t* rec
   }
 
   lines.clear();
-  for (const MetricsSample::Sensor& s : sample.sensors) {
+  for (const SensorSnapshot::Sensor& s : sample.sensors) {
     if (s.label.empty()) continue;
     appendSample(lines, "qrvl_hwmon_sensor_label",
                  {{"chip", chips[s.chip]}, {"label", s.label}, {"sensor", sensorName(s.kind, s.index)}}, 1);

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "metrics/MetricsSample.h"
+#include "hwmon/SensorSnapshot.h"
 #include "net/RequestGate.h"
 
 namespace qrvld {
@@ -22,11 +22,11 @@ struct MetricsHealth {
 // The chip label Prometheus's node exporter gives a hwmon chip, so that dashboards can join
 // the two: from its device path ("platform_coretemp_0", "pci0000:00_0000:00:18_3"), else
 // from its name, else from its hwmonN.
-std::string exporterChipLabel(const MetricsSample::Chip& chip);
+std::string exporterChipLabel(const SensorSnapshot::Chip& chip);
 
 // The hwmon sensors, their limits, and the channels as the snapshot's record carries them;
 // `record` is null for a snapshot without a reading, whose channels are all absent.
-std::string metricsOfSample(const MetricsSample& sample, const std::uint8_t* record);
+std::string metricsOfSample(const SensorSnapshot& sample, const std::uint8_t* record);
 
 std::string metricsOfHealth(const MetricsHealth& health);
 

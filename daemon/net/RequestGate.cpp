@@ -1,7 +1,5 @@
 #include "net/RequestGate.h"
 
-#include <time.h>
-
 #include <cstring>
 
 namespace qrvld {
@@ -13,12 +11,6 @@ const char* requestCheckName(RequestCheck check) {
   };
   static_assert(sizeof kNames / sizeof kNames[0] == static_cast<int>(RequestCheck::kCount), "one name per outcome");
   return kNames[static_cast<int>(check)];
-}
-
-std::uint64_t monotonicMs() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<std::uint64_t>(ts.tv_sec) * 1000 + static_cast<std::uint64_t>(ts.tv_nsec) / 1000000;
 }
 
 RequestGate::RequestGate(const AllowList& allow, RateLimiter& limiter, bool exemptLoopback, Clock clock)

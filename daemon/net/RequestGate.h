@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/MonotonicClock.h"
 #include "net/AllowList.h"
 #include "net/IpAddress.h"
 #include "net/RateLimiter.h"
@@ -14,9 +15,6 @@ using qrvl::wire::RequestCheck;
 
 // "answered", "not-allowed", "wrong-size", ...: how the counters and the metrics name each.
 const char* requestCheckName(RequestCheck check);
-
-// Milliseconds of the monotonic clock, the time the rate limit counts in.
-std::uint64_t monotonicMs();
 
 // Decides whether a datagram is answered, checking in a fixed order: source allowed,
 // exact length, header, reserved and padding bytes, rate limit. Cheap checks on the

@@ -20,11 +20,6 @@ namespace {
 // Limits change only when someone sets them, and some drivers ask the device at every
 // read (nvme sends the drive a command), so they are read once a minute.
 constexpr std::chrono::seconds kLimitsPeriod{60};
-
-// A worker's readings are keyed by channel, or by the sensor's place in its chip after
-// the channels; a limit worker's by the sensor's place and the limit's.
-int sensorKey(std::size_t sensor) { return kChannelCount + static_cast<int>(sensor); }
-int limitKey(std::size_t sensor, int limit) { return static_cast<int>(sensor) * kMaxLimits + limit; }
 }  // namespace
 
 HwmonSource::HwmonSource(std::string root, const ChannelMap& map, ReadFunction read)
@@ -59,32 +54,38 @@ void HwmonSource::rescan() {
   const ChannelMap::Resolution resolution = mapChannels(map_, chips_);
   rescanNeeded_ = resolution.missing;
   std::vector<std::vector<ChipWorker::Feed>> feeds(chips_.size());
+  std::vector<std::vector<Target>> targets(chips_.size());
   for (int c = 0; c < kChannelCount; ++c) {
     const auto& b = resolution.bindings[c];
     if (!b || !states_[b->chip].present) continue;
     const HwmonChip::Sensor& sensor = *chips_[b->chip].find(b->kind, b->index);
-    feeds[b->chip].push_back(
-        {c, SensorReader(read_, sensor.kind, sensor.index, sensor.hasFault), b->multiplier, b->offset});
+    feeds[b->chip].push_back({static_cast<int>(targets[b->chip].size()),
+                              SensorReader(read_, sensor.kind, sensor.index, !sensor.fault.empty()), b->multiplier,
+                              b->offset});
+    targets[b->chip].push_back({c, 0, 0});
   }
   std::vector<bool> feeding(chips_.size());
   for (std::size_t i = 0; i < chips_.size(); ++i) feeding[i] = !feeds[i].empty();
 
   std::vector<std::vector<ChipWorker::Feed>> limitFeeds(chips_.size());
+  std::vector<std::vector<Target>> limitTargets(chips_.size());
   std::array<double, kMaxLimits> noLimits;
   noLimits.fill(NAN);
-  metrics_ = MetricsSample();
-  firstSensor_.assign(chips_.size(), 0);
+  metrics_ = SensorSnapshot();
   for (std::size_t i = 0; i < chips_.size(); ++i) {
-    firstSensor_[i] = metrics_.sensors.size();
     if (!everySensor_ || !states_[i].present) continue;
     const HwmonChip& chip = chips_[i];
     metrics_.chips.push_back({chip.name, chip.device, chip.entry});
-    for (std::size_t m = 0; m < chip.metered.size(); ++m) {
-      const HwmonChip::Metered& sensor = chip.metered[m];
-      feeds[i].push_back({sensorKey(m), SensorReader(read_, sensor.value, sensor.fault), 1.0, 0.0});
+    for (const HwmonChip::Sensor& sensor : chip.sensors) {
+      const std::size_t at = metrics_.sensors.size();
+      feeds[i].push_back(
+          {static_cast<int>(targets[i].size()), SensorReader(read_, sensor.value, sensor.fault), 1.0, 0.0});
+      targets[i].push_back({-1, at, 0});
       for (int l = 0; l < kMaxLimits; ++l) {
         if (sensor.limits[l].empty()) continue;
-        limitFeeds[i].push_back({limitKey(m, l), SensorReader(read_, sensor.limits[l], ""), 1.0, 0.0});
+        limitFeeds[i].push_back(
+            {static_cast<int>(limitTargets[i].size()), SensorReader(read_, sensor.limits[l], ""), 1.0, 0.0});
+        limitTargets[i].push_back({-1, at, l});
       }
       metrics_.sensors.push_back({metrics_.chips.size() - 1, sensor.kind, sensor.index, sensor.label, NAN, noLimits});
     }
@@ -108,6 +109,8 @@ void HwmonSource::rescan() {
     }
     state.feeding = feeding[i] && !feeds[i].empty();
     state.reading = !feeds[i].empty();
+    state.targets = std::move(targets[i]);
+    state.limitTargets = std::move(limitTargets[i]);
     // A worker is never replaced: one held by a driver takes its new files when it is free.
     if (state.worker || state.reading) {
       if (!state.worker) state.worker = std::make_unique<ChipWorker>();
@@ -135,7 +138,7 @@ void HwmonSource::remap(const ChannelMap& map) {
 
 bool HwmonSource::readAll(qrvl::record::Reading& out, bool& any, std::chrono::steady_clock::time_point deadline) {
   for (double& value : out.value) value = NAN;
-  for (MetricsSample::Sensor& sensor : metrics_.sensors) sensor.value = NAN;
+  for (SensorSnapshot::Sensor& sensor : metrics_.sensors) sensor.value = NAN;
   const auto now = std::chrono::steady_clock::now();
   const bool limitsDue = now >= limitsDue_;
   if (limitsDue) limitsDue_ = now + kLimitsPeriod;
@@ -156,12 +159,13 @@ bool HwmonSource::readAll(qrvl::record::Reading& out, bool& any, std::chrono::st
     noteAnswer(i, answered);
     if (!answered) continue;
     for (const ChipWorker::Reading& r : readings) {
+      const Target& target = states_[i].targets[static_cast<std::size_t>(r.key)];
       if (r.result.outcome == SensorReader::Outcome::Value) {
-        if (r.key < kChannelCount) {
-          out.value[r.key] = r.result.value;
+        if (target.channel >= 0) {
+          out.value[target.channel] = r.result.value;
           any = true;
         } else {
-          metrics_.sensors[firstSensor_[i] + static_cast<std::size_t>(r.key - kChannelCount)].value = r.result.value;
+          metrics_.sensors[target.sensor].value = r.result.value;
         }
       }
       gone = gone || r.result.outcome == SensorReader::Outcome::Gone;
@@ -172,8 +176,9 @@ bool HwmonSource::readAll(qrvl::record::Reading& out, bool& any, std::chrono::st
 
 void HwmonSource::takeLimits(std::size_t chip, const std::vector<ChipWorker::Reading>& readings) {
   for (const ChipWorker::Reading& r : readings) {
-    MetricsSample::Sensor& sensor = metrics_.sensors[firstSensor_[chip] + static_cast<std::size_t>(r.key / kMaxLimits)];
-    sensor.limits[r.key % kMaxLimits] = r.result.outcome == SensorReader::Outcome::Value ? r.result.value : NAN;
+    const Target& target = states_[chip].limitTargets[static_cast<std::size_t>(r.key)];
+    metrics_.sensors[target.sensor].limits[target.limit] =
+        r.result.outcome == SensorReader::Outcome::Value ? r.result.value : NAN;
   }
 }
 

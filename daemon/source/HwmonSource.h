@@ -34,9 +34,16 @@ class HwmonSource : public SensorSource {
   bool sample(qrvl::record::Reading& out, std::chrono::steady_clock::time_point deadline) override;
   void readEverySensor() override;
   void remap(const ChannelMap& map) override;
-  const MetricsSample& sensors() const override { return metrics_; }
+  const SensorSnapshot& sensors() const override { return metrics_; }
 
  private:
+  // Where a reading of a chip's worker goes: a channel, or a sensor of the snapshot and,
+  // for the limit worker, which of its limits. A feed's key is its place in its chip's list.
+  struct Target {
+    int channel;         // -1 for a sensor's value or limit
+    std::size_t sensor;  // into the snapshot's sensors
+    int limit;
+  };
   // What is kept of each chip besides its description.
   struct Chip {
     bool present = false;                // the last scan found it
@@ -45,6 +52,8 @@ class HwmonSource : public SensorSource {
     bool answering = true;               // its last round came back in time
     std::unique_ptr<ChipWorker> worker;  // from its first read on; kept while the source lives
     std::unique_ptr<ChipWorker> limits;  // likewise, for its sensors' limits
+    std::vector<Target> targets;         // of the worker's feeds
+    std::vector<Target> limitTargets;    // of the limit worker's feeds
   };
 
   void rescan();
@@ -67,8 +76,7 @@ class HwmonSource : public SensorSource {
   bool rescanNeeded_ = true;
   std::string lastReport_;
   bool everySensor_ = false;
-  MetricsSample metrics_;                 // of the chips present
-  std::vector<std::size_t> firstSensor_;  // for each of chips_: where its sensors start in metrics_
+  SensorSnapshot metrics_;  // of the chips present
   std::chrono::steady_clock::time_point limitsDue_;
 };
 

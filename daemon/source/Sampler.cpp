@@ -6,9 +6,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "base/Log.h"
-#include "metrics/MetricsText.h"
 #include "qrvl/Record.h"
 
 namespace qrvld {
@@ -16,9 +16,9 @@ namespace qrvld {
 // One write of at most PIPE_BUF bytes is atomic, so the reader sees whole snapshots only.
 static_assert(sizeof(Snapshot) <= PIPE_BUF, "a snapshot passes the pipe in one piece");
 
-Sampler::Sampler(SensorSource& source, std::chrono::milliseconds cadence, MetricsBoard* board)
-    : source_(source), cadence_(cadence), board_(board) {
-  if (board_ != nullptr) source_.readEverySensor();
+Sampler::Sampler(SensorSource& source, std::chrono::milliseconds cadence, Listener everySample)
+    : source_(source), cadence_(cadence), everySample_(std::move(everySample)) {
+  if (everySample_) source_.readEverySensor();
 }
 
 Sampler::~Sampler() {
@@ -109,10 +109,10 @@ void Sampler::loop() {
       }
       failing = true;
     }
-    // The metrics first: once the poll loop has a snapshot, a scrape has it too.
-    if (board_ != nullptr) {
+    // The listener first: once the poll loop has a snapshot, a scrape has it too.
+    if (everySample_) {
       const bool up = snapshot.status == qrvl::wire::kStatusReading;
-      board_->publish(metricsOfSample(source_.sensors(), up ? snapshot.record : nullptr), up, startedSteady);
+      everySample_(source_.sensors(), up ? snapshot.record : nullptr, startedSteady);
     }
     publish(snapshot);
 

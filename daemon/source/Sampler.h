@@ -3,6 +3,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -10,7 +11,6 @@
 
 #include "base/UniqueFd.h"
 #include "mapping/ChannelMap.h"
-#include "metrics/MetricsBoard.h"
 #include "qrvl/Wire.h"
 #include "source/SensorSource.h"
 
@@ -26,11 +26,17 @@ struct Snapshot {
 // poll loop through a pipe, so the loop never waits for the source; the threads share only
 // the settings a reload hands over, under a lock. Each sample is given until the next is
 // due: what the source has not read by then is empty in that snapshot, so the snapshots
-// keep their cadence. Given a board, it asks the source for every sensor and publishes the
-// metrics of each snapshot there as well, from the same reads.
+// keep their cadence. Given a listener, it asks the source for every sensor and hands the
+// listener each sample's sensors as well, from the same reads, before the poll loop has
+// the snapshot.
 class Sampler {
  public:
-  Sampler(SensorSource& source, std::chrono::milliseconds cadence, MetricsBoard* board = nullptr);
+  // Every sensor of a sample, its record (null when it had no reading) and when it was taken;
+  // on the sampler's thread.
+  using Listener = std::function<void(const SensorSnapshot& sensors, const std::uint8_t* record,
+                                      std::chrono::steady_clock::time_point sampled)>;
+
+  Sampler(SensorSource& source, std::chrono::milliseconds cadence, Listener everySample = {});
   // Waits for the thread however long it takes; see stop().
   ~Sampler();
   Sampler(const Sampler&) = delete;
@@ -61,7 +67,7 @@ class Sampler {
 
   SensorSource& source_;
   std::chrono::milliseconds cadence_;  // the thread's own once it runs
-  MetricsBoard* board_;
+  Listener everySample_;
   UniqueFd readFd_;
   UniqueFd writeFd_;
   std::thread thread_;

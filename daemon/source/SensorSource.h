@@ -3,7 +3,7 @@
 #include <chrono>
 
 #include "mapping/ChannelMap.h"
-#include "metrics/MetricsSample.h"
+#include "hwmon/SensorSnapshot.h"
 #include "qrvl/Record.h"
 
 namespace qrvld {
@@ -27,8 +27,8 @@ class SensorSource {
   // has nothing to change.
   virtual void remap(const ChannelMap&) {}
   // Every sensor as the last sample read it.
-  virtual const MetricsSample& sensors() const {
-    static const MetricsSample kNone;
+  virtual const SensorSnapshot& sensors() const {
+    static const SensorSnapshot kNone;
     return kNone;
   }
 };

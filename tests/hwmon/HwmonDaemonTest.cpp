@@ -223,8 +223,11 @@ TEST(HwmonDaemon, ServesNewValuesToQrvlgetWithinOneCadence) {
   amd.write("hwmon1", "fan2_input", "65535");
   amd.write("hwmon1", "fan3_input", "0");
   const std::uint64_t changed = nowMs();
-  std::this_thread::sleep_for(std::chrono::milliseconds(cadenceMs + 150));
-  reading = qrvlget(daemon.port());
+  // Asked until the answer comes from a sample taken after the change.
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(3 * cadenceMs + 2000);
+  do {
+    reading = qrvlget(daemon.port());
+  } while (timeMs(line(reading, "Time")) + 5 < changed && std::chrono::steady_clock::now() < end);
   EXPECT_EQ(line(reading, "CPU"), "61.2 C") << reading;
   EXPECT_EQ(line(reading, "SYS"), "-1.0 C");
   EXPECT_EQ(line(reading, "Vcore"), "1.404 V");

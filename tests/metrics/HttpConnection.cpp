@@ -49,9 +49,9 @@ std::string HttpConnection::receive(int timeoutMs, bool& closed) {
 }
 
 std::string httpRequest(std::uint16_t port, const std::string& method, const std::string& path,
-                        const std::string& from) {
+                        const std::string& from, const std::string& headers) {
   HttpConnection connection(port, from);
-  connection.send(method + " " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
+  connection.send(method + " " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" + headers + "\r\n");
   bool closed = false;
   return connection.receive(5000, closed);
 }

@@ -26,9 +26,9 @@ class HttpConnection {
   int fd_;
 };
 
-// The whole response to one request that asks the server to close after it; empty when
-// the server closed without one.
+// The whole response to one request that asks the server to close after it, with the
+// header lines `headers` ("Name: value\r\n" each); empty when the server closed without one.
 std::string httpRequest(std::uint16_t port, const std::string& method, const std::string& path,
-                        const std::string& from = kLoopback);
+                        const std::string& from = kLoopback, const std::string& headers = "");
 
 }  // namespace qrvltest

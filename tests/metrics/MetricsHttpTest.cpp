@@ -2,6 +2,7 @@
 // scraped over TCP while its UDP side is asked as well.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -20,6 +21,7 @@
 #include "UdpPeer.h"
 
 using namespace qrvltest;
+using qrvltest::basicAuthorization;
 using qrvltest::bcrypt;
 using Clock = std::chrono::steady_clock;
 
@@ -68,6 +70,21 @@ std::string webConfig(const std::string& file, const std::string& name, const st
   writeFile(path, "tls_server_config:\n  cert_file: " + name + ".crt\n  key_file: " + name + ".key\n" + more +
                       "basic_auth_users:\n" + users);
   return path;
+}
+
+// Whether `openssl s_client`, a TLS client the daemon did not write, completes a handshake
+// with `options` (versions, suites) against the test CA.
+bool handshakes(std::uint16_t port, const std::string& options) {
+  const std::string command = "openssl s_client -connect " + loopbackAt(port) + " -CAfile " + certificates() +
+                              "/ca.crt -verify_return_error " + options + " </dev/null >/dev/null 2>&1";
+  return std::system(command.c_str()) == 0;
+}
+
+// The status line of a plain HTTP scrape from `from` with `credentials`.
+std::string statusFor(std::uint16_t port, const std::string& from, const std::string& credentials) {
+  const std::string response =
+      httpRequest(port, "GET", "/metrics", from, "Authorization: " + basicAuthorization(credentials) + "\r\n");
+  return response.substr(0, response.find("\r\n"));
 }
 
 const std::string kOk = "HTTP/1.1 200 OK\r\n";
@@ -130,9 +147,10 @@ TEST(MetricsHttp, IdleAndOversizedClientsCostTheUdpSideNothing) {
   DaemonProcess daemon({"--metrics", loopbackAt(port)});
   ASSERT_EQ(daemon.start(), "");
 
-  // Eight idle connections take every place: a ninth client waits, UDP answers at once.
+  // Eight idle connections, four from each of two addresses, take every place: a ninth
+  // client waits, UDP answers at once.
   std::vector<std::unique_ptr<HttpConnection>> idle;
-  for (int i = 0; i < 8; ++i) idle.push_back(std::make_unique<HttpConnection>(port));
+  for (int i = 0; i < 8; ++i) idle.push_back(std::make_unique<HttpConnection>(port, i < 4 ? "127.0.0.3" : "127.0.0.4"));
   const auto opened = Clock::now();
   HttpConnection ninth(port);
   ninth.send("GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
@@ -301,4 +319,185 @@ TEST(MetricsHttp, RefusesABrokenWebConfigAtStart) {
   result = DaemonProcess::run({"--config", ini});
   EXPECT_EQ(result.code, 2);
   EXPECT_NE(result.err.find(config + ":4: "), npos) << result.err;
+}
+
+TEST(MetricsHttp, AGuesserOnOneAddressLocksNoOtherOutNorAReloadTheGoodHeader) {
+  const std::uint16_t port = freePort();
+  const std::string dir = certificates();
+  const std::string config = dir + "/guess.yml";
+  // Cost 10, as the exporters' documentation suggests: a wrong password takes a while.
+  const std::string alice = "  alice: " + bcrypt("secret", 10) + "\n";
+  writeFile(config, "basic_auth_users:\n" + alice);
+  DaemonProcess daemon({"--metrics", loopbackAt(port), "--web.config.file", config});
+  ASSERT_EQ(daemon.start(), "");
+
+  // The guesser on 127.0.0.2 runs out of tries; the scraper on 127.0.0.1 still gets in.
+  const auto guessUntilTurnedAway = [&](const char* from) {
+    for (int i = 0; i < 100; ++i) {
+      if (statusFor(port, from, "alice:guess" + std::to_string(i)) == "HTTP/1.1 429 Too Many Requests") return true;
+    }
+    return false;
+  };
+  ASSERT_TRUE(guessUntilTurnedAway("127.0.0.2"));
+  EXPECT_EQ(statusFor(port, kLoopback, "alice:secret"), "HTTP/1.1 200 OK");
+
+  // After a reload that keeps alice's hash, her header passes unchecked even where the
+  // address has used up its tries.
+  writeFile(config, "basic_auth_users:\n" + alice + "  bob: " + bcrypt("hunter2") + "\n");
+  daemon.signal(SIGHUP);
+  ASSERT_TRUE(daemon.waitForLog("2 users; [map] applied", 2000)) << daemon.log();
+  ASSERT_TRUE(guessUntilTurnedAway(kLoopback));
+  EXPECT_EQ(statusFor(port, kLoopback, "alice:secret"), "HTTP/1.1 200 OK");
+  EXPECT_EQ(statusFor(port, kLoopback, "bob:hunter2"), "HTTP/1.1 429 Too Many Requests");
+}
+
+TEST(MetricsHttp, SlowClientsOfOneAddressKeepNoScrapeOut) {
+  const std::uint16_t port = freePort();
+  DaemonProcess daemon({"--metrics", loopbackAt(port)});
+  ASSERT_EQ(daemon.start(), "");
+
+  // Eight connections from one address that each send a byte of their head every 2.5 s,
+  // never silent long enough for the idle time-out.
+  const std::string head = "GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+  std::vector<std::unique_ptr<HttpConnection>> slow;
+  for (int i = 0; i < 8; ++i) {
+    slow.push_back(std::make_unique<HttpConnection>(port, "127.0.0.2"));
+    slow.back()->send(head.substr(0, 1));
+  }
+  const auto opened = Clock::now();
+  // A scrape from another address is answered at once.
+  EXPECT_TRUE(startsWith(httpRequest(port, "GET", "/metrics"), kOk));
+  EXPECT_LT(std::chrono::duration<double>(Clock::now() - opened).count(), 2.0);
+
+  // However steadily they trickle, their heads are cut off at the deadline.
+  std::vector<bool> closed(slow.size(), false);
+  for (std::size_t sent = 1; sent < 5; ++sent) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    for (std::size_t i = 0; i < slow.size(); ++i) {
+      bool gone = false;
+      slow[i]->send(head.substr(sent, 1));
+      slow[i]->receive(50, gone);
+      closed[i] = closed[i] || gone;
+    }
+  }
+  for (std::size_t i = 0; i < slow.size(); ++i) EXPECT_TRUE(closed[i]) << i;
+  EXPECT_TRUE(daemon.running());
+}
+
+TEST(MetricsHttp, RefusesADeepOrSpecialWebConfigAndKeepsTheRunningOneOnReload) {
+  const std::string dir = certificates();
+  const std::string deep = "tls_server_config: " + std::string(200000, '[') + std::string(200000, ']') + "\n";
+  const std::string fifo = dir + "/web.fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const std::string fifoCert = "tls_server_config:\n  cert_file: web.fifo\n  key_file: server.key\n";
+
+  // At start: status 2 with the reason, at once, rather than a crash or a wait for ever.
+  const std::string broken = dir + "/broken-start.yml";
+  const struct {
+    std::string path;
+    std::string text;
+    std::string reason;
+  } kAtStart[] = {
+      {broken, deep, broken + ":1: nested deeper than 16 levels"},
+      {broken, fifoCert, broken + ":2: cert_file " + fifo + ": a FIFO, not a regular file"},
+      {fifo, "", fifo + ": a FIFO, not a regular file"},
+  };
+  for (const auto& c : kAtStart) {
+    if (c.path != fifo) writeFile(c.path, c.text);
+    const auto result = DaemonProcess::run({"--source", "sim", "--metrics", "127.0.0.1:1", "--web.config.file", c.path});
+    EXPECT_EQ(result.code, 2) << result.err;
+    EXPECT_NE(result.err.find(c.reason), npos) << result.err;
+  }
+
+  // On SIGHUP: logged, the running configuration stays, the UDP side answers meanwhile;
+  // last the file itself replaced by a FIFO.
+  const std::uint16_t port = freePort();
+  const std::string config = webConfig("kept-on-error.yml", "server", "", "  alice: " + bcrypt("secret") + "\n");
+  DaemonProcess daemon({"--metrics", loopbackAt(port), "--web.config.file", config});
+  ASSERT_EQ(daemon.start(), "");
+  const std::string good = readFile(config);
+  const std::pair<std::string, std::string> kOnReload[] = {
+      {deep, config + ":1: nested deeper than 16 levels"},
+      {fifoCert, config + ":2: cert_file " + fifo + ": a FIFO, not a regular file"},
+      {"", config + ": a FIFO, not a regular file"},
+  };
+  UdpPeer peer;
+  std::uint32_t sequence = 0;
+  for (const auto& [text, reason] : kOnReload) {
+    if (!text.empty()) writeFile(config, text);
+    if (text.empty()) ASSERT_EQ(std::rename(fifo.c_str(), config.c_str()), 0);
+    daemon.signal(SIGHUP);
+    EXPECT_TRUE(daemon.waitForLog("configuration not reloaded: " + reason + "; the settings in force stay", 2000))
+        << daemon.log();
+    EXPECT_TRUE(peer.ask(daemon.port(), ++sequence, 500).has_value());
+    EXPECT_TRUE(startsWith(curl(port, client() + " -u alice:secret"), kOk));
+  }
+  std::remove(config.c_str());
+  writeFile(config, good);
+  EXPECT_TRUE(daemon.running());
+}
+
+TEST(MetricsHttp, AReloadClosesTheKeptConnectionsOfClientsItNoLongerAllows) {
+  const std::uint16_t port = freePort();
+  const std::string config = tempFileWith("[qrvld]\nallow = 127.0.0.1 127.0.0.2\n");
+  DaemonProcess daemon({"--config", config, "--metrics", loopbackAt(port)});
+  ASSERT_EQ(daemon.start(), "");
+  const std::string request = "GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+  HttpConnection refused(port, "127.0.0.2");
+  HttpConnection kept(port, kLoopback);
+  bool closed = false;
+  for (HttpConnection* connection : {&refused, &kept}) {
+    connection->send(request);
+    EXPECT_TRUE(startsWith(connection->receive(300, closed), kOk));
+    EXPECT_FALSE(closed);
+  }
+
+  writeFile(config, "[qrvld]\nallow = 127.0.0.1\n");
+  daemon.signal(SIGHUP);
+  ASSERT_TRUE(daemon.waitForLog("reloaded", 2000)) << daemon.log();
+  refused.receive(2000, closed);
+  EXPECT_TRUE(closed);
+  kept.send(request);
+  EXPECT_TRUE(startsWith(kept.receive(300, closed), kOk));
+  EXPECT_FALSE(closed);
+  std::remove(config.c_str());
+}
+
+TEST(MetricsHttp, OffersOnTls12OnlyEcdheWithAesGcmOrChaCha20) {
+  const std::uint16_t port = freePort();
+  const std::string users = "  alice: " + bcrypt("secret") + "\n";
+  const std::string config = webConfig("suites.yml", "server", "", users);
+  DaemonProcess daemon({"--metrics", loopbackAt(port), "--web.config.file", config});
+  ASSERT_EQ(daemon.start(), "");
+
+  // An ECDSA certificate: AES-GCM and ChaCha20 with ECDHE; not CBC, not CCM, not below 1.2.
+  for (const char* good : {"-tls1_2 -cipher ECDHE-ECDSA-AES128-GCM-SHA256", "-tls1_2 -cipher ECDHE-ECDSA-AES256-GCM-SHA384",
+                           "-tls1_2 -cipher ECDHE-ECDSA-CHACHA20-POLY1305", "-tls1_3 -ciphersuites TLS_AES_256_GCM_SHA384"}) {
+    EXPECT_TRUE(handshakes(port, good)) << good;
+  }
+  for (const char* bad : {"-tls1_2 -cipher ECDHE-ECDSA-AES128-SHA", "-tls1_2 -cipher ECDHE-ECDSA-AES128-SHA256",
+                          "-tls1_2 -cipher ECDHE-ECDSA-AES128-CCM", "-tls1_3 -ciphersuites TLS_AES_128_CCM_SHA256",
+                          "-tls1_1 -cipher ECDHE-ECDSA-AES128-SHA@SECLEVEL=0"}) {
+    EXPECT_FALSE(handshakes(port, bad)) << bad;
+  }
+
+  // An RSA certificate: no static RSA key exchange, no DHE.
+  webConfig("suites.yml", "rsa", "", users);
+  daemon.signal(SIGHUP);
+  ASSERT_TRUE(daemon.waitForLog("reloaded " + config, 2000)) << daemon.log();
+  EXPECT_TRUE(handshakes(port, "-tls1_2 -cipher ECDHE-RSA-AES256-GCM-SHA384"));
+  for (const char* bad : {"-tls1_2 -cipher AES128-GCM-SHA256", "-tls1_2 -cipher DHE-RSA-AES128-GCM-SHA256",
+                          "-tls1_2 -cipher ECDHE-RSA-AES128-SHA", "-tls1_2 -cipher AES256-SHA"}) {
+    EXPECT_FALSE(handshakes(port, bad)) << bad;
+  }
+
+  // cipher_suites and max_version as the exporters take them.
+  webConfig("suites.yml", "rsa", "  max_version: TLS12\n  cipher_suites: [TLS_ECDHE_RSA_WITH_CHACHA20_POLY1305]\n",
+            users);
+  daemon.signal(SIGHUP);
+  ASSERT_TRUE(daemon.waitForLog("TLS 1.2, 1 user", 2000)) << daemon.log();
+  EXPECT_TRUE(handshakes(port, "-tls1_2 -cipher ECDHE-RSA-CHACHA20-POLY1305"));
+  EXPECT_FALSE(handshakes(port, "-tls1_2 -cipher ECDHE-RSA-AES128-GCM-SHA256"));
+  EXPECT_FALSE(handshakes(port, "-tls1_3"));
+  EXPECT_TRUE(startsWith(curl(port, client() + " -u alice:secret"), kOk));
 }

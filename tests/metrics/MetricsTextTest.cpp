@@ -8,7 +8,7 @@
 #include "metrics/MetricsText.h"
 #include "qrvl/Record.h"
 
-using qrvld::MetricsSample;
+using qrvld::SensorSnapshot;
 
 namespace {
 const auto npos = std::string::npos;
@@ -29,7 +29,7 @@ TEST(MetricsText, ChipLabelsAreTheNodeExportersOwn) {
 }
 
 TEST(MetricsText, SampleInBaseUnitsWithAbsentValuesLeftOut) {
-  MetricsSample sample;
+  SensorSnapshot sample;
   sample.chips = {{"nct6798", "/sys/devices/platform/nct6775.656", "hwmon3"},
                   {"amdgpu", "/sys/devices/pci0000:00/0000:03:00.0", "hwmon1"},
                   {"amdgpu", "/sys/devices/pci0000:00/0000:03:00.0", "hwmon4"}};

@@ -10,5 +10,7 @@ const std::string& certificates();
 
 // A bcrypt hash of `password` from the system's libcrypt, at `cost`.
 std::string bcrypt(const std::string& password, int cost = 4);
+// The Authorization header's value that sends `credentials` ("user:password").
+std::string basicAuthorization(std::string credentials);
 
 }  // namespace qrvltest

@@ -3,6 +3,7 @@
 #   ca.crt                     the test CA
 #   server.crt server.key      127.0.0.1 and localhost, signed by the CA
 #   renewed.crt renewed.key    the same names with another key, for a reload
+#   rsa.crt rsa.key            the same names with an RSA key
 #   server.pub renewed.pub     their public keys
 #   client.crt client.key      a client signed by the CA
 #   expired.crt expired.key    a client signed by the CA, valid only in 2020
@@ -19,9 +20,10 @@ ca() {
   openssl req -x509 -new -key "$1.key" -subj "/CN=qrvl test $1" -days 2 -out "$1.crt" \
     -addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign 2>/dev/null
 }
-# Certificate $1 for $2 (a CN), signed by CA $3, with extensions $4.
+# Certificate $1 for $2 (a CN), signed by CA $3, with extensions $4; a new EC key unless
+# $1.key is there.
 signed() {
-  key "$1"
+  [ -f "$1.key" ] || key "$1"
   printf '%s\n' "$4" >"$1.ext"
   openssl req -new -key "$1.key" -subj "/CN=$2" -out "$1.csr" 2>/dev/null
   openssl x509 -req -in "$1.csr" -CA "$3.crt" -CAkey "$3.key" -CAcreateserial -days 2 -extfile "$1.ext" \
@@ -34,6 +36,8 @@ server='subjectAltName=IP:127.0.0.1,DNS:localhost
 extendedKeyUsage=serverAuth'
 signed server localhost ca "$server"
 signed renewed localhost ca "$server"
+openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:2048 -out rsa.key 2>/dev/null
+signed rsa localhost ca "$server"
 signed client prometheus ca 'extendedKeyUsage=clientAuth'
 signed stranger prometheus other 'extendedKeyUsage=clientAuth'
 

@@ -31,6 +31,7 @@ dpkg-deb -f "$deb" Depends | grep -q 'libinih1' || fail "no dependency on libini
 dpkg-deb -c "$deb" | awk '{print $6}' | grep -v '/$' | sort >"$work/files"
 printf '%s\n' ./etc/qrvld/qrvld.conf ./lib/systemd/system/qrvld.service ./usr/bin/qrvld ./usr/bin/qrvlget \
   ./usr/lib/sysusers.d/qrvld.conf ./usr/share/doc/qrvld/changelog.gz ./usr/share/doc/qrvld/copyright \
+  ./usr/share/doc/qrvld/examples/scrape-https.yml ./usr/share/doc/qrvld/examples/web-config.yml \
   ./usr/share/man/man1/qrvlget.1.gz \
   ./usr/share/man/man5/qrvld.conf.5.gz ./usr/share/man/man8/qrvld.8.gz | sort >"$work/expected"
 diff -u "$work/expected" "$work/files" || fail "package contents"
@@ -82,9 +83,13 @@ grep -q '^cpu   = coretemp temp1 ' "$work/list" || fail "list: $(cat "$work/list
 # An install from source under /usr/local: the unit names that prefix throughout.
 DESTDIR=$work/staged cmake --install "$build" --component qrvld --prefix /usr/local >/dev/null
 for f in usr/local/bin/qrvld usr/local/bin/qrvlget usr/local/etc/qrvld/qrvld.conf \
-  usr/local/lib/systemd/system/qrvld.service usr/local/share/man/man8/qrvld.8; do
+  usr/local/lib/systemd/system/qrvld.service usr/local/share/man/man8/qrvld.8 usr/local/lib/sysusers.d/qrvld.conf; do
   [ -f "$work/staged/$f" ] || fail "not installed: $f"
 done
+# Its sysusers.d entry makes the group that may read the TLS key, as the package's does.
+mkdir -p "$work/staged/etc"
+systemd-sysusers --root="$work/staged" "$work/staged/usr/local/lib/sysusers.d/qrvld.conf"
+grep -q '^qrvld-tls:' "$work/staged/etc/group" || fail "the source install's sysusers.d entry made no qrvld-tls group"
 grep -qx 'ExecStart=/usr/local/bin/qrvld --config /usr/local/etc/qrvld/qrvld.conf' \
   "$work/staged/usr/local/lib/systemd/system/qrvld.service" || fail "ExecStart of the /usr/local unit"
 

@@ -11,7 +11,7 @@
 
 #include "DaemonProcess.h"
 #include "QRVLPLUG.h"
-#include "SocketApi.h"
+#include "transport/SocketApi.h"
 #include "UdpPeer.h"
 #include "qrvl/Record.h"
 

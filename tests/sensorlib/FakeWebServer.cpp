@@ -9,7 +9,9 @@
 //   body TEXT       TEXT as the tree              deep N         N nested Children lists
 //   silent          no answer at all              huge           a Content-Length of 5 MiB
 //   flood           1-byte chunks, each with a 1000-byte extension, without pause or end
-//   late FILE       the tree, then 100 ms later a stray byte on the kept connection
+//   late FILE       the tree, then 100 ms later a stray byte on the kept connection (logged)
+//   slow N DIGITS   N board sensors without a type, each value a number of DIGITS digits
+//   plain N PAD     N board sensors with a type and a short value, each with PAD bytes beside
 // FILE is relative to --trees; without a control file the answer is "tree default.json".
 // A second line "auth USER:PASSWORD" asks for those in Basic authentication first.
 //
@@ -85,6 +87,24 @@ std::string nested(int depth) {
   return text;
 }
 
+// A tree built to be slow to choose from: every sensor bears a rule's name on the board's
+// chip and has its unit only after a long number. Or, plain, a tree of the same size and
+// sensors that is read as any other.
+std::string slowTree(int sensors, int digits, bool plain) {
+  std::string text = "{\"id\":0,\"Text\":\"Sensor\",\"Children\":[";
+  const std::string bulk(static_cast<std::size_t>(digits), '7');
+  const std::string fields = plain ? "\"Type\":\"Temperature\",\"Value\":\"45.5 \xC2\xB0"
+                                     "C\",\"ImageURL\":\"" + bulk + "\""
+                                   : "\"Value\":\"" + bulk + " \xC2\xB0"
+                                     "C\"";
+  for (int i = 0; i < sensors; ++i) {
+    text += (i > 0 ? "," : "") + std::string("{\"id\":") + std::to_string(i + 1) +
+            ",\"Text\":\"System\",\"SensorId\":\"/lpc/slow/0/temperature/" + std::to_string(i) + "\"," + fields +
+            ",\"Children\":[]}";
+  }
+  return text + "]}";
+}
+
 // Answers one request as the control file says; false when the connection is to end.
 bool answer(int fd, const std::string& request) {
   std::string line = "tree default.json";
@@ -108,6 +128,10 @@ bool answer(int fd, const std::string& request) {
   if (verb == "tree") return sendAll(fd, reply(200, "OK", readFile(treesDir + "/" + arg)));
   if (verb == "body") return sendAll(fd, reply(200, "OK", arg));
   if (verb == "deep") return sendAll(fd, reply(200, "OK", nested(std::stoi(arg))));
+  if (verb == "slow" || verb == "plain") {
+    const std::size_t space = arg.find(' ');
+    return sendAll(fd, reply(200, "OK", slowTree(std::stoi(arg), std::stoi(arg.substr(space + 1)), verb == "plain")));
+  }
   if (verb == "status") return sendAll(fd, reply(std::stoi(arg), "Server Trouble", "{}"));
   if (verb == "close") {
     sendAll(fd, reply(200, "OK", readFile(treesDir + "/" + arg), "Connection: close\r\n"));
@@ -140,7 +164,9 @@ bool answer(int fd, const std::string& request) {
   if (verb == "late") {
     if (!sendAll(fd, reply(200, "OK", readFile(treesDir + "/" + arg)))) return false;
     usleep(100000);
-    return sendAll(fd, "!");
+    const bool sent = sendAll(fd, "!");
+    std::fprintf(stderr, "late byte sent\n");
+    return sent;
   }
   if (verb == "dribble") {
     const std::string out = reply(200, "OK", readFile(treesDir + "/" + arg));

@@ -18,6 +18,7 @@ namespace {
 using trayprobe::InShell;
 using trayprobe::Shown;
 using trayprobe::ShownIcons;
+using trayprobe::TipShown;
 
 constexpr UINT WM_TRAYNOTIFY = 0x8097;
 
@@ -46,38 +47,6 @@ public:
 BEGIN_MESSAGE_MAP(OwnerWnd, CWnd)
     ON_MESSAGE(WM_TRAYNOTIFY, OnTrayNotify)
 END_MESSAGE_MAP()
-
-HWND VisibleTooltip() {
-    for (HWND h = FindWindowExA(nullptr, nullptr, "tooltips_class32", nullptr); h != nullptr;
-         h = FindWindowExA(nullptr, h, "tooltips_class32", nullptr))
-        if (IsWindowVisible(h)) return h;
-    return nullptr;
-}
-
-// The tip a user sees when resting the mouse on the first icon. Under load the shell may
-// miss the pointer's arrival, so the mouse leaves and comes back, as a user would, up to
-// three times.
-std::string TipShown() {
-    std::vector<HWND> icons = ShownIcons();
-    if (icons.empty()) return "(no icon)";
-    RECT rc;
-    GetWindowRect(icons[0], &rc);
-    bool shown = false;
-    for (int attempt = 0; attempt < 3 && !shown; ++attempt) {
-        wintest::MoveMouse(700, 500);
-        wintest::PumpUntil([] { return VisibleTooltip() == nullptr; }, 3000);
-        wintest::MoveMouse((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
-        shown = wintest::PumpUntil([] { return VisibleTooltip() != nullptr; }, 3000);
-    }
-    if (!shown) return "(no tip)";
-    char text[256] = {};
-    DWORD_PTR copied = 0;
-    // The tooltip belongs to the shell's process; WM_GETTEXT is marshalled across.
-    SendMessageTimeoutA(VisibleTooltip(), WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
-                        2000, &copied);
-    wintest::MoveMouse(700, 500);
-    return text;
-}
 
 // Clicks the first icon; true when the shell reported the button press to the owner, with
 // the id it reported.

@@ -51,4 +51,35 @@ std::vector<std::string> Shown() {
     return colours;
 }
 
+namespace {
+HWND VisibleTooltip() {
+    for (HWND h = FindWindowExA(nullptr, nullptr, "tooltips_class32", nullptr); h != nullptr;
+         h = FindWindowExA(nullptr, h, "tooltips_class32", nullptr))
+        if (IsWindowVisible(h)) return h;
+    return nullptr;
+}
+}  // namespace
+
+std::string TipShown() {
+    std::vector<HWND> icons = ShownIcons();
+    if (icons.empty()) return "(no icon)";
+    RECT rc;
+    GetWindowRect(icons[0], &rc);
+    bool shown = false;
+    for (int attempt = 0; attempt < 3 && !shown; ++attempt) {
+        wintest::MoveMouse(700, 500);
+        wintest::PumpUntil([] { return VisibleTooltip() == nullptr; }, 3000);
+        wintest::MoveMouse((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
+        shown = wintest::PumpUntil([] { return VisibleTooltip() != nullptr; }, 3000);
+    }
+    if (!shown) return "(no tip)";
+    char text[256] = {};
+    DWORD_PTR copied = 0;
+    // The tooltip belongs to the shell's process; WM_GETTEXT is marshalled across.
+    SendMessageTimeoutA(VisibleTooltip(), WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                        2000, &copied);
+    wintest::MoveMouse(700, 500);
+    return text;
+}
+
 }  // namespace trayprobe

@@ -17,5 +17,9 @@ bool InShell(HWND hOwner, UINT uID);
 std::string ColourOf(HWND hIcon);
 // The colour of every shown icon, once the shell has had time to draw.
 std::vector<std::string> Shown();
+// The tip a user sees when resting the mouse on the first icon. Under load the shell may
+// miss the pointer's arrival, so the mouse leaves and comes back, as a user would, up to
+// three times.
+std::string TipShown();
 
 }  // namespace trayprobe

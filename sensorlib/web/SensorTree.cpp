@@ -1,7 +1,8 @@
-#include "SensorTree.h"
+#include "web/SensorTree.h"
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include "rapidjson/error/en.h"
 #include "rapidjson/memorystream.h"
@@ -17,7 +18,7 @@ enum class Frame { Node, Children, Other };
 enum class Field { None, SensorId, Text, Type, Value, RawValue, Children, Other };
 
 Field fieldOf(const char* key, std::size_t length) {
-  const std::string k(key, length);
+  const std::string_view k(key, length);
   if (k == "SensorId") return Field::SensorId;
   if (k == "Text") return Field::Text;
   if (k == "Type") return Field::Type;
@@ -29,9 +30,11 @@ Field fieldOf(const char* key, std::size_t length) {
 
 class TreeHandler : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, TreeHandler> {
  public:
-  explicit TreeHandler(std::vector<WebSensor>& sensors) : sensors_(sensors) {}
+  TreeHandler(std::vector<WebSensor>& sensors, const std::function<bool()>& giveUp)
+      : sensors_(sensors), giveUp_(giveUp) {}
 
   std::string why;
+  bool gaveUp = false;
   // The root node has its Children list, as every LibreHardwareMonitor tree has.
   bool rootHasChildren = false;
 
@@ -100,23 +103,22 @@ class TreeHandler : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, TreeH
     if (!scalarAllowed()) return false;
     if (stack_.back() != Frame::Node) return true;
     WebSensor& node = nodes_.back();
-    const std::string value(text, length);
     switch (field_) {
       case Field::SensorId:
-        node.id = value;
+        node.id.assign(text, length);
         break;
       case Field::Text:
-        node.name = value;
+        node.name.assign(text, length);
         break;
       case Field::Type:
-        node.type = value;
+        node.type.assign(text, length);
         break;
       case Field::Value:
-        node.value = value;
+        node.value.assign(text, length);
         break;
       case Field::RawValue:
         node.raw = WebSensor::Raw::Text;
-        node.rawText = value;
+        node.rawText.assign(text, length);
         break;
       case Field::Children:
         return wrong("Children is not a list");
@@ -151,7 +153,14 @@ class TreeHandler : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, TreeH
  private:
   bool enter() {
     if (++depth_ > kMaxTreeDepth) return wrong("nested deeper than 64 levels");
-    return true;
+    return goOn();
+  }
+
+  // Asked every so many values, so a tree's reading stays within the poll's time-out.
+  bool goOn() {
+    if (++events_ % 4096 != 0 || !giveUp_ || !giveUp_()) return true;
+    gaveUp = true;
+    return false;
   }
 
   bool wrong(const std::string& text) {
@@ -183,7 +192,7 @@ class TreeHandler : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, TreeH
   bool scalarAllowed() {
     if (stack_.empty()) return wrong("the tree is a single value, not a node");
     if (stack_.back() == Frame::Children) return wrong("a child that is not a node");
-    return true;
+    return goOn();
   }
 
   bool number(double d) {
@@ -213,6 +222,8 @@ class TreeHandler : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, TreeH
   }
 
   std::vector<WebSensor>& sensors_;
+  const std::function<bool()>& giveUp_;
+  unsigned events_ = 0;
   std::vector<Frame> stack_;
   std::vector<WebSensor> nodes_;
   Field field_ = Field::None;
@@ -220,22 +231,27 @@ class TreeHandler : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, TreeH
 };
 }  // namespace
 
-bool readSensorTree(const std::string& json, std::vector<WebSensor>& sensors, std::string& why) {
+bool readSensorTree(const std::string& json, std::vector<WebSensor>& sensors, std::string& why,
+                    const std::function<bool()>& giveUp) {
   sensors.clear();
   // The reader takes a NUL for the end of its input; one inside is not JSON either.
   if (std::memchr(json.data(), '\0', json.size()) != nullptr) {
     why = "not JSON: a NUL byte in the reply";
     return false;
   }
-  TreeHandler handler(sensors);
+  TreeHandler handler(sensors, giveUp);
   rapidjson::MemoryStream stream(json.data(), json.size());
   rapidjson::Reader reader;
   const rapidjson::ParseResult result = reader.Parse<rapidjson::kParseIterativeFlag>(stream, handler);
   if (result.IsError()) {
+    sensors.clear();
+    if (handler.gaveUp) {
+      why.clear();
+      return false;
+    }
     why = !handler.why.empty() ? handler.why
                                : std::string("not JSON: ") + rapidjson::GetParseError_En(result.Code()) + " at byte " +
                                      std::to_string(result.Offset());
-    sensors.clear();
     return false;
   }
   // Another program's JSON on the port is no reading with every channel empty.

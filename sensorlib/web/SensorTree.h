@@ -5,6 +5,7 @@
 // others). Read with a SAX reader, so memory stays near the size of what is kept.
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,7 +28,9 @@ inline constexpr std::size_t kMaxSensors = 20000;
 
 // Every sensor node of the tree, in document order; false with the reason for text that
 // is not such a tree, nested deeper than kMaxTreeDepth, with more than kMaxSensors
-// sensors or with two sensors of the same id.
-bool readSensorTree(const std::string& json, std::vector<WebSensor>& sensors, std::string& why);
+// sensors or with two sensors of the same id. `giveUp`, asked now and then while the
+// text is read, ends the reading early (false, `why` left empty) when it answers true.
+bool readSensorTree(const std::string& json, std::vector<WebSensor>& sensors, std::string& why,
+                    const std::function<bool()>& giveUp = {});
 
 }  // namespace qrvl::web

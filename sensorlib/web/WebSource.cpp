@@ -1,8 +1,9 @@
-#include "WebSource.h"
+#include "web/WebSource.h"
 
 #include <cmath>
 
-#include "WebMapping.h"
+#include "web/PrintableText.h"
+#include "web/WebMapping.h"
 
 namespace qrvl::web {
 
@@ -10,15 +11,13 @@ namespace {
 // A waiting call looks at the cancel flag this often.
 constexpr int kCancelCheckMs = 20;
 
-bool cancelled(const int& flag) { return __atomic_load_n(&flag, __ATOMIC_ACQUIRE) != 0; }
-
 int waitSlice(const Deadline& deadline) {
   const int left = deadline.remainingMs();
   return left < kCancelCheckMs ? left : kCancelCheckMs;
 }
 }  // namespace
 
-WebSource::WebSource(const WebAddress& address) : address_(address) {
+WebSource::WebSource(const WebAddress& address) : address_(address), choice_(address.pins) {
   // The server answers exactly "/data.json", nothing with a query; no Accept-Encoding, so
   // the reply is never compressed.
   request_ = "GET /data.json HTTP/1.1\r\nHost: " + address_.hostHeader +
@@ -54,15 +53,15 @@ void WebSource::dropIfOutOfStep() {
   if (sockapi::receiveStream(handle_, &byte, 1, size, error) != sockapi::IoResult::Empty) disconnect();
 }
 
-bool WebSource::connect(const Deadline& deadline, const int& cancelFlag, std::string& why, int& error) {
+bool WebSource::connect(const Deadline& deadline, const CancelFlag& cancelFlag, std::string& why, int& error) {
   bool refused = false;
   for (const sockapi::Address& a : addresses_) {
     sockapi::Handle handle = sockapi::kInvalidHandle;
     sockapi::IoResult r = sockapi::connectStream(a, handle, error);
     while (r == sockapi::IoResult::Empty) {
-      if (cancelled(cancelFlag) || deadline.passed()) {
+      if (isCancelled(cancelFlag) || deadline.passed()) {
         sockapi::close(handle);
-        why = cancelled(cancelFlag) ? "cancelled" : "no connection to " + serverText() + " within the time-out";
+        why = isCancelled(cancelFlag) ? "cancelled" : "no connection to " + serverText() + " within the time-out";
         return false;
       }
       const sockapi::WaitResult w = sockapi::waitWritable(handle, waitSlice(deadline), error);
@@ -84,11 +83,11 @@ bool WebSource::connect(const Deadline& deadline, const int& cancelFlag, std::st
   return false;
 }
 
-WebSource::Outcome WebSource::exchange(const Deadline& deadline, unsigned timeoutMs, const int& cancelFlag,
+WebSource::Outcome WebSource::exchange(const Deadline& deadline, unsigned timeoutMs, const CancelFlag& cancelFlag,
                                        std::string& why, int& error) {
   reply_.reset();
   const auto timedOut = [&] {
-    why = cancelled(cancelFlag)
+    why = isCancelled(cancelFlag)
               ? "cancelled"
               : "no whole reply from " + serverText() + " within " + std::to_string(timeoutMs) + " ms";
     return Outcome::Failed;
@@ -101,7 +100,7 @@ WebSource::Outcome WebSource::exchange(const Deadline& deadline, unsigned timeou
       sent += n;
       continue;
     }
-    if (cancelled(cancelFlag) || deadline.passed()) return timedOut();
+    if (isCancelled(cancelFlag) || deadline.passed()) return timedOut();
     if (sockapi::waitWritable(handle_, waitSlice(deadline), error) == sockapi::WaitResult::Failed)
       return Outcome::Stale;
   }
@@ -119,7 +118,7 @@ WebSource::Outcome WebSource::exchange(const Deadline& deadline, unsigned timeou
       }
       if (state == HttpReply::State::Complete) return Outcome::Done;
       // A server that sends without pause must not hold the call past its time-out.
-      if (cancelled(cancelFlag) || deadline.passed()) return timedOut();
+      if (isCancelled(cancelFlag) || deadline.passed()) return timedOut();
       continue;
     }
     if (r == sockapi::IoResult::Failed) {
@@ -127,7 +126,7 @@ WebSource::Outcome WebSource::exchange(const Deadline& deadline, unsigned timeou
       why = "the connection to " + serverText() + " broke: " + sockapi::errorText(error);
       return Outcome::Failed;
     }
-    if (cancelled(cancelFlag) || deadline.passed()) return timedOut();
+    if (isCancelled(cancelFlag) || deadline.passed()) return timedOut();
     if (sockapi::waitReadable(handle_, waitSlice(deadline), error) == sockapi::WaitResult::Failed) {
       why = "cannot wait for " + serverText() + ": " + sockapi::errorText(error);
       return Outcome::Failed;
@@ -135,11 +134,11 @@ WebSource::Outcome WebSource::exchange(const Deadline& deadline, unsigned timeou
   }
 }
 
-bool WebSource::fetch(unsigned timeoutMs, const int& cancelFlag, std::vector<WebSensor>& sensors, std::string& why,
-                      int& error) {
-  const Deadline deadline(timeoutMs);
+bool WebSource::fetch(const Deadline& deadline, unsigned timeoutMs, const CancelFlag& cancelFlag,
+                      std::vector<WebSensor>& sensors, std::string& why, int& error) {
   error = 0;
-  if (cancelled(cancelFlag)) {
+  reached_ = false;
+  if (isCancelled(cancelFlag)) {
     why = "cancelled";
     return false;
   }
@@ -149,6 +148,7 @@ bool WebSource::fetch(unsigned timeoutMs, const int& cancelFlag, std::vector<Web
   for (int attempt = 0; attempt < 2 && outcome == Outcome::Stale; ++attempt) {
     const bool kept = handle_ != sockapi::kInvalidHandle;
     if (!kept && !connect(deadline, cancelFlag, why, error)) return false;
+    reached_ = true;
     outcome = exchange(deadline, timeoutMs, cancelFlag, why, error);
     if (outcome != Outcome::Done) disconnect();
     if (outcome == Outcome::Stale && !kept) {
@@ -168,24 +168,32 @@ bool WebSource::fetch(unsigned timeoutMs, const int& cancelFlag, std::vector<Web
     return false;
   }
   if (reply_.status() != 200) {
-    why = serverText() + " answered " + std::to_string(reply_.status()) + " " + reply_.reason() + " to GET /data.json";
+    why = serverText() + " answered " + std::to_string(reply_.status()) + " " + printable(reply_.reason()) +
+          " to GET /data.json";
     return false;
   }
   if (reply_.encoded()) {
     why = serverText() + " sent a compressed reply";
     return false;
   }
-  if (!readSensorTree(reply_.body(), sensors, why)) {
-    why = serverText() + "/data.json: " + why;
+  const auto late = [&] { return isCancelled(cancelFlag) || deadline.passed(); };
+  if (!readSensorTree(reply_.body(), sensors, why, late)) {
+    if (why.empty()) {
+      why = isCancelled(cancelFlag)
+                ? "cancelled"
+                : "the reply from " + serverText() + " was not read within " + std::to_string(timeoutMs) + " ms";
+    } else {
+      why = serverText() + "/data.json: " + why;
+    }
     return false;
   }
   return true;
 }
 
-bool WebSource::read(unsigned timeoutMs, const int& cancelFlag, record::Reading& reading, std::string& why,
-                     int& error) {
-  if (!fetch(timeoutMs, cancelFlag, sensors_, why, error)) return false;
-  const std::vector<int> chosen = chooseSensors(sensors_, address_.pins);
+bool WebSource::read(const Deadline& deadline, unsigned timeoutMs, const CancelFlag& cancelFlag,
+                     record::Reading& reading, std::string& why, int& error) {
+  if (!fetch(deadline, timeoutMs, cancelFlag, sensors_, why, error)) return false;
+  const std::vector<int> chosen = choice_.choose(sensors_);
   for (int c = 0; c < record::kChannelCount; ++c) {
     reading.value[c] = NAN;
     if (chosen[c] < 0) continue;

@@ -9,9 +9,10 @@
 
 namespace qrvld {
 
-// Every hwmon sensor as one sample read it, for the metrics. Values stay in sysfs units
+// Every hwmon sensor as one sample read it: what a source publishes beside the channels'
+// reading, and what the metrics are written from. Values stay in sysfs units
 // (millidegrees, millivolts, ...) until they are written out; NaN where there is none.
-struct MetricsSample {
+struct SensorSnapshot {
   struct Chip {
     std::string name;    // its name file
     std::string device;  // the resolved path of its device link; empty without one

@@ -1,4 +1,4 @@
-#include "metrics/MetricsServer.h"
+#include "http/MetricsServer.h"
 
 #include <fcntl.h>
 #include <gnutls/gnutls.h>
@@ -9,32 +9,45 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <utility>
 #include <vector>
 
 #include "base/Log.h"
-#include "metrics/PasswordCheck.h"
+#include "http/PasswordCheck.h"
 
 namespace qrvld {
 
 struct MetricsServer::Site {
-  Site(const MetricsBoard& board, const MetricsServer& server, const WebConfig& web)
-      : board(board), server(server), web(web), passwords(web.users), priorities(web.priorities()) {}
+  Site(const MetricsBoard& board, const MetricsServer& server, const WebConfig& web, PasswordMemory& memory,
+       ConnectionWatch& watch)
+      : board(board),
+        server(server),
+        web(web),
+        passwords(web.users, memory),
+        priorities(web.priorities()),
+        watch(watch) {}
 
   const MetricsBoard& board;
   const MetricsServer& server;
   const WebConfig web;      // the server reads its certificate and key from here
   PasswordCheck passwords;  // on the server's one thread only
   const std::string priorities;
+  ConnectionWatch& watch;
 };
 
 namespace {
 // Enough for a pair of Prometheus servers and a person with curl; a client beyond them
 // waits in the listen queue until one leaves.
 constexpr unsigned kConnectionLimit = 8;
+// One address may hold half of them; beyond that its connections are closed as they come,
+// so that it cannot take the places of the others.
+constexpr unsigned kPerAddressLimit = 4;
 // Seconds a connection may stay idle, reading or writing, before it is closed.
 constexpr unsigned kTimeoutSeconds = 5;
+// What a request head may take in all, however steadily it comes: a scrape's is sent at once.
+constexpr auto kHeadDeadline = std::chrono::seconds(5);
 // What one connection may hold: its request line and headers, which for a scrape are a few
 // hundred bytes, and the response headers. A larger request is refused.
 constexpr std::size_t kMemoryLimit = 16 * 1024;
@@ -46,6 +59,29 @@ constexpr char kPlain[] = "text/plain; charset=utf-8";
 MHD_Result admit(void* site, const sockaddr* address, socklen_t) {
   const auto& server = static_cast<const MetricsServer::Site*>(site)->server;
   return server.admits(IpAddress::fromSockaddr(address)) ? MHD_YES : MHD_NO;
+}
+
+ConnectionWatch::Entry* watched(MHD_Connection* connection) {
+  const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
+  return info != nullptr ? static_cast<ConnectionWatch::Entry*>(info->socket_context) : nullptr;
+}
+
+void notify(void* cls, MHD_Connection* connection, void** context, MHD_ConnectionNotificationCode code) {
+  auto& watch = static_cast<MetricsServer::Site*>(cls)->watch;
+  if (code == MHD_CONNECTION_NOTIFY_STARTED) {
+    const MHD_ConnectionInfo* fd = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+    const MHD_ConnectionInfo* address = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+    if (fd != nullptr && address != nullptr) {
+      *context = watch.opened(fd->connect_fd, IpAddress::fromSockaddr(address->client_addr));
+    }
+  } else if (code == MHD_CONNECTION_NOTIFY_CLOSED && *context != nullptr) {
+    watch.closed(static_cast<ConnectionWatch::Entry*>(*context));
+    *context = nullptr;
+  }
+}
+
+void completed(void* cls, MHD_Connection* connection, void**, MHD_RequestTerminationCode) {
+  if (ConnectionWatch::Entry* entry = watched(connection)) static_cast<MetricsServer::Site*>(cls)->watch.requestDone(entry);
 }
 
 MHD_Result reply(MHD_Connection* connection, unsigned status, const char* type, const std::string& body,
@@ -84,9 +120,13 @@ MHD_Result answer(void* cls, MHD_Connection* connection, const char* url, const 
                   std::size_t*, void** called) {
   auto& site = *static_cast<MetricsServer::Site*>(cls);
   if (*called == nullptr) {
+    if (ConnectionWatch::Entry* entry = watched(connection)) site.watch.headDone(entry);
     if (!certificateAccepted(connection, site.web.clientAuth)) return MHD_NO;
+    const MHD_ConnectionInfo* address = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+    if (address == nullptr) return MHD_NO;
     const char* authorization = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_AUTHORIZATION);
-    switch (site.passwords.check(authorization, PasswordCheck::Clock::now())) {
+    switch (site.passwords.check(authorization, IpAddress::fromSockaddr(address->client_addr),
+                                 PasswordCheck::Clock::now())) {
       case PasswordCheck::Verdict::Passed:
         break;
       case PasswordCheck::Verdict::Refused:
@@ -110,15 +150,21 @@ MHD_Result answer(void* cls, MHD_Connection* connection, const char* url, const 
 }
 }  // namespace
 
-MetricsServer::MetricsServer(const MetricsBoard& board, const AllowList& allow) : board_(board), allow_(allow) {}
+MetricsServer::MetricsServer(const MetricsBoard& board, const AllowList& allow)
+    : board_(board), watch_(kHeadDeadline), allow_(allow) {}
 
 MetricsServer::~MetricsServer() {
   if (daemon_ != nullptr) MHD_stop_daemon(daemon_);
+  for (Retiring& r : retiring_) r.thread.join();
 }
 
 void MetricsServer::setAllow(const AllowList& allow) {
-  std::lock_guard<std::mutex> lock(allowMutex_);
-  allow_ = allow;
+  {
+    std::lock_guard<std::mutex> lock(allowMutex_);
+    allow_ = allow;
+  }
+  const int closed = watch_.refuse([&allow](const IpAddress& client) { return allow.admits(client); });
+  if (closed > 0) log(Priority::Info, "closed %d metrics connection(s) of clients no longer allowed", closed);
 }
 
 bool MetricsServer::admits(const IpAddress& client) const {
@@ -131,6 +177,9 @@ MHD_Daemon* MetricsServer::launch(Site& site, std::string& error) {
   std::vector<MHD_OptionItem> options = {
       {MHD_OPTION_LISTEN_SOCKET, copy.get(), nullptr},
       {MHD_OPTION_CONNECTION_LIMIT, kConnectionLimit, nullptr},
+      {MHD_OPTION_PER_IP_CONNECTION_LIMIT, kPerAddressLimit, nullptr},
+      {MHD_OPTION_NOTIFY_CONNECTION, reinterpret_cast<intptr_t>(notify), &site},
+      {MHD_OPTION_NOTIFY_COMPLETED, reinterpret_cast<intptr_t>(completed), &site},
       {MHD_OPTION_CONNECTION_TIMEOUT, kTimeoutSeconds, nullptr},
       {MHD_OPTION_CONNECTION_MEMORY_LIMIT, static_cast<intptr_t>(kMemoryLimit), nullptr},
   };
@@ -159,16 +208,31 @@ MHD_Daemon* MetricsServer::launch(Site& site, std::string& error) {
   return daemon;
 }
 
-bool MetricsServer::setWebConfig(const WebConfig& web, std::string& error) {
-  auto site = std::make_unique<Site>(board_, *this, web);
-  MHD_Daemon* next = launch(*site, error);
-  if (next == nullptr) return false;
+void MetricsServer::retire() {
+  if (daemon_ == nullptr) return;
   // Both accept on the socket for a moment; a client goes to one of them. The old one is
   // quiesced first: stopping it would shut the socket down, which both share.
-  if (daemon_ != nullptr) {
-    UniqueFd old(MHD_quiesce_daemon(daemon_));
-    MHD_stop_daemon(daemon_);
-  }
+  UniqueFd old(MHD_quiesce_daemon(daemon_));
+  // Those retired before are joined once done; one may still be finishing a bcrypt.
+  retiring_.remove_if([](Retiring& r) {
+    if (!r.done->load()) return false;
+    r.thread.join();
+    return true;
+  });
+  auto done = std::make_shared<std::atomic<bool>>(false);
+  retiring_.push_back({std::thread([daemon = daemon_, site = std::move(site_), done] {
+                         MHD_stop_daemon(daemon);
+                         done->store(true);
+                       }),
+                       done});
+  daemon_ = nullptr;
+}
+
+bool MetricsServer::setWebConfig(const WebConfig& web, std::string& error) {
+  auto site = std::make_unique<Site>(board_, *this, web, passwords_, watch_);
+  MHD_Daemon* next = launch(*site, error);
+  if (next == nullptr) return false;
+  retire();
   daemon_ = next;
   site_ = std::move(site);
   return true;

@@ -1,23 +1,33 @@
-#include "metrics/WebConfig.h"
+#include "http/WebConfig.h"
 
+#include <fcntl.h>
 #include <gnutls/gnutls.h>
+#include <gnutls/x509.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <yaml.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <set>
-#include <sstream>
 #include <utility>
 #include <vector>
+
+#include "base/UniqueFd.h"
 
 namespace qrvld {
 
 namespace {
 // Certificates, keys and the file itself are small; a larger file is a mistake.
-constexpr std::streamsize kFileLimit = 1 << 20;
+constexpr off_t kFileLimit = 1 << 20;
+// The format is three levels deep; the tree is built by recursion, so a deeper file is
+// refused before it can exhaust the stack.
+constexpr int kDepthLimit = 16;
+// A check of a wrong password holds the HTTP thread for as long as bcrypt takes: a quarter
+// of a second at cost 12 on a current processor, and each step doubles it.
+constexpr int kCostLimit = 12;
 
 // The document as a tree, each node with its line for the messages.
 struct Node {
@@ -46,7 +56,7 @@ class TreeReader {
     if (!next(event, line, error) || event.e.type != YAML_STREAM_START_EVENT) return false;
     if (!next(event, line, error)) return false;
     if (event.e.type == YAML_STREAM_END_EVENT) return true;
-    if (!next(event, line, error) || !node(event, root, line, error)) return false;
+    if (!next(event, line, error) || !node(event, root, 0, line, error)) return false;
     if (!next(event, line, error) || event.e.type != YAML_DOCUMENT_END_EVENT) return false;
     if (!next(event, line, error)) return false;
     if (event.e.type != YAML_STREAM_END_EVENT) {
@@ -79,8 +89,13 @@ class TreeReader {
     return true;
   }
 
-  bool node(Event& event, Node& out, int& line, std::string& error) {
+  bool node(Event& event, Node& out, int depth, int& line, std::string& error) {
     out.line = line;
+    const bool nests = event.e.type == YAML_MAPPING_START_EVENT || event.e.type == YAML_SEQUENCE_START_EVENT;
+    if (nests && depth == kDepthLimit) {
+      error = "nested deeper than " + std::to_string(kDepthLimit) + " levels";
+      return false;
+    }
     switch (event.e.type) {
       case YAML_SCALAR_EVENT: {
         const auto& s = event.e.data.scalar;
@@ -97,7 +112,8 @@ class TreeReader {
           Node value;
           if (!next(event, line, error)) return false;
           if (event.e.type == YAML_MAPPING_END_EVENT) return true;
-          if (!node(event, key, line, error) || !next(event, line, error) || !node(event, value, line, error)) {
+          if (!node(event, key, depth + 1, line, error) || !next(event, line, error) ||
+              !node(event, value, depth + 1, line, error)) {
             return false;
           }
           out.pairs.emplace_back(std::move(key), std::move(value));
@@ -108,7 +124,7 @@ class TreeReader {
           Node item;
           if (!next(event, line, error)) return false;
           if (event.e.type == YAML_SEQUENCE_END_EVENT) return true;
-          if (!node(event, item, line, error)) return false;
+          if (!node(event, item, depth + 1, line, error)) return false;
           out.items.push_back(std::move(item));
         }
       default:
@@ -120,34 +136,103 @@ class TreeReader {
   yaml_parser_t parser_;
 };
 
-// A whole regular file, up to the limit.
+// A reason on one line of the log: values quoted from the file may hold line breaks
+// (a folded scalar) and other control characters, shown escaped.
+std::string printable(const std::string& text) {
+  static const char kHex[] = "0123456789abcdef";
+  std::string out;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\n') {
+      out += "\\n";
+    } else if (byte < 0x20 || byte == 0x7f) {
+      out += std::string("\\x") + kHex[byte >> 4] + kHex[byte & 15];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+// What a file that is not a regular one is, for the message.
+const char* kindOf(mode_t mode) {
+  if (S_ISDIR(mode)) return "a folder, ";
+  if (S_ISFIFO(mode)) return "a FIFO, ";
+  if (S_ISSOCK(mode)) return "a socket, ";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device, ";
+  return "";
+}
+
+// A whole regular file, up to the limit. Opened without blocking and judged by the opened
+// descriptor: a FIFO or a device named here would otherwise hold the caller for ever, and
+// a check of the name before opening could be raced.
 bool readFile(const std::string& path, std::string& text, std::string& error) {
+  UniqueFd fd(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   struct stat st {};
-  if (stat(path.c_str(), &st) != 0) {
+  if (!fd || fstat(fd.get(), &st) != 0) {
     error = path + ": " + std::strerror(errno);
     return false;
   }
-  std::ifstream in(path, std::ios::binary);
-  if (!S_ISREG(st.st_mode) || st.st_size > kFileLimit || !in) {
-    error = path + (S_ISREG(st.st_mode) ? (in ? ": larger than 1 MiB" : ": cannot be read") : ": not a regular file");
+  if (!S_ISREG(st.st_mode)) {
+    error = path + ": " + kindOf(st.st_mode) + "not a regular file";
     return false;
   }
-  std::ostringstream buffer;
-  buffer << in.rdbuf();
-  text = buffer.str();
-  return true;
+  if (st.st_size > kFileLimit) {
+    error = path + ": larger than 1 MiB";
+    return false;
+  }
+  text.clear();
+  char buffer[16384];
+  for (;;) {
+    const ssize_t n = read(fd.get(), buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      error = path + ": cannot be read: " + std::strerror(errno);
+      return false;
+    }
+    if (n == 0) return true;
+    // The file may grow while it is read.
+    if (text.size() + static_cast<std::size_t>(n) > static_cast<std::size_t>(kFileLimit)) {
+      error = path + ": larger than 1 MiB";
+      return false;
+    }
+    text.append(buffer, static_cast<std::size_t>(n));
+  }
 }
 
-// "$2y$10$" and 53 characters of salt and hash, with a cost bcrypt takes (4 to 31).
-bool isBcrypt(const std::string& hash) {
+// The cost of "$2y$10$" and 53 characters of salt and hash, when it is one bcrypt takes
+// (4 to 31); 0 for anything else.
+int bcryptCost(const std::string& hash) {
   if (hash.size() != 60 || !(hash.rfind("$2a$", 0) == 0 || hash.rfind("$2b$", 0) == 0 || hash.rfind("$2y$", 0) == 0))
-    return false;
+    return 0;
   if (!std::isdigit(static_cast<unsigned char>(hash[4])) || !std::isdigit(static_cast<unsigned char>(hash[5])) ||
       hash[6] != '$')
-    return false;
+    return 0;
   const int cost = (hash[4] - '0') * 10 + (hash[5] - '0');
-  return cost >= 4 && cost <= 31;
+  return cost >= 4 && cost <= 31 ? cost : 0;
 }
+
+// The TLS 1.2 suites served, by the names Go's crypto/tls gives them: those of Go's own
+// default list with ECDHE key exchange and an AEAD cipher, each with the key its
+// certificate needs and the cipher by GnuTLS's name.
+struct Suite {
+  const char* name;
+  bool ecdsa;
+  const char* cipher;
+};
+constexpr Suite kSuites[] = {
+    {"TLS_ECDHE_ECDSA_WITH_AES_128_GCM_SHA256", true, "AES-128-GCM"},
+    {"TLS_ECDHE_RSA_WITH_AES_128_GCM_SHA256", false, "AES-128-GCM"},
+    {"TLS_ECDHE_ECDSA_WITH_AES_256_GCM_SHA384", true, "AES-256-GCM"},
+    {"TLS_ECDHE_RSA_WITH_AES_256_GCM_SHA384", false, "AES-256-GCM"},
+    {"TLS_ECDHE_ECDSA_WITH_CHACHA20_POLY1305", true, "CHACHA20-POLY1305"},
+    {"TLS_ECDHE_RSA_WITH_CHACHA20_POLY1305", false, "CHACHA20-POLY1305"},
+    {"TLS_ECDHE_ECDSA_WITH_CHACHA20_POLY1305_SHA256", true, "CHACHA20-POLY1305"},
+    {"TLS_ECDHE_RSA_WITH_CHACHA20_POLY1305_SHA256", false, "CHACHA20-POLY1305"},
+};
+// TLS 1.3's suites, which Go accepts in the list and leaves out of its choice for 1.2.
+constexpr const char* kTls13Suites[] = {"TLS_AES_128_GCM_SHA256", "TLS_AES_256_GCM_SHA384",
+                                        "TLS_CHACHA20_POLY1305_SHA256"};
 
 // Walks the tree into a WebConfig, keeping the first error with its line.
 class Interpreter {
@@ -252,7 +337,8 @@ class Interpreter {
         }
         return true;
       }
-      if (key == "cipher_suites" || key == "curve_preferences" || key == "prefer_server_cipher_suites" ||
+      if (key == "cipher_suites") return suites(value);
+      if (key == "curve_preferences" || key == "prefer_server_cipher_suites" ||
           key == "client_allowed_sans" || key == "cert" || key == "key" || key == "client_ca") {
         return unsupported(key, value);
       }
@@ -260,10 +346,55 @@ class Interpreter {
     });
   }
 
+  // A list of suite names; those for TLS 1.3 are taken and have no effect, as in Go.
+  bool suites(const Node& node) {
+    suitesLine_ = node.line;
+    suitesGiven_ = node.kind != Node::Kind::Null;
+    if (node.kind == Node::Kind::Null) return true;
+    if (node.kind != Node::Kind::Sequence) return fail(node, "cipher_suites: expected a list of names");
+    for (const Node& item : node.items) {
+      if (item.kind != Node::Kind::Scalar) return fail(item, "cipher_suites: expected a name");
+      bool found = false;
+      for (const Suite& suite : kSuites) found = found || item.text == suite.name;
+      for (const char* name : kTls13Suites) found = found || item.text == name;
+      if (!found && item.text.rfind("TLS_", 0) == 0 && item.text.find("_WITH_") != std::string::npos) {
+        return fail(item, "cipher_suites: " + item.text +
+                              ": qrvld offers TLS 1.2 only with ECDHE and AES-GCM or ChaCha20-Poly1305");
+      }
+      if (!found) return fail(item, "cipher_suites: unknown suite " + item.text);
+      config_.cipherSuites.push_back(item.text);
+    }
+    return true;
+  }
+
+  // The TLS 1.2 ciphers of the listed suites (all when none is listed) whose key exchange
+  // fits the certificate: GnuTLS combines every cipher with every key exchange, so a suite
+  // for the other kind of key must not bring its cipher in.
+  bool chooseCiphers(bool ecdsa) {
+    for (const Suite& suite : kSuites) {
+      const bool listed = !suitesGiven_ || std::find(config_.cipherSuites.begin(), config_.cipherSuites.end(),
+                                                     suite.name) != config_.cipherSuites.end();
+      if (listed && suite.ecdsa == ecdsa &&
+          std::find(config_.ciphers.begin(), config_.ciphers.end(), suite.cipher) == config_.ciphers.end()) {
+        config_.ciphers.push_back(suite.cipher);
+      }
+    }
+    if (!config_.ciphers.empty() || config_.minVersion == 13) return true;
+    return failAt(suitesLine_, std::string("cipher_suites: no TLS 1.2 suite for the certificate's ") +
+                                   (ecdsa ? "ECDSA" : "RSA") + " key");
+  }
+
   bool users(const Node& node) {
     return mapping(node, "basic_auth_users", [this](const std::string& user, const Node& value) {
-      if (value.kind != Node::Kind::Scalar || !isBcrypt(value.text)) {
+      const int cost = value.kind == Node::Kind::Scalar ? bcryptCost(value.text) : 0;
+      if (cost == 0) {
         return fail(value, "basic_auth_users: " + user + ": expected a bcrypt hash ($2y$..., htpasswd -nBC 10)");
+      }
+      if (cost > kCostLimit) {
+        return fail(value, "basic_auth_users: " + user + ": bcrypt cost " + std::to_string(cost) + " is above " +
+                               std::to_string(kCostLimit) +
+                               ": each wrong password would hold the HTTP side for half a second or more; " +
+                               "hash it again with htpasswd -nBC 10");
       }
       if (user.find(':') != std::string::npos) return fail(value, "basic_auth_users: " + user + ": ':' in a user name");
       config_.users[user] = value.text;
@@ -282,6 +413,16 @@ class Interpreter {
     std::string why;
     const std::string full = at.name.front() == '/' ? at.name : folder_ + at.name;
     return readFile(full, content, why) || fail(value, key + " " + why);
+  }
+
+  // Whether the first certificate in `pem` has an elliptic-curve key; GnuTLS has just read it.
+  static bool certificateIsEcdsa(const gnutls_datum_t& pem) {
+    gnutls_x509_crt_t crt = nullptr;
+    if (gnutls_x509_crt_init(&crt) != GNUTLS_E_SUCCESS) return false;
+    const bool ecdsa = gnutls_x509_crt_import(crt, &pem, GNUTLS_X509_FMT_PEM) == GNUTLS_E_SUCCESS &&
+                       gnutls_x509_crt_get_pk_algorithm(crt, nullptr) == GNUTLS_PK_ECDSA;
+    gnutls_x509_crt_deinit(crt);
+    return ecdsa;
   }
 
   // GnuTLS's reading of the material, so that a wrong key fails here with its reason rather
@@ -307,7 +448,7 @@ class Interpreter {
                     "key_file " + key_.name + " with cert_file " + cert_.name + ": " + gnutls_strerror(keyResult));
     }
     if (caResult <= 0) return failAt(ca_.line, "client_ca_file " + ca_.name + ": no PEM certificate in it");
-    return true;
+    return chooseCiphers(certificateIsEcdsa(cert));
   }
 
   bool unsupported(const std::string& key, const Node&) { return failAt(keyLine_, key + " is not supported by qrvld"); }
@@ -331,6 +472,8 @@ class Interpreter {
   int tlsLine_ = 1;
   int clientAuthLine_ = 1;
   bool clientAuthGiven_ = false;
+  int suitesLine_ = 1;
+  bool suitesGiven_ = false;
   int line_ = 0;
   std::string error_;
 };
@@ -339,7 +482,8 @@ class Interpreter {
 bool WebConfig::operator==(const WebConfig& other) const {
   return path == other.path && tls == other.tls && certPem == other.certPem && keyPem == other.keyPem &&
          clientCaPem == other.clientCaPem && clientAuth == other.clientAuth && minVersion == other.minVersion &&
-         maxVersion == other.maxVersion && users == other.users;
+         maxVersion == other.maxVersion && cipherSuites == other.cipherSuites && ciphers == other.ciphers &&
+         users == other.users;
 }
 
 std::string WebConfig::summary() const {
@@ -357,7 +501,11 @@ std::string WebConfig::summary() const {
 std::string WebConfig::priorities() const {
   std::string text = "NORMAL:-VERS-ALL";
   for (int v = maxVersion; v >= minVersion; --v) text += ":+VERS-TLS1." + std::to_string(v - 10);
-  return text;
+  // Forward secrecy and authenticated encryption only, on the curves Go offers.
+  text += ":-KX-ALL:+ECDHE-ECDSA:+ECDHE-RSA:-CIPHER-ALL";
+  for (const std::string& cipher : ciphers) text += ":+" + cipher;
+  if (ciphers.empty()) text += ":+AES-128-GCM:+AES-256-GCM:+CHACHA20-POLY1305";
+  return text + ":-MAC-ALL:+AEAD:-GROUP-ALL:+GROUP-X25519:+GROUP-SECP256R1:+GROUP-SECP384R1:+GROUP-SECP521R1";
 }
 
 bool readWebConfig(const std::string& file, WebConfig& config, std::string& error) {
@@ -373,7 +521,7 @@ bool readWebConfig(const std::string& file, WebConfig& config, std::string& erro
   Interpreter interpreter(path, config);
   if (TreeReader(text).read(root, line, why) && interpreter.root(root) && interpreter.consistent()) return true;
   if (why.empty()) interpreter.failed(line, why);
-  error = path + ":" + std::to_string(line) + ": " + why;
+  error = path + ":" + std::to_string(line) + ": " + printable(why);
   return false;
 }
 

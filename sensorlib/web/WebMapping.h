@@ -1,12 +1,11 @@
 #pragma once
-// Which sensor of a LibreHardwareMonitor tree feeds which channel, and its value.
+// What a LibreHardwareMonitor sensor measures, on which hardware, and its value.
 
 #include <optional>
 #include <string>
-#include <vector>
 
-#include "SensorTree.h"
 #include "qrvl/Record.h"
+#include "web/SensorTree.h"
 
 namespace qrvl::web {
 
@@ -21,12 +20,8 @@ Hardware hardwareOf(const WebSensor& sensor);
 Quantity quantityOf(record::Channel c);
 
 // The sensor's value in the channel's unit (°C, V, RPM): the raw number when there is
-// one, else the raw or display text in either decimal style; none for a null or a text
-// in another unit.
+// one, else the raw or display text in either decimal style, °F turned into °C; none for
+// a null or a text in another unit.
 std::optional<double> valueFor(const WebSensor& sensor, record::Channel c);
-
-// For each channel, the index of its sensor in `sensors`, or -1: a pinned id when given
-// (-1 when the tree has no sensor of that id), else the first rule that matches.
-std::vector<int> chooseSensors(const std::vector<WebSensor>& sensors, const std::string (&pins)[record::kChannelCount]);
 
 }  // namespace qrvl::web

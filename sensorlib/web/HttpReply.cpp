@@ -1,6 +1,7 @@
-#include "HttpReply.h"
+#include "web/HttpReply.h"
 
 #include <cctype>
+#include <charconv>
 #include <cstring>
 
 namespace qrvl::web {
@@ -20,20 +21,10 @@ std::string trim(const std::string& text) {
 
 // A whole decimal or hexadecimal number that fits the limit; false otherwise.
 bool parseSize(const std::string& text, int base, std::size_t limit, std::size_t& out) {
-  if (text.empty()) return false;
+  const char* end = text.data() + text.size();
   std::size_t n = 0;
-  for (char c : text) {
-    int digit;
-    if (c >= '0' && c <= '9') {
-      digit = c - '0';
-    } else if (base == 16 && std::isxdigit(static_cast<unsigned char>(c))) {
-      digit = std::tolower(static_cast<unsigned char>(c)) - 'a' + 10;
-    } else {
-      return false;
-    }
-    n = n * static_cast<std::size_t>(base) + static_cast<std::size_t>(digit);
-    if (n > limit) return false;
-  }
+  const auto parsed = std::from_chars(text.data(), end, n, base);
+  if (text.empty() || parsed.ec != std::errc() || parsed.ptr != end || n > limit) return false;
   out = n;
   return true;
 }
@@ -92,7 +83,7 @@ bool HttpReply::parseHead() {
     fail("not an HTTP reply");
     return false;
   }
-  status_ = (statusLine[9] - '0') * 100 + (statusLine[10] - '0') * 10 + (statusLine[11] - '0');
+  std::from_chars(statusLine.data() + 9, statusLine.data() + 12, status_);
   reason_ = statusLine.size() > 13 ? statusLine.substr(13) : "";
   keepAlive_ = statusLine.compare(5, 3, "1.1") == 0;
 
@@ -109,8 +100,16 @@ bool HttpReply::parseHead() {
       fail("a header line without a name");
       return false;
     }
+    // A name is one token: white space in it, or before the colon, makes the header
+    // something each reader may take differently.
+    if (line.find_first_of(" \t") < colon) {
+      fail("white space in a header's name");
+      return false;
+    }
     const std::string name = lower(line.substr(0, colon));
     const std::string value = lower(trim(line.substr(colon + 1)));
+    const bool framed = name == "content-length" || name == "transfer-encoding";
+    if (framed && (status_ == 204 || status_ == 304)) continue;
     if (name == "content-length") {
       std::size_t n = 0;
       if (!parseSize(value, 10, kMaxBody, n)) {
@@ -138,14 +137,15 @@ bool HttpReply::parseHead() {
     }
   }
   if (close) keepAlive_ = false;
-  if (chunked) {
+  if (status_ == 204 || status_ == 304) {
+    // These never have a body, whatever their framing headers say.
+    framing_ = Framing::Length;
+    remaining_ = 0;
+  } else if (chunked) {
     framing_ = Framing::Chunked;
   } else if (haveLength) {
     framing_ = Framing::Length;
     remaining_ = length;
-  } else if (status_ == 204 || status_ == 304) {
-    framing_ = Framing::Length;
-    remaining_ = 0;
   } else {
     framing_ = Framing::UntilClose;
     keepAlive_ = false;

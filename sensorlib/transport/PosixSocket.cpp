@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "SocketApi.h"
+#include "transport/SocketApi.h"
 
 namespace qrvl::sockapi {
 

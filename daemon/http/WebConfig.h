@@ -2,6 +2,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 namespace qrvld {
 
@@ -23,13 +24,16 @@ struct WebConfig {
   ClientAuth clientAuth = ClientAuth::None;
   int minVersion = 12;  // TLS 1.2 and 1.3 only: 12 or 13
   int maxVersion = 13;
+  std::vector<std::string> cipherSuites;  // cipher_suites as given, by Go's names
+  std::vector<std::string> ciphers;       // what they allow on TLS 1.2, by GnuTLS's names
   std::map<std::string, std::string> users;  // user name to bcrypt hash
 
   bool operator==(const WebConfig& other) const;
   bool operator!=(const WebConfig& other) const { return !(*this == other); }
   // "https, TLS 1.2-1.3, client certificates required, 2 users", for the log.
   std::string summary() const;
-  // The GnuTLS priority string for the versions.
+  // The GnuTLS priority string: the versions, and on TLS 1.2 only ECDHE with AES-GCM or
+  // ChaCha20-Poly1305 (with cipher_suites, those of them it lists).
   std::string priorities() const;
 };
 

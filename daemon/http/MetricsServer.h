@@ -1,13 +1,18 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <list>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "base/UniqueFd.h"
+#include "http/ConnectionWatch.h"
 #include "metrics/MetricsBoard.h"
-#include "metrics/WebConfig.h"
+#include "http/PasswordMemory.h"
+#include "http/WebConfig.h"
 #include "net/AllowList.h"
 #include "net/IpAddress.h"
 
@@ -17,9 +22,11 @@ namespace qrvld {
 
 // The HTTP side: GET and HEAD /metrics, answered by libmicrohttpd on a thread of its own
 // from the board, for the clients the allow-list admits; others are disconnected as they
-// connect. Connections are capped, time out when idle and hold a bounded request, so idle
-// or hostile clients cost the UDP side nothing. With a web configuration it speaks TLS
-// only, checks client certificates and passwords as that file says.
+// connect. Connections are capped, in all and per address, time out when idle, must send
+// their request head within a deadline and hold a bounded request, so idle, slow or
+// hostile clients cost the UDP side and the other clients nothing. With a web
+// configuration it speaks TLS only, checks client certificates and passwords as that file
+// says.
 class MetricsServer {
  public:
   MetricsServer(const MetricsBoard& board, const AllowList& allow);
@@ -32,10 +39,12 @@ class MetricsServer {
   // with a reason when it cannot.
   bool start(const IpAddress& address, std::uint16_t port, const WebConfig& web, std::string& error);
   // Serves with `web` from now on: a new server on the same socket takes the clients that
-  // connect next, and the old one closes its connections. When the new one cannot start,
-  // the old one goes on and `error` says why. On the thread that called start().
+  // connect next, and the old one closes its connections on a thread of its own, so the
+  // caller does not wait for a request in progress. When the new one cannot start, the old
+  // one goes on and `error` says why. On the thread that called start().
   bool setWebConfig(const WebConfig& web, std::string& error);
-  // Takes a reloaded allow-list for the clients that connect from now on; from any thread.
+  // Takes a reloaded allow-list: clients that connect from now on are judged by it, and the
+  // open connections of clients it refuses are closed. From any thread.
   void setAllow(const AllowList& allow);
   // Whether the allow-list admits `client`; called on the HTTP thread as a client connects.
   bool admits(const IpAddress& client) const;
@@ -45,8 +54,12 @@ class MetricsServer {
 
  private:
   MHD_Daemon* launch(Site& site, std::string& error);
+  // Stops the server in force, if any, on the retiring thread.
+  void retire();
 
   const MetricsBoard& board_;
+  PasswordMemory passwords_;  // shared by the servers a reload replaces
+  ConnectionWatch watch_;
   mutable std::mutex allowMutex_;
   AllowList allow_;
   UniqueFd listening_;  // each server gets a copy of it, and closes that copy when it stops
@@ -54,6 +67,11 @@ class MetricsServer {
   std::string where_;  // "127.0.0.1:9183", for the log
   std::unique_ptr<Site> site_;
   MHD_Daemon* daemon_ = nullptr;
+  struct Retiring {
+    std::thread thread;
+    std::shared_ptr<std::atomic<bool>> done;
+  };
+  std::list<Retiring> retiring_;
 };
 
 }  // namespace qrvld

@@ -1,6 +1,7 @@
-#include "WebAddress.h"
+#include "web/WebAddress.h"
 
 #include <cctype>
+#include <charconv>
 #include <cstring>
 
 namespace qrvl::web {
@@ -56,13 +57,10 @@ std::string base64(const std::string& bytes) {
 }
 
 bool parsePort(const std::string& text, std::uint16_t& port) {
-  if (text.empty() || text.size() > 5) return false;
+  const char* end = text.data() + text.size();
   unsigned n = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-    n = n * 10 + static_cast<unsigned>(c - '0');
-  }
-  if (n < 1 || n > 65535) return false;
+  const auto parsed = std::from_chars(text.data(), end, n);
+  if (text.empty() || parsed.ec != std::errc() || parsed.ptr != end || n < 1 || n > 65535) return false;
   port = static_cast<std::uint16_t>(n);
   return true;
 }
@@ -111,6 +109,11 @@ bool parseWebAddress(const char* text, WebAddress& out, std::string& why) {
   const std::string rest = text + std::strlen(kScheme);
   const std::size_t authorityEnd = rest.find_first_of("/?#");
   const std::string authority = rest.substr(0, authorityEnd);
+  // They would end up in the request's Host header, or stand for something else there.
+  if (hasBlankOrControl(authority)) {
+    why = "a space or a control character before the path";
+    return false;
+  }
   std::string tail = authorityEnd == std::string::npos ? "" : rest.substr(authorityEnd);
 
   std::string hostPort = authority;
@@ -161,6 +164,26 @@ bool parseWebAddress(const char* text, WebAddress& out, std::string& why) {
     return false;
   }
   return tail.empty() || parseQuery(tail.substr(1), out, why);
+}
+
+std::string withoutPassword(const char* text) {
+  if (text == nullptr) return "";
+  const std::string all = text;
+  if (!isWebAddress(text)) return all;
+  const std::size_t start = std::strlen(kScheme);
+  const std::size_t authorityEnd = all.find_first_of("/?#", start);
+  const std::size_t at = all.rfind('@', authorityEnd == std::string::npos ? std::string::npos : authorityEnd - 1);
+  if (at == std::string::npos || at < start) return all;
+  const std::size_t colon = all.find(':', start);
+  if (colon == std::string::npos || colon > at) return all;
+  return all.substr(0, colon + 1) + "***" + all.substr(at);
+}
+
+bool hasBlankOrControl(const std::string& text) {
+  for (unsigned char c : text) {
+    if (c <= 0x20 || c == 0x7f) return true;
+  }
+  return false;
 }
 
 const char* queryKey(record::Channel c) { return kQueryKeys[c]; }

@@ -1,4 +1,4 @@
-#include "metrics/PasswordCheck.h"
+#include "http/PasswordCheck.h"
 
 #include <crypt.h>
 #include <gnutls/crypto.h>
@@ -7,17 +7,13 @@
 #include <time.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <utility>
 
 namespace qrvld {
 
 namespace {
-// Enough for every Prometheus server and person that scrapes one daemon.
-constexpr std::size_t kRemembered = 16;
-// A header not seen for this long is checked again; Prometheus scrapes far more often.
-constexpr auto kRememberFor = std::chrono::seconds(60);
-
 std::chrono::nanoseconds threadCpu() {
   timespec t{};
   clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
@@ -53,62 +49,45 @@ bool sameBytes(const char* a, const std::string& b) {
 }
 }  // namespace
 
-PasswordCheck::PasswordCheck(std::map<std::string, std::string> users, std::chrono::microseconds budget,
-                             std::chrono::microseconds perSecond)
-    : users_(std::move(users)),
-      scratch_(std::make_unique<crypt_data>()),
-      budget_(budget),
-      perSecond_(perSecond),
-      left_(budget),
-      refilled_(Clock::now()) {}
+PasswordCheck::PasswordCheck(std::map<std::string, std::string> users, PasswordMemory& memory)
+    : users_(std::move(users)), memory_(memory), scratch_(std::make_unique<crypt_data>()) {
+  int cost = 0;
+  for (const auto& [user, hash] : users_) cost = std::max(cost, std::atoi(hash.substr(4, 2).c_str()));
+  char salt[CRYPT_GENSALT_OUTPUT_SIZE];
+  // Only the salt: crypt_r takes its cost from it, and the check fails whatever it gives.
+  if (cost > 0 && crypt_gensalt_rn("$2b$", static_cast<unsigned long>(cost), nullptr, 0, salt, sizeof salt) != nullptr)
+    dummy_ = salt;
+}
 
 PasswordCheck::~PasswordCheck() = default;
 
-PasswordCheck::Verdict PasswordCheck::check(const char* authorization, Clock::time_point now) {
-  if (now > refilled_) {
-    const std::chrono::duration<double> elapsed = now - refilled_;
-    left_ = std::min<std::chrono::duration<double, std::micro>>(budget_, left_ + perSecond_ * elapsed.count());
-    refilled_ = now;
-  }
+PasswordCheck::Verdict PasswordCheck::check(const char* authorization, const IpAddress& client,
+                                            Clock::time_point now) {
   if (users_.empty()) return Verdict::Passed;
   if (authorization == nullptr) return Verdict::Refused;
-  Digest digest{};
+  PasswordMemory::Digest digest{};
   gnutls_hash_fast(GNUTLS_DIG_SHA256, authorization, std::strlen(authorization), digest.data());
-  for (Remembered& r : remembered_) {
-    if (r.digest == digest && r.until > now) {
-      r.until = now + kRememberFor;
-      return Verdict::Passed;
-    }
-  }
-  if (left_.count() <= 0) return Verdict::Busy;
+  if (memory_.recalls(digest, users_, now)) return Verdict::Passed;
+  if (!memory_.mayTry(client, now)) return Verdict::Busy;
   std::string user;
   std::string password;
   if (!decodeBasic(authorization, user, password)) return Verdict::Refused;
   const auto start = threadCpu();
   const bool passed = verify(user, password);
   if (!passed) {
-    left_ -= threadCpu() - start;
+    memory_.spend(client, threadCpu() - start, now);
     return Verdict::Refused;
   }
-  remembered_.erase(
-      std::remove_if(remembered_.begin(), remembered_.end(), [now](const Remembered& r) { return r.until <= now; }),
-      remembered_.end());
-  if (remembered_.size() >= kRemembered) {
-    remembered_.erase(std::min_element(remembered_.begin(), remembered_.end(),
-                                       [](const Remembered& a, const Remembered& b) { return a.until < b.until; }));
-  }
-  remembered_.push_back({digest, now + kRememberFor});
+  memory_.remember(digest, user, users_.at(user), now);
   return Verdict::Passed;
 }
 
 bool PasswordCheck::verify(const std::string& user, const std::string& password) {
-  // An unknown user is checked against a real hash too, so the time taken does not tell
-  // which names exist.
   const auto found = users_.find(user);
-  const std::string& hash = found != users_.end() ? found->second : users_.begin()->second;
+  const std::string& hash = found != users_.end() ? found->second : dummy_;
   ++hashed_;
   const char* result = crypt_r(password.c_str(), hash.c_str(), scratch_.get());
-  return result != nullptr && sameBytes(result, hash) && found != users_.end();
+  return result != nullptr && found != users_.end() && sameBytes(result, hash);
 }
 
 }  // namespace qrvld

@@ -128,6 +128,23 @@ std::uint64_t sampleTime(const LMDATA& d) {
   return t;
 }
 
+// Cancels once the server has the request, so that the Get is waiting for its answer,
+// and checks that the Get ends soon after.
+void getEndsSoonAfterCancel(QRVLPLUG& plug) {
+  LMDATA data;
+  std::chrono::steady_clock::time_point cancelledAt;
+  const int requests = logged("request ");
+  std::thread canceller([&] {
+    waitLogged("request ", requests);
+    cancelledAt = std::chrono::steady_clock::now();
+    plug.Cancel();
+  });
+  EXPECT_EQ(plug.Get(data, 60000), 0);
+  canceller.join();
+  EXPECT_LE(msSince(cancelledAt), 250);
+  EXPECT_STREQ(plug.LastFailure(), "cancelled");
+}
+
 TEST(WebServer, ReadsEachTreeAsTheDaemonWouldAnswer) {
   // Channel texts as qrvld formats them: %.1f, %.3f, %.0f; empty for a channel without a
   // sensor (VTT in the first tree), with a null value, or in another unit; °F as °C.
@@ -295,18 +312,7 @@ TEST(WebServer, TheTimeOutHoldsAndCancelEndsAWait) {
     EXPECT_NE(std::strstr(plug.LastFailure(), "within 500 ms"), nullptr) << plug.LastFailure();
   }
   answer("silent");
-  // Cancel once the server has the request, so the Get is waiting for its answer.
-  std::chrono::steady_clock::time_point cancelledAt;
-  const int requests = logged("request ");
-  std::thread canceller([&] {
-    waitLogged("request ", requests);
-    cancelledAt = std::chrono::steady_clock::now();
-    plug.Cancel();
-  });
-  EXPECT_EQ(plug.Get(data, 60000), 0);
-  canceller.join();
-  EXPECT_LE(msSince(cancelledAt), 250);
-  EXPECT_STREQ(plug.LastFailure(), "cancelled");
+  getEndsSoonAfterCancel(plug);
   EXPECT_EQ(plug.Get(data, 60000), 0);
   answer("tree default.json");
   // Create starts afresh.
@@ -517,17 +523,7 @@ TEST(ThisMachine, TheWebServerStandsInForQrvldUntilItAnswers) {
   EXPECT_EQ(plug.Get(data, 600), 0);
   EXPECT_LE(msSince(start), 600 + 250);
   EXPECT_NE(std::strstr(plug.LastFailure(), "qrvld does not answer on UDP 27183"), nullptr) << plug.LastFailure();
-  std::chrono::steady_clock::time_point cancelledAt;
-  const int requests = logged("request ");
-  std::thread canceller([&] {
-    waitLogged("request ", requests);
-    cancelledAt = std::chrono::steady_clock::now();
-    plug.Cancel();
-  });
-  EXPECT_EQ(plug.Get(data, 60000), 0);
-  canceller.join();
-  EXPECT_LE(msSince(cancelledAt), 250);
-  EXPECT_STREQ(plug.LastFailure(), "cancelled");
+  getEndsSoonAfterCancel(plug);
   answer("tree default.json");
 
   // Neither answers: the failure says what to switch on.

@@ -61,7 +61,7 @@ if [ "$part" != native ] &&
   want_wine32=1
 fi
 if [ ${#missing[@]} -gt 0 ] || [ -n "$want_wine32" ]; then
-  echo "setup: installing ${missing[*]}${want_wine32:+ wine32:i386}"
+  echo "setup: installing $(echo ${missing[*]} ${want_wine32:+wine32:i386})"
   if [ -n "$want_wine32" ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     as_root dpkg --add-architecture i386
   fi

@@ -1,6 +1,7 @@
 #include "qrvl/HostText.h"
 
 #include <cstring>
+#include <string>
 
 #include "qrvl/Wire.h"
 
@@ -49,6 +50,24 @@ bool parseHostText(const char* text, HostPort& out) {
   if (rest != nullptr && !parsePort(rest, result.port)) return false;
   out = result;
   return true;
+}
+
+std::string withoutPassword(const char* text) {
+  if (text == nullptr) return "";
+  const std::string all = text;
+  static const char kScheme[] = "http://";
+  const std::size_t start = sizeof kScheme - 1;
+  if (all.size() < start) return all;
+  for (std::size_t i = 0; i < start; ++i) {
+    const char c = all[i] >= 'A' && all[i] <= 'Z' ? static_cast<char>(all[i] - 'A' + 'a') : all[i];
+    if (c != kScheme[i]) return all;
+  }
+  const std::size_t authorityEnd = all.find_first_of("/?#", start);
+  const std::size_t at = all.rfind('@', authorityEnd == std::string::npos ? std::string::npos : authorityEnd - 1);
+  if (at == std::string::npos || at < start) return all;
+  const std::size_t colon = all.find(':', start);
+  if (colon == std::string::npos || colon > at) return all;
+  return all.substr(0, colon + 1) + "***" + all.substr(at);
 }
 
 }  // namespace qrvl

@@ -10,6 +10,7 @@
 
 #include "HealthCheck.h"
 #include "QRVLPLUG.h"
+#include "qrvl/HostText.h"
 #include "qrvl/Record.h"
 #include "transport/CancelFlag.h"
 #include "web/PrintableText.h"
@@ -100,7 +101,7 @@ int listWebServer(const char* url, unsigned timeout) {
   std::string why;
   if (!web::parseWebAddress(url, address, why)) {
     std::fprintf(stderr, "qrvlget: bad address \"%s\": %s\n",
-                 qrvl::printable(web::withoutPassword(url)).c_str(), why.c_str());
+                 qrvl::printable(qrvl::withoutPassword(url)).c_str(), why.c_str());
     return 2;
   }
   int error = 0;
@@ -236,7 +237,7 @@ int main(int argc, char** argv) {
   LMDATA data{};
   if (!plug.Create(host) || !plug.Get(data, timeout)) {
     if (checking) {
-      const std::string why = "no reading from " + qrvl::web::withoutPassword(host) + ": " + plug.LastFailure();
+      const std::string why = "no reading from " + qrvl::withoutPassword(host) + ": " + plug.LastFailure();
       std::fputs(HealthCheck::unknown(qrvl::printable(why)).line.c_str(), stdout);
       return HealthCheck::UNKNOWN;
     }

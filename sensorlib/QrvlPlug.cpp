@@ -123,7 +123,7 @@ int QRVLPLUG::createWeb(const char* url) {
   std::string why;
   if (!qrvl::web::parseWebAddress(url, address, why)) {
     return fail(lastFailure, lastError, 0, "bad address \"%.200s\": %s",
-                qrvl::printable(qrvl::web::withoutPassword(url)).c_str(), why.c_str());
+                qrvl::printable(qrvl::withoutPassword(url)).c_str(), why.c_str());
   }
   int error = 0;
   if (!sockapi::startup(error)) {

@@ -166,19 +166,6 @@ bool parseWebAddress(const char* text, WebAddress& out, std::string& why) {
   return tail.empty() || parseQuery(tail.substr(1), out, why);
 }
 
-std::string withoutPassword(const char* text) {
-  if (text == nullptr) return "";
-  const std::string all = text;
-  if (!isWebAddress(text)) return all;
-  const std::size_t start = std::strlen(kScheme);
-  const std::size_t authorityEnd = all.find_first_of("/?#", start);
-  const std::size_t at = all.rfind('@', authorityEnd == std::string::npos ? std::string::npos : authorityEnd - 1);
-  if (at == std::string::npos || at < start) return all;
-  const std::size_t colon = all.find(':', start);
-  if (colon == std::string::npos || colon > at) return all;
-  return all.substr(0, colon + 1) + "***" + all.substr(at);
-}
-
 bool hasBlankOrControl(const std::string& text) {
   for (unsigned char c : text) {
     if (c <= 0x20 || c == 0x7f) return true;

@@ -29,6 +29,15 @@ bool valueOf(const std::string& text, double& value) {
   return !text.empty() && result.ec == std::errc() && result.ptr == last && std::isfinite(value);
 }
 
+// The text before the performance data: a '|' there, from a server's text or an
+// argument, would start the performance data early for every plugin parser.
+std::string withoutBar(std::string text) {
+  for (char& c : text) {
+    if (c == '|') c = '?';
+  }
+  return text;
+}
+
 // Worse first: a critical value outweighs a reading the check cannot judge, which
 // outweighs a warning.
 int severity(HealthCheck::Status status) {
@@ -91,9 +100,9 @@ HealthCheck::Result HealthCheck::judge(const std::vector<std::string>& texts) co
     }
   }
   if (problems.empty()) problems = "all channels fine";
-  std::string line = std::string("QRVL ") + kStatusWords[status] + " - " + problems;
+  std::string line = std::string("QRVL ") + kStatusWords[status] + " - " + withoutBar(problems);
   if (!perfdata.empty()) line += " |" + perfdata;
   return {status, line + "\n"};
 }
 
-HealthCheck::Result HealthCheck::unknown(const std::string& why) { return {UNKNOWN, "QRVL UNKNOWN - " + why + "\n"}; }
+HealthCheck::Result HealthCheck::unknown(const std::string& why) { return {UNKNOWN, "QRVL UNKNOWN - " + withoutBar(why) + "\n"}; }

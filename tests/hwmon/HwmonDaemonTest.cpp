@@ -276,7 +276,8 @@ TEST(HwmonDaemon, QrvlgetCheckJudgesTheReadingAsAMonitoringPlugin) {
   EXPECT_EQ(run.code, 3) << run.out;
   EXPECT_EQ(run.out.substr(0, run.out.find(" |")), "QRVL UNKNOWN - pwr has no value");
   EXPECT_EQ(qrvlcheck(host, "-w pwr=80 -c cpu=50").code, 2);
-  for (const char* wrong : {"-w cpu=8O", "-w cpu", "-w gpu=80", "-c cpu=90:80", "-w cpu=@", "-c", "--json", "--bogus"}) {
+  for (const char* wrong : {"-w cpu=8O", "-w cpu", "-w gpu=80", "-c cpu=90:80", "-w cpu=@", "-c", "--json", "--bogus",
+                            "-w 'cpu=8|0'"}) {
     run = qrvlcheck(host, wrong);
     EXPECT_EQ(run.code, 3) << wrong << ": " << run.out;
     EXPECT_EQ(run.out.rfind("QRVL UNKNOWN - ", 0), 0u) << wrong << ": " << run.out;

@@ -36,7 +36,7 @@ const char* CMonitorRun::Start(HWND hWndOwner) {
 }
 
 void CMonitorRun::CreateCharts(CWnd& window) {
-    for (int i = 0; i < CHANNELS; ++i) {
+    for (int i = 0; i < qrvl::kChartCount; ++i) {
         RECT rcChart;
         ::GetWindowRect(window.GetDlgItem(IDC_CHART_FIRST + i), &rcChart);
         window.ScreenToClient(&rcChart);
@@ -61,11 +61,10 @@ bool CMonitorRun::AnyAlarm() const {
 }
 
 void CMonitorRun::ConfigureAlarms() {
-    const CMonitorSettings& s = m_settings;
-    for (int i = 0; i < CHANNELS; ++i) {
-        const CMonitorSettings::AlarmLimit& high = s.m_alarmHigh[i];
-        const CMonitorSettings::AlarmLimit& low = s.m_alarmLow[i];
-        m_alarms[i].Configure(high.bSet, high.dValue, low.bSet, low.dValue, s.m_nAlarmPolls);
+    for (int i = 0; i < qrvl::kChartCount; ++i) {
+        const CMonitorSettings::AlarmLimit& high = m_settings.m_charts[i].alarmHigh;
+        const CMonitorSettings::AlarmLimit& low = m_settings.m_charts[i].alarmLow;
+        m_alarms[i].Configure(high.bSet, high.dValue, low.bSet, low.dValue, m_settings.m_nAlarmPolls);
     }
 }
 
@@ -77,20 +76,18 @@ void CMonitorRun::FeedAlarm(int nChannel, double dValue) {
 
     // "CPU 91.0 °C above 85": the chart's title, the value to the digits the host sends
     // (a volt limit of 1.45 needs three), and the limit as the profile has it.
-    static const char* const titles[CHANNELS] = {"CPU", "PWR", "SYS", "Vcore", "VTT", "Vio"};
-    const CString* strTitles[CHANNELS] = {&m_settings.m_strStringTCPU, &m_settings.m_strStringTPWR,
-                                          &m_settings.m_strStringTSYS, &m_settings.m_strStringVCORE,
-                                          &m_settings.m_strStringVTT,  &m_settings.m_strStringVIO};
-    const char* pszName = strTitles[nChannel]->IsEmpty() ? titles[nChannel] : strTitles[nChannel]->GetString();
-    const bool bVoltage = nChannel >= 3;
+    const qrvl::ChannelFacts& facts = qrvl::kChannels[nChannel];
+    const CMonitorSettings::ChartSettings& chart = m_settings.m_charts[nChannel];
+    const char* pszName = chart.strTitle.IsEmpty() ? facts.name : chart.strTitle.GetString();
     const bool bAbove = alarm.Cause() == ChannelAlarm::ABOVE;
-    const CMonitorSettings::AlarmLimit& limit = bAbove ? m_settings.m_alarmHigh[nChannel] : m_settings.m_alarmLow[nChannel];
+    const CMonitorSettings::AlarmLimit& limit = bAbove ? chart.alarmHigh : chart.alarmLow;
     CString strText;
     if (alarm.Cause() == ChannelAlarm::NO_VALUE)
         strText.Format("%s has no value", pszName);
     else
-        strText.Format("%s %.*f %s %s %s", pszName, bVoltage ? 3 : 1, dValue, bVoltage ? "V" : "°C",
-                       bAbove ? "above" : "below", limit.strText.GetString());
+        strText.Format("%s %.*f %s %s %s", pszName, facts.decimals, dValue,
+                       CString::FromUtf8(qrvl::quantityFacts(facts.quantity).unit).GetString(), bAbove ? "above" : "below",
+                       limit.strText.GetString());
     m_trayIcon.ShowBalloon(m_strTip, strText);
 }
 
@@ -137,7 +134,7 @@ void CMonitorRun::OnSampled(WPARAM wParam, LPARAM lParam) {
     case OUTCOME_READING:
         m_trayIcon.Modify(SLOT_RECEIVED);
         if (pReading)
-            for (int i = 0; i < CHANNELS; ++i) {
+            for (int i = 0; i < qrvl::kChartCount; ++i) {
                 const double dValue = FieldValue(*pReading, i);
                 // First the alarm, so the readout of the reading that raises it is in its colour.
                 FeedAlarm(i, dValue);
@@ -158,7 +155,7 @@ double CMonitorRun::FieldValue(const LMDATA& data, int nField) {
     // The field need not end in a NUL within its 8 bytes; the conversion must not run on
     // into the next one.
     char text[9];
-    std::memcpy(text, reinterpret_cast<const char*>(&data) + 8 * nField, 8);
+    std::memcpy(text, reinterpret_cast<const char*>(&data) + qrvl::record::fieldOffset(nField), 8);
     text[8] = '\0';
     // An empty field is a channel without a value: a gap, never a measured 0.
     if (text[0] == '\0') return std::numeric_limits<double>::quiet_NaN();
@@ -167,26 +164,15 @@ double CMonitorRun::FieldValue(const LMDATA& data, int nField) {
 
 void CMonitorRun::ConfigureChart(int nChannel) {
     const CMonitorSettings& s = m_settings;
-    struct ChartSettings {
-        const CString& strTitle;
-        int nMin, nMax;
-        bool bVoltage;
-    };
-    const ChartSettings table[CHANNELS] = {
-        {s.m_strStringTCPU, s.m_nCPUTempMin, s.m_nCPUTempMax, false},
-        {s.m_strStringTPWR, s.m_nPWRTempMin, s.m_nPWRTempMax, false},
-        {s.m_strStringTSYS, s.m_nSYSTempMin, s.m_nSYSTempMax, false},
-        {s.m_strStringVCORE, s.m_nVcoreMin, s.m_nVcoreMax, true},
-        {s.m_strStringVTT, s.m_nVTTMin, s.m_nVTTMax, true},
-        {s.m_strStringVIO, s.m_nVioMin, s.m_nVioMax, true},
-    };
-    const ChartSettings& c = table[nChannel];
+    const CMonitorSettings::ChartSettings& c = s.m_charts[nChannel];
+    const qrvl::ChannelFacts& facts = qrvl::kChannels[nChannel];
+    const bool bTemperature = facts.quantity == qrvl::Quantity::Temperature;
     CStripChart& chart = m_wndChart[nChannel];
     // Voltage bounds are kept in tenths of a volt.
-    if (c.bVoltage)
-        chart.SetRange(c.nMin * 0.1, c.nMax * 0.1, 2);
+    if (bTemperature)
+        chart.SetRange(c.nMin, c.nMax, facts.chartDecimals);
     else
-        chart.SetRange(c.nMin, c.nMax, 1);
+        chart.SetRange(c.nMin * 0.1, c.nMax * 0.1, facts.chartDecimals);
     chart.SetTitle(c.strTitle);
     chart.SetTitleFont(s.m_strTitleFontName, s.m_nTitleFontSize);
     chart.SetValueFont(s.m_strGraphFontName, s.m_nGraphFontSize);
@@ -194,5 +180,5 @@ void CMonitorRun::ConfigureChart(int nChannel) {
     chart.SetFontColor(s.m_crNumberColor);
     chart.SetBackColor(s.m_crBackColor);
     chart.SetGridColor(s.m_crLineColor);
-    chart.SetTraceColor(c.bVoltage ? s.m_crVoltColor : s.m_crTempColor);
+    chart.SetTraceColor(bTemperature ? s.m_crTempColor : s.m_crVoltColor);
 }

@@ -9,6 +9,7 @@
 #include "CTrayIcon.h"
 #include "Framework.h"
 #include "QRVLPLUG.h"
+#include "qrvl/Channels.h"
 
 // The tray icon's mouse messages reach the monitor window as this message.
 constexpr UINT WM_TRAYNOTIFY = WM_APP + 0x97;
@@ -25,8 +26,6 @@ class CMonitorRun : private CSamplingSink {
 public:
     // The tray icon's image slots.
     enum { SLOT_IDLE = 0, SLOT_RECEIVED = 1, SLOT_FAILED = 2, SLOT_ALARM = 3 };
-    // Text field i of a reading feeds chart i.
-    static constexpr int CHANNELS = 6;
     // What a WM_SAMPLED message tells.
     enum Outcome { OUTCOME_READING = 1, OUTCOME_FAILURE = 2, OUTCOME_SHOWN = 3 };
 
@@ -76,8 +75,9 @@ private:
     void FeedAlarm(int nChannel, double dValue);
 
     CMonitorSettings& m_settings;
-    CStripChart m_wndChart[CHANNELS];
-    ChannelAlarm m_alarms[CHANNELS];
+    // Text field i of a reading feeds chart i.
+    CStripChart m_wndChart[qrvl::kChartCount];
+    ChannelAlarm m_alarms[qrvl::kChartCount];
     QRVLPLUG m_plugin;
     CTrayIcon m_trayIcon;
     CSamplingLoop m_sampler;

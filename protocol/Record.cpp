@@ -4,21 +4,9 @@
 #include <cmath>
 #include <cstring>
 
+#include "qrvl/Channels.h"
+
 namespace qrvl::record {
-
-namespace {
-struct ChannelInfo {
-  const char* name;
-  int decimals;
-};
-
-constexpr ChannelInfo kChannels[kChannelCount] = {
-    {"CPU", 1}, {"PWR", 1}, {"SYS", 1}, {"Vcore", 3}, {"VTT", 3},
-    {"Vio", 3}, {"Fan1", 0}, {"Fan2", 0}, {"Fan3", 0},
-};
-}  // namespace
-
-const char* channelName(Channel c) { return kChannels[c].name; }
 
 std::size_t formatValue(double value, int decimals, char (&text)[kFieldSize]) {
   std::memset(text, 0, sizeof text);
@@ -37,7 +25,7 @@ void encode(const Reading& reading, std::uint64_t sampleTimeMs, std::uint8_t (&o
   std::memset(out, 0, sizeof out);
   for (int c = 0; c < kChannelCount; ++c) {
     char text[kFieldSize];
-    formatValue(reading.value[c], kChannels[c].decimals, text);
+    formatValue(reading.value[c], qrvl::kChannels[c].decimals, text);
     std::memcpy(out + c * kFieldSize, text, kFieldSize);
   }
   wire::storeLe64(out + kSampleTimeOffset, sampleTimeMs);

@@ -17,10 +17,10 @@ std::string lowerCase(std::string text) {
 }
 
 // The name a channel has in thresholds and perfdata: cpu, pwr, ..., fan3.
-std::string nameOf(int channel) { return lowerCase(qrvl::record::channelName(static_cast<Channel>(channel))); }
+std::string nameOf(int channel) { return qrvl::channelKey(channel); }
 
 // For people reading the line; perfdata carries numbers alone.
-const char* unitOf(int channel) { return channel < 3 ? " C" : channel < 6 ? " V" : " RPM"; }
+std::string unitOf(int channel) { return std::string(" ") + qrvl::quantityFacts(channel).unitAscii; }
 
 // A channel's text as a number, when all of it is one.
 bool valueOf(const std::string& text, double& value) {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "ThresholdRange.h"
-#include "qrvl/Record.h"
+#include "qrvl/Channels.h"
 
 class HealthCheck {
  public:

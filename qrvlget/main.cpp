@@ -10,6 +10,7 @@
 
 #include "HealthCheck.h"
 #include "QRVLPLUG.h"
+#include "qrvl/Channels.h"
 #include "qrvl/HostText.h"
 #include "qrvl/Record.h"
 #include "transport/CancelFlag.h"
@@ -26,9 +27,6 @@ const char kUsage[] =
 
 using qrvl::record::Channel;
 using qrvl::record::kChannelCount;
-
-// Degrees Celsius for the temperatures, volts, then revolutions per minute.
-const char* unitOf(int channel) { return channel < 3 ? "C" : channel < 6 ? "V" : "RPM"; }
 
 // A field's text as sent, cut at its NUL; anything but printable ASCII shows as '?'.
 std::string fieldText(const char* field) {
@@ -75,13 +73,6 @@ std::string jsonValue(const std::string& text) {
   return quoted + "\"";
 }
 
-std::string lowerCase(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
-
 std::string timeText(std::uint64_t ms) {
   const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
   const std::tm* utc = std::gmtime(&seconds);
@@ -124,7 +115,7 @@ int listWebServer(const char* url, unsigned timeout) {
     for (int c = 0; c < kChannelCount; ++c) {
       if (chosen[c] != static_cast<int>(i)) continue;
       if (!channels.empty()) channels += ",";
-      channels += qrvl::record::channelName(static_cast<Channel>(c));
+      channels += qrvl::channelFacts(c).name;
       if (!web::valueFor(sensors[i], static_cast<Channel>(c))) channels += " (no value)";
     }
     // The server's texts reach the terminal escaped.
@@ -246,8 +237,8 @@ int main(int argc, char** argv) {
   }
   // This machine's web server stood in for qrvld: which source answered.
   if (plug.LastFailure()[0] != '\0') std::fprintf(stderr, "qrvlget: %s\n", plug.LastFailure());
-  const char* fields[kChannelCount] = {data.CpuTemp, data.PwrTemp, data.SysTemp, data.Vcore, data.Vtt,
-                                       data.Vio,     data.Fan1,    data.Fan2,    data.Fan3};
+  const char* fields[kChannelCount];
+  for (int c = 0; c < kChannelCount; ++c) fields[c] = reinterpret_cast<const char*>(&data) + qrvl::record::fieldOffset(c);
   if (checking) {
     std::vector<std::string> texts;
     for (const char* field : fields) texts.push_back(fieldText(field));
@@ -258,12 +249,12 @@ int main(int argc, char** argv) {
   const std::string time = timeText(qrvl::record::sampleTime(reinterpret_cast<const std::uint8_t*>(&data)));
   std::string out = json ? "{" : "";
   for (int c = 0; c < kChannelCount; ++c) {
-    const std::string name = qrvl::record::channelName(static_cast<Channel>(c));
+    const std::string name = qrvl::channelFacts(c).name;
     const std::string text = fieldText(fields[c]);
     if (json)
-      out += "\"" + lowerCase(name) + "\": " + jsonValue(text) + ", ";
+      out += "\"" + qrvl::channelKey(c) + "\": " + jsonValue(text) + ", ";
     else
-      out += name + ": " + (text.empty() ? "-" : text + " " + unitOf(c)) + "\n";
+      out += name + ": " + (text.empty() ? "-" : text + " " + qrvl::quantityFacts(c).unitAscii) + "\n";
   }
   out += json ? "\"time\": \"" + time + "\"}\n" : "Time: " + time + "\n";
   std::fputs(out.c_str(), stdout);

@@ -3,75 +3,14 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <iterator>
+#include <type_traits>
+#include <variant>
 
 #include "CFont.h"
 
 namespace {
 
-// One key of the section. Exactly one of the member pointers is set: it says where the
-// value lives and how it is read and written.
-struct Setting {
-    const char* pszKey;
-    CString CMonitorSettings::*pString;  // text
-    int CMonitorSettings::*pInt;         // number or flag, "%d"
-    COLORREF CMonitorSettings::*pColor;  // read as a number, written as "0x%06x"
-    LONG RECT::*pEdge;                   // an edge of the window's rectangle, in screen pixels
-    const char* pszDefault;
-    int nDefault;
-};
-
-using S = CMonitorSettings;
-constexpr Setting Text(const char* key, CString S::*p, const char* def) { return {key, p, nullptr, nullptr, nullptr, def, 0}; }
-constexpr Setting Number(const char* key, int S::*p, int def) { return {key, nullptr, p, nullptr, nullptr, nullptr, def}; }
-constexpr Setting Color(const char* key, COLORREF S::*p, int def) { return {key, nullptr, nullptr, p, nullptr, nullptr, def}; }
-// The edges default to the window's rectangle as it was created.
-constexpr Setting Edge(const char* key, LONG RECT::*p) { return {key, nullptr, nullptr, nullptr, p, nullptr, 0}; }
-
-// Every key but SaveIni and ErrorCounter, in the order of loading and saving. SaveIni is
-// loaded last and saved after these whatever it says; ErrorCounter is only ever written.
-const Setting kSettings[] = {
-    Text("HostName", &S::m_strHostName, "localhost"),
-    Number("SocketTimer", &S::m_nSocketTimer, 2000),
-    Number("MonitorTimer", &S::m_nMonitorTimer, 10),
-    Number("DelayTimer", &S::m_nDelayTimer, 3),
-    Text("StringTCPU", &S::m_strStringTCPU, "CPU"),
-    Text("StringTPWR", &S::m_strStringTPWR, "PWR"),
-    Text("StringTSYS", &S::m_strStringTSYS, "SYS"),
-    Text("StringVCORE", &S::m_strStringVCORE, "Vcore"),
-    Text("StringVTT", &S::m_strStringVTT, "VTT"),
-    Text("StringVIO", &S::m_strStringVIO, "Vio"),
-    Number("CPUTempMax", &S::m_nCPUTempMax, 60),
-    Number("CPUTempMin", &S::m_nCPUTempMin, 20),
-    Number("PWRTempMax", &S::m_nPWRTempMax, 60),
-    Number("PWRTempMin", &S::m_nPWRTempMin, 20),
-    Number("SYSTempMax", &S::m_nSYSTempMax, 60),
-    Number("SYSTempMin", &S::m_nSYSTempMin, 20),
-    Number("VcoreMax", &S::m_nVcoreMax, 30),
-    Number("VcoreMin", &S::m_nVcoreMin, 20),
-    Number("VTTMax", &S::m_nVTTMax, 30),
-    Number("VTTMin", &S::m_nVTTMin, 20),
-    Number("VioMax", &S::m_nVioMax, 40),
-    Number("VioMin", &S::m_nVioMin, 30),
-    Text("TitleFontName", &S::m_strTitleFontName, kSystemFontFace),
-    Number("TitleFontSize", &S::m_nTitleFontSize, 12),
-    Text("NumberFontName", &S::m_strNumberFontName, kSystemFontFace),
-    Number("NumberFontSize", &S::m_nNumberFontSize, 12),
-    Text("GraphFontName", &S::m_strGraphFontName, kSystemFontFace),
-    Number("GraphFontSize", &S::m_nGraphFontSize, 12),
-    Color("BackColor", &S::m_crBackColor, 0x000000),
-    Color("LineColor", &S::m_crLineColor, 0x00C000),
-    Color("TempColor", &S::m_crTempColor, 0x0040FF),
-    Color("VoltColor", &S::m_crVoltColor, 0x40FFFF),
-    Color("NumberColor", &S::m_crNumberColor, 0xFFFFFF),
-    Edge("Top", &RECT::top),
-    Edge("Left", &RECT::left),
-    Edge("Right", &RECT::right),
-    Edge("Bottom", &RECT::bottom),
-    Number("Stick", &S::m_nStick, 0),
-    Number("TopMost", &S::m_nTopMost, 0),
-};
-
-// "%06x" is a minimum width: a value beyond 24 bits keeps all its digits.
 // Amber: stands out on the default black background and from the default traces.
 constexpr COLORREF kDefaultAlarmColor = 0x00C0FF;
 constexpr int kDefaultAlarmPolls = 3;
@@ -80,6 +19,7 @@ constexpr int kDefaultAlarmPolls = 3;
 // key is absent.
 const char kAbsent[] = "\x7f<absent>\x7f";
 
+// "%06x" is a minimum width: a value beyond 24 bits keeps all its digits.
 CString Hexadecimal(COLORREF crValue) {
     CString strValue;
     strValue.Format("0x%06x", static_cast<unsigned>(crValue));
@@ -88,12 +28,58 @@ CString Hexadecimal(COLORREF crValue) {
 
 }  // namespace
 
+// One key of the section: where its value lives, which says how it is read and written
+// (text; number or flag, "%d"; colour, read as a number and written as "0x%06x"; an edge
+// of the window's rectangle in screen pixels), and its default.
+struct CMonitorSettings::Key {
+    std::string strName;
+    std::variant<CString*, int*, COLORREF*, LONG*> value;
+    const char* pszDefault;
+    int nDefault;
+};
+
+std::vector<CMonitorSettings::Key> CMonitorSettings::Keys(const RECT& rcDefault) {
+    std::vector<Key> keys = {
+        {"HostName", &m_strHostName, "localhost", 0},
+        {"SocketTimer", &m_nSocketTimer, nullptr, 2000},
+        {"MonitorTimer", &m_nMonitorTimer, nullptr, 10},
+        {"DelayTimer", &m_nDelayTimer, nullptr, 3},
+    };
+    for (int i = 0; i < qrvl::kChartCount; ++i)
+        keys.push_back({qrvl::titleKey(i), &m_charts[i].strTitle, qrvl::kChannels[i].name, 0});
+    for (int i = 0; i < qrvl::kChartCount; ++i) {
+        keys.push_back({qrvl::scaleKey(i, true), &m_charts[i].nMax, nullptr, qrvl::kChannels[i].scaleMax});
+        keys.push_back({qrvl::scaleKey(i, false), &m_charts[i].nMin, nullptr, qrvl::kChannels[i].scaleMin});
+    }
+    const Key trailing[] = {
+        {"TitleFontName", &m_strTitleFontName, kSystemFontFace, 0},
+        {"TitleFontSize", &m_nTitleFontSize, nullptr, 12},
+        {"NumberFontName", &m_strNumberFontName, kSystemFontFace, 0},
+        {"NumberFontSize", &m_nNumberFontSize, nullptr, 12},
+        {"GraphFontName", &m_strGraphFontName, kSystemFontFace, 0},
+        {"GraphFontSize", &m_nGraphFontSize, nullptr, 12},
+        {"BackColor", &m_crBackColor, nullptr, 0x000000},
+        {"LineColor", &m_crLineColor, nullptr, 0x00C000},
+        {"TempColor", &m_crTempColor, nullptr, 0x0040FF},
+        {"VoltColor", &m_crVoltColor, nullptr, 0x40FFFF},
+        {"NumberColor", &m_crNumberColor, nullptr, 0xFFFFFF},
+        // The edges default to the window's rectangle as it was created.
+        {"Top", &m_rcWindow.top, nullptr, rcDefault.top},
+        {"Left", &m_rcWindow.left, nullptr, rcDefault.left},
+        {"Right", &m_rcWindow.right, nullptr, rcDefault.right},
+        {"Bottom", &m_rcWindow.bottom, nullptr, rcDefault.bottom},
+        {"Stick", &m_nStick, nullptr, 0},
+        {"TopMost", &m_nTopMost, nullptr, 0},
+    };
+    keys.insert(keys.end(), std::begin(trailing), std::end(trailing));
+    return keys;
+}
+
 // Numbers, colours, rectangle and flags stay unset until LoadSettings.
 CMonitorSettings::CMonitorSettings()
     : m_strSection("QRVGRPH"),
       m_nErrorCounter(0),
-      m_alarmHigh(),
-      m_alarmLow(),
+      m_charts(),
       m_nAlarmPolls(kDefaultAlarmPolls),
       m_crAlarmColor(kDefaultAlarmColor),
       m_bAlarmPollsInFile(false),
@@ -103,15 +89,17 @@ CMonitorSettings::CMonitorSettings()
 void CMonitorSettings::LoadSettings(CWinApp& app, const RECT& rcCurrent) {
     // Values are kept as read: the charts and the sampling loop get them unchecked. Colours
     // come back through the integer read, which takes the "0x" form they are saved in.
-    for (const Setting& s : kSettings) {
-        if (s.pString)
-            this->*s.pString = ReadString(app, s.pszKey, s.pszDefault);
-        else if (s.pInt)
-            this->*s.pInt = ReadInt(app, s.pszKey, s.nDefault);
-        else if (s.pColor)
-            this->*s.pColor = static_cast<COLORREF>(ReadInt(app, s.pszKey, s.nDefault));
-        else
-            m_rcWindow.*s.pEdge = ReadInt(app, s.pszKey, rcCurrent.*s.pEdge);
+    for (const Key& key : Keys(rcCurrent)) {
+        const char* pszKey = key.strName.c_str();
+        std::visit(
+            [&](auto* pValue) {
+                using Value = std::remove_pointer_t<decltype(pValue)>;
+                if constexpr (std::is_same_v<Value, CString>)
+                    *pValue = ReadString(app, pszKey, key.pszDefault);
+                else
+                    *pValue = static_cast<Value>(ReadInt(app, pszKey, key.nDefault));
+            },
+            key.value);
     }
     LoadAlarms(app);
     m_nSaveIni = ReadInt(app, "SaveIni", 1);
@@ -131,15 +119,19 @@ DWORD CMonitorSettings::SaveSettings(CWinApp& app, const RECT& rcNormal) {
     if (m_nSaveIni != 0) {
         // The restored rectangle, so a window minimised at exit comes back at its place.
         m_rcWindow = rcNormal;
-        for (const Setting& s : kSettings) {
-            if (s.pString)
-                check(app.WriteProfileString(pszSection, s.pszKey, this->*s.pString));
-            else if (s.pInt)
-                check(app.WriteProfileInt(pszSection, s.pszKey, this->*s.pInt));
-            else if (s.pColor)
-                check(app.WriteProfileString(pszSection, s.pszKey, Hexadecimal(this->*s.pColor)));
-            else
-                check(app.WriteProfileInt(pszSection, s.pszKey, m_rcWindow.*s.pEdge));
+        for (const Key& key : Keys(rcNormal)) {
+            const char* pszKey = key.strName.c_str();
+            std::visit(
+                [&](auto* pValue) {
+                    using Value = std::remove_pointer_t<decltype(pValue)>;
+                    if constexpr (std::is_same_v<Value, CString>)
+                        check(app.WriteProfileString(pszSection, pszKey, *pValue));
+                    else if constexpr (std::is_same_v<Value, COLORREF>)
+                        check(app.WriteProfileString(pszSection, pszKey, Hexadecimal(*pValue)));
+                    else
+                        check(app.WriteProfileInt(pszSection, pszKey, static_cast<int>(*pValue)));
+                },
+                key.value);
         }
         SaveAlarms(app, check);
     }
@@ -154,15 +146,6 @@ CString CMonitorSettings::ReadString(CWinApp& app, LPCSTR lpszKey, LPCSTR lpszDe
 
 int CMonitorSettings::ReadInt(CWinApp& app, LPCSTR lpszKey, int nDefault) const {
     return static_cast<int>(app.GetProfileInt(m_strSection, lpszKey, nDefault));
-}
-
-const char* CMonitorSettings::AlarmKey(int nChannel, bool bHigh) {
-    static const char* const keys[ALARM_CHANNELS][2] = {
-        {"CPUTempAlarmHigh", "CPUTempAlarmLow"}, {"PWRTempAlarmHigh", "PWRTempAlarmLow"},
-        {"SYSTempAlarmHigh", "SYSTempAlarmLow"}, {"VcoreAlarmHigh", "VcoreAlarmLow"},
-        {"VTTAlarmHigh", "VTTAlarmLow"},         {"VioAlarmHigh", "VioAlarmLow"},
-    };
-    return keys[nChannel][bHigh ? 0 : 1];
 }
 
 bool CMonitorSettings::ParseDecimal(const char* pszText, double& dValue) {
@@ -186,10 +169,11 @@ bool CMonitorSettings::ReadPresent(CWinApp& app, LPCSTR lpszKey, CString& strVal
 
 void CMonitorSettings::LoadAlarms(CWinApp& app) {
     m_strUnreadAlarmKeys.Empty();
-    for (int i = 0; i < ALARM_CHANNELS; ++i) {
+    for (int i = 0; i < qrvl::kChartCount; ++i) {
         for (bool bHigh : {true, false}) {
-            AlarmLimit& limit = bHigh ? m_alarmHigh[i] : m_alarmLow[i];
-            const char* pszKey = AlarmKey(i, bHigh);
+            AlarmLimit& limit = bHigh ? m_charts[i].alarmHigh : m_charts[i].alarmLow;
+            const std::string strKey = qrvl::alarmKey(i, bHigh);
+            const char* pszKey = strKey.c_str();
             limit.bInFile = ReadPresent(app, pszKey, limit.strText);
             limit.dValue = 0;
             limit.bSet = ParseDecimal(limit.strText, limit.dValue);
@@ -210,10 +194,12 @@ void CMonitorSettings::LoadAlarms(CWinApp& app) {
 void CMonitorSettings::SaveAlarms(CWinApp& app, const std::function<void(BOOL)>& check) {
     // Only keys the section held: a profile without alarms is saved as it always was.
     const char* pszSection = m_strSection;
-    for (int i = 0; i < ALARM_CHANNELS; ++i) {
-        if (m_alarmHigh[i].bInFile)
-            check(app.WriteProfileString(pszSection, AlarmKey(i, true), m_alarmHigh[i].strText));
-        if (m_alarmLow[i].bInFile) check(app.WriteProfileString(pszSection, AlarmKey(i, false), m_alarmLow[i].strText));
+    for (int i = 0; i < qrvl::kChartCount; ++i) {
+        for (bool bHigh : {true, false}) {
+            const AlarmLimit& limit = bHigh ? m_charts[i].alarmHigh : m_charts[i].alarmLow;
+            if (limit.bInFile)
+                check(app.WriteProfileString(pszSection, qrvl::alarmKey(i, bHigh).c_str(), limit.strText));
+        }
     }
     if (m_bAlarmPollsInFile) check(app.WriteProfileInt(pszSection, "AlarmPolls", m_nAlarmPolls));
     if (m_bAlarmColorInFile) check(app.WriteProfileString(pszSection, "AlarmColor", Hexadecimal(m_crAlarmColor)));

@@ -2,9 +2,11 @@
 #include <windows.h>
 
 #include <functional>
+#include <vector>
 
 #include "CString.h"
 #include "CWinApp.h"
+#include "qrvl/Channels.h"
 
 // Every setting of the monitor window, kept as the keys of one profile section:
 // loaded once at start, saved once at exit.
@@ -29,24 +31,6 @@ public:
     int m_nDelayTimer;     // seconds
     // Failed polls of this run, counted on the window's thread as each outcome arrives.
     int m_nErrorCounter;
-    CString m_strStringTCPU;
-    CString m_strStringTPWR;
-    CString m_strStringTSYS;
-    CString m_strStringVCORE;
-    CString m_strStringVTT;
-    CString m_strStringVIO;
-    int m_nCPUTempMax;
-    int m_nCPUTempMin;
-    int m_nPWRTempMax;
-    int m_nPWRTempMin;
-    int m_nSYSTempMax;
-    int m_nSYSTempMin;
-    int m_nVcoreMax;  // tenths of a volt, as are the other voltage bounds
-    int m_nVcoreMin;
-    int m_nVTTMax;
-    int m_nVTTMin;
-    int m_nVioMax;
-    int m_nVioMin;
     CString m_strTitleFontName;
     int m_nTitleFontSize;
     CString m_strNumberFontName;
@@ -70,23 +54,31 @@ public:
         bool bSet;        // the text is a number
         double dValue;    // in the channel's unit: degrees or volts
     };
-    static constexpr int ALARM_CHANNELS = 6;
-    // Per channel, in chart order: CPUTempAlarmHigh/Low, ..., VioAlarmHigh/Low.
-    AlarmLimit m_alarmHigh[ALARM_CHANNELS];
-    AlarmLimit m_alarmLow[ALARM_CHANNELS];
+    // The keys of one chart, named after its channel: StringTCPU, CPUTempMax, CPUTempMin,
+    // CPUTempAlarmHigh, CPUTempAlarmLow, and so on.
+    struct ChartSettings {
+        CString strTitle;
+        int nMax;  // degrees, or tenths of a volt
+        int nMin;
+        AlarmLimit alarmHigh;
+        AlarmLimit alarmLow;
+    };
+    ChartSettings m_charts[qrvl::kChartCount];
     // Readings in a row that raise or clear an alarm.
     int m_nAlarmPolls;
     COLORREF m_crAlarmColor;
     // The limit keys whose text is not a number, separated by ", "; empty when none.
     CString m_strUnreadAlarmKeys;
 
-    // The profile's key of channel i's high or low limit.
-    static const char* AlarmKey(int nChannel, bool bHigh);
     // A decimal text in the C locale ("85", "-1.5", " 0.8 "), whatever the user's number
     // format; false for anything else, an empty text included.
     static bool ParseDecimal(const char* pszText, double& dValue);
 
 private:
+    struct Key;
+    // Every key but the alarms', SaveIni and ErrorCounter, in the order of loading and
+    // saving, each bound to its member; rcDefault gives the rectangle's defaults.
+    std::vector<Key> Keys(const RECT& rcDefault);
     void LoadAlarms(CWinApp& app);
     void SaveAlarms(CWinApp& app, const std::function<void(BOOL)>& check);
     // Whether the key is in the section; its text when it is.

@@ -6,17 +6,21 @@
 #include <charconv>
 #include <cmath>
 
+#include "qrvl/Channels.h"
+
 namespace qrvld {
 
 using qrvl::record::Channel;
 using qrvl::record::kChannelCount;
 
 namespace {
-const char* const kKeys[kChannelCount] = {"cpu", "pwr", "sys", "vcore", "vtt", "vio", "fan1", "fan2", "fan3"};
 
 SensorKind kindOf(int channel) {
-  if (channel <= qrvl::record::SysTemp) return SensorKind::Temperature;
-  if (channel <= qrvl::record::Vio) return SensorKind::Voltage;
+  switch (qrvl::channelFacts(channel).quantity) {
+    case qrvl::Quantity::Temperature: return SensorKind::Temperature;
+    case qrvl::Quantity::Voltage: return SensorKind::Voltage;
+    case qrvl::Quantity::Fan: break;
+  }
   return SensorKind::Fan;
 }
 
@@ -55,16 +59,19 @@ bool deviceMatches(const std::string& wanted, const std::string& device) {
 std::string baseName(const std::string& path) { return path.substr(path.rfind('/') + 1); }
 }  // namespace
 
-const char* ChannelMap::key(Channel channel) { return kKeys[channel]; }
+std::string ChannelMap::key(Channel channel) { return qrvl::channelKey(channel); }
 
 bool ChannelMap::set(const std::string& key, const std::string& value, std::string& error) {
   int channel = 0;
-  while (channel < kChannelCount && strcasecmp(key.c_str(), kKeys[channel]) != 0) ++channel;
+  while (channel < kChannelCount && strcasecmp(key.c_str(), qrvl::channelFacts(channel).name) != 0) ++channel;
   if (channel == kChannelCount) {
-    error = "unknown channel \"" + key + "\" in [map] (expected cpu, pwr, sys, vcore, vtt, vio, fan1, fan2 or fan3)";
+    std::string expected;
+    for (int c = 0; c < kChannelCount; ++c)
+      expected += (c == 0 ? "" : c + 1 == kChannelCount ? " or " : ", ") + qrvl::channelKey(c);
+    error = "unknown channel \"" + key + "\" in [map] (expected " + expected + ")";
     return false;
   }
-  const std::string bad = "bad [map] " + std::string(kKeys[channel]) + " \"" + value + "\": ";
+  const std::string bad = "bad [map] " + qrvl::channelKey(channel) + " \"" + value + "\": ";
   Entry entry;
   if (value == "none") {
     entry.mode = Entry::Mode::None;
@@ -95,7 +102,7 @@ bool ChannelMap::set(const std::string& key, const std::string& value, std::stri
     return false;
   }
   if (entry.kind != kindOf(channel)) {
-    error = bad + kKeys[channel] + " takes " + kindText(kindOf(channel));
+    error = bad + qrvl::channelKey(channel) + " takes " + kindText(kindOf(channel));
     return false;
   }
   // The rest is "* MULTIPLIER" then "+ OFFSET" or "- OFFSET", each optional.
@@ -139,16 +146,16 @@ ChannelMap::Resolution ChannelMap::resolve(const std::vector<HwmonChip>& chips) 
     }
     if (matches == 0) {
       r.missing = true;
-      r.notes.push_back(std::string(kKeys[c]) + ": no chip " + wanted);
+      r.notes.push_back(key(static_cast<Channel>(c)) + ": no chip " + wanted);
       continue;
     }
     if (matches > 1) {
-      r.notes.push_back(std::string(kKeys[c]) + ": " + std::to_string(matches) + " chips match " + wanted +
+      r.notes.push_back(key(static_cast<Channel>(c)) + ": " + std::to_string(matches) + " chips match " + wanted +
                         "; using the one at " + chips[found].device + " (write NAME@DEVICE to choose)");
     }
     if (chips[found].find(e.kind, e.index) == nullptr) {
       r.missing = true;
-      r.notes.push_back(std::string(kKeys[c]) + ": " + wanted + " has no " + sensorName(e.kind, e.index) + "_input");
+      r.notes.push_back(key(static_cast<Channel>(c)) + ": " + wanted + " has no " + sensorName(e.kind, e.index) + "_input");
       continue;
     }
     r.bindings[c] = Binding{found, e.kind, e.index, e.multiplier, e.offset, false};

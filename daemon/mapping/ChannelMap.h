@@ -43,7 +43,7 @@ class ChannelMap {
   Resolution resolve(const std::vector<HwmonChip>& chips) const;
 
   // The config key of a channel: "cpu", "vcore", "fan1", ...
-  static const char* key(qrvl::record::Channel channel);
+  static std::string key(qrvl::record::Channel channel);
   // A binding as a [map] value, naming the device only where the chip's name is shared.
   static std::string describe(const Binding& binding, const std::vector<HwmonChip>& chips);
 

@@ -10,6 +10,7 @@
 #include "hwmon/HwmonChip.h"
 #include "hwmon/SensorReader.h"
 #include "mapping/AutoMapping.h"
+#include "qrvl/Channels.h"
 
 namespace qrvld {
 
@@ -122,7 +123,7 @@ bool listChips(const std::string& root, const ChannelMap& map, const ReadFunctio
       for (int channel = 0; channel < kChannelCount; ++channel) {
         const auto& b = resolution.bindings[channel];
         if (b && b->chip == c && b->kind == s.kind && b->index == s.index) {
-          feeds += std::string(feeds.empty() ? "-> " : ", ") + qrvl::record::channelName(static_cast<Channel>(channel));
+          feeds += std::string(feeds.empty() ? "-> " : ", ") + qrvl::channelFacts(channel).name;
         }
       }
       text += withoutTrailingBlanks("  " + padded(sensorName(s.kind, s.index), 6) + padded(s.label, 24) +

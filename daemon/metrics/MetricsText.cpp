@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "mapping/ChannelMap.h"
+#include "qrvl/Channels.h"
 #include "qrvl/Record.h"
 
 namespace qrvld {
@@ -79,20 +79,6 @@ bool fieldValue(const std::uint8_t* record, int channel, double& value) {
   return text != end && result.ec == std::errc() && result.ptr == end;
 }
 
-struct ChannelFamily {
-  const char* name;
-  const char* help;
-  int first;
-  int last;
-};
-
-const ChannelFamily kChannelFamilies[] = {
-    {"qrvl_channel_temp_celsius", "Temperature channels as the UDP answers carry them.", qrvl::record::CpuTemp,
-     qrvl::record::SysTemp},
-    {"qrvl_channel_in_volts", "Voltage channels as the UDP answers carry them.", qrvl::record::Vcore,
-     qrvl::record::Vio},
-    {"qrvl_channel_fan_rpm", "Fan channels as the UDP answers carry them.", qrvl::record::Fan1, qrvl::record::Fan3},
-};
 }  // namespace
 
 std::string exporterChipLabel(const SensorSnapshot::Chip& chip) {
@@ -149,15 +135,16 @@ std::string metricsOfSample(const SensorSnapshot& sample, const std::uint8_t* re
   }
   appendFamily(out, "qrvl_hwmon_sensor_label", "gauge", "The label the driver gives each hwmon sensor.", lines);
 
-  for (const ChannelFamily& family : kChannelFamilies) {
+  // One family per quantity, its channels in the record's order.
+  for (const qrvl::QuantityFacts& family : qrvl::kQuantities) {
     lines.clear();
-    for (int c = family.first; record != nullptr && c <= family.last; ++c) {
+    for (int c = 0; record != nullptr && c < qrvl::record::kChannelCount; ++c) {
       double value = 0;
-      if (fieldValue(record, c, value)) {
-        appendSample(lines, family.name, {{"channel", ChannelMap::key(static_cast<qrvl::record::Channel>(c))}}, value);
+      if (&qrvl::quantityFacts(c) == &family && fieldValue(record, c, value)) {
+        appendSample(lines, family.metricsFamily, {{"channel", qrvl::channelKey(c)}}, value);
       }
     }
-    appendFamily(out, family.name, "gauge", family.help, lines);
+    appendFamily(out, family.metricsFamily, "gauge", family.metricsHelp, lines);
   }
   return out;
 }

@@ -4,13 +4,13 @@
 #include <charconv>
 #include <cstring>
 
+#include "qrvl/Channels.h"
+
 namespace qrvl::web {
 
 namespace {
 const char kScheme[] = "http://";
 
-constexpr const char* kQueryKeys[record::kChannelCount] = {"cpu", "pwr",  "sys",  "vcore", "vtt",
-                                                           "vio", "fan1", "fan2", "fan3"};
 
 int hexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -81,7 +81,7 @@ bool parseQuery(const std::string& query, WebAddress& out, std::string& why) {
       return false;
     }
     int channel = 0;
-    while (channel < record::kChannelCount && key != kQueryKeys[channel]) ++channel;
+    while (channel < record::kChannelCount && key != channelKey(channel)) ++channel;
     if (channel == record::kChannelCount) {
       why = "the query names no channel \"" + key + "\": expected cpu, pwr, sys, vcore, vtt, vio, fan1, fan2 or fan3";
       return false;
@@ -173,7 +173,7 @@ bool hasBlankOrControl(const std::string& text) {
   return false;
 }
 
-const char* queryKey(record::Channel c) { return kQueryKeys[c]; }
+std::string queryKey(record::Channel c) { return channelKey(c); }
 
 std::string queryValue(const std::string& id) {
   static const char kHex[] = "0123456789ABCDEF";

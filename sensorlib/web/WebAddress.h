@@ -35,7 +35,7 @@ bool parseWebAddress(const char* text, WebAddress& out, std::string& why);
 bool hasBlankOrControl(const std::string& text);
 
 // The channel's name in a query: cpu, pwr, sys, vcore, vtt, vio, fan1, fan2, fan3.
-const char* queryKey(record::Channel c);
+std::string queryKey(record::Channel c);
 
 // A sensor id as a query value that parseWebAddress reads back as the same id: letters,
 // digits, "-._~/" as they are, every other byte as %XX.

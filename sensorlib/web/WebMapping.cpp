@@ -8,17 +8,7 @@ namespace qrvl::web {
 
 namespace {
 const char* unitOf(Quantity q) {
-  switch (q) {
-    case Quantity::Temperature:
-      return "\xC2\xB0"
-             "C";  // °C in UTF-8
-    case Quantity::Voltage:
-      return "V";
-    case Quantity::Fan:
-      return "RPM";
-    default:
-      return nullptr;
-  }
+  return q == Quantity::Other ? nullptr : quantityFacts(static_cast<qrvl::Quantity>(q)).unit;
 }
 
 // "45.5 °C", "1,104 V", "-3.25": the number with '.' or ',' as its decimal mark, and the
@@ -89,9 +79,7 @@ Hardware hardwareOf(const WebSensor& sensor) {
   return Hardware::Other;
 }
 
-Quantity quantityOf(record::Channel c) {
-  return c <= record::SysTemp ? Quantity::Temperature : c <= record::Vio ? Quantity::Voltage : Quantity::Fan;
-}
+Quantity quantityOf(record::Channel c) { return static_cast<Quantity>(channelFacts(c).quantity); }
 
 std::optional<double> valueFor(const WebSensor& sensor, record::Channel c) {
   const Quantity wanted = quantityOf(c);

@@ -4,13 +4,20 @@
 #include <optional>
 #include <string>
 
+#include "qrvl/Channels.h"
 #include "qrvl/Record.h"
 #include "web/SensorTree.h"
 
 namespace qrvl::web {
 
-// What a sensor measures, from its Type or, in trees without one, from its unit.
-enum class Quantity { Temperature, Voltage, Fan, Other };
+// What a sensor measures, from its Type or, in trees without one, from its unit: a
+// channel's quantity, or another.
+enum class Quantity {
+  Temperature = static_cast<int>(qrvl::Quantity::Temperature),
+  Voltage = static_cast<int>(qrvl::Quantity::Voltage),
+  Fan = static_cast<int>(qrvl::Quantity::Fan),
+  Other = -1,
+};
 // The hardware a sensor belongs to, from the first part of its id ("/amdcpu/0/...").
 enum class Hardware { Cpu, Board, Other };
 

@@ -20,6 +20,7 @@
 #include "mapping/ChipList.h"
 #include "source/HwmonSource.h"
 #include "source/Sampler.h"
+#include "qrvl/Channels.h"
 
 using namespace qrvltest;
 using qrvl::record::Reading;
@@ -34,7 +35,7 @@ using Values = std::vector<double>;  // CPU PWR SYS Vcore VTT Vio Fan1 Fan2 Fan3
 
 void expectValues(const Reading& reading, const Values& expected) {
   for (int c = 0; c < qrvl::record::kChannelCount; ++c) {
-    const char* name = qrvl::record::channelName(static_cast<qrvl::record::Channel>(c));
+    const char* name = qrvl::channelFacts(c).name;
     if (std::isnan(expected[c])) {
       EXPECT_TRUE(std::isnan(reading.value[c])) << name << " should be empty, is " << reading.value[c];
     } else {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "qrvl/Channels.h"
 #include "qrvl/HostText.h"
 #include "qrvl/Record.h"
 #include "qrvl/Wire.h"
@@ -212,7 +213,7 @@ TEST(Record, EncodesEveryChannelAndTheSampleTime) {
   for (int c = 0; c < record::kChannelCount; ++c) {
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(rec + c * 8), strnlen(reinterpret_cast<const char*>(rec + c * 8), 8)),
               expected[c])
-        << record::channelName(static_cast<record::Channel>(c));
+        << qrvl::channelFacts(c).name;
     EXPECT_TRUE(record::fieldTerminated(rec, static_cast<record::Channel>(c)));
   }
   const std::uint8_t time[8] = {8, 7, 6, 5, 4, 3, 2, 1};

@@ -54,7 +54,7 @@ TEST(SamplingLive, ReadingsFailuresWhileTheDaemonIsDownAndReadingsAgain) {
     const double ms = wintest::MeasureMs([&] { owner.run.StopSampling(); });
     EXPECT_LT(ms, 100.0);
     owner.run.Stop();
-    for (int i = 0; i < CMonitorRun::CHANNELS; ++i) {
+    for (int i = 0; i < qrvl::kChartCount; ++i) {
         const double value = owner.LastValue(i);
         // Temperatures in degrees, then voltages.
         EXPECT_GT(value, i < 3 ? 10.0 : 0.5) << i;

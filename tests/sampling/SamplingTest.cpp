@@ -70,7 +70,7 @@ TEST(Sampling, FieldsReachChartsZeroToFive) {
         EXPECT_EQ(scripted::GetCallAt(0).timeout, 1234u);
         EXPECT_EQ(std::memcmp(&owner.run.Sampler().GetReading(), &reading.data, sizeof(LMDATA)), 0);
         const double expected[] = {3.31, 45.5, 0.0, 12345678.0, NAN, -15.0};
-        for (int i = 0; i < CMonitorRun::CHANNELS; ++i) {
+        for (int i = 0; i < qrvl::kChartCount; ++i) {
             if (std::isnan(expected[i]))
                 EXPECT_TRUE(std::isnan(owner.LastValue(i))) << i;
             else
@@ -90,7 +90,7 @@ TEST(Sampling, FieldsReachChartsZeroToFive) {
         ASSERT_TRUE(WaitForGets(4, 5000));
         owner.run.Stop();
         const double expected[] = {50.5, 51.5, 52.5, 1.25, 1.10, 3.35};
-        for (int i = 0; i < CMonitorRun::CHANNELS; ++i) EXPECT_DOUBLE_EQ(owner.LastValue(i), expected[i]) << i;
+        for (int i = 0; i < qrvl::kChartCount; ++i) EXPECT_DOUBLE_EQ(owner.LastValue(i), expected[i]) << i;
         EXPECT_EQ(owner.settings.m_nErrorCounter, 1);
     }
 }
@@ -102,7 +102,7 @@ TEST(Sampling, EachPollShowsItsOutcomeAndFailuresAreCounted) {
         Play({kFailure});
         RunRig owner;
         owner.settings.m_nMonitorTimer = 1;
-        for (int i = 0; i < CMonitorRun::CHANNELS; ++i) owner.run.Chart(i).AppendValue(10.0 + i);
+        for (int i = 0; i < qrvl::kChartCount; ++i) owner.run.Chart(i).AppendValue(10.0 + i);
         ASSERT_TRUE(owner.StartHeld());
         ASSERT_EQ(trayprobe::Shown(), (std::vector<std::string>{"red"}));
         IconWatcher watcher(scripted::NowMs);
@@ -116,7 +116,7 @@ TEST(Sampling, EachPollShowsItsOutcomeAndFailuresAreCounted) {
         EXPECT_EQ(watcher.Count("magenta"), 3);
         EXPECT_EQ(watcher.Count("green"), 0);
         owner.run.Stop();
-        for (int i = 0; i < CMonitorRun::CHANNELS; ++i) EXPECT_DOUBLE_EQ(owner.LastValue(i), 10.0 + i) << i;
+        for (int i = 0; i < qrvl::kChartCount; ++i) EXPECT_DOUBLE_EQ(owner.LastValue(i), 10.0 + i) << i;
     }
 
     // Mixed outcomes, one second apart: green after a reading, magenta after a failure, each

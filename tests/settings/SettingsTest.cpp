@@ -89,24 +89,24 @@ TEST_F(SettingsProfile, WithoutAFileEveryKeyTakesItsDefault) {
     EXPECT_EQ(settings.m_nSocketTimer, 2000);
     EXPECT_EQ(settings.m_nMonitorTimer, 10);
     EXPECT_EQ(settings.m_nDelayTimer, 3);
-    EXPECT_STREQ(settings.m_strStringTCPU, "CPU");
-    EXPECT_STREQ(settings.m_strStringTPWR, "PWR");
-    EXPECT_STREQ(settings.m_strStringTSYS, "SYS");
-    EXPECT_STREQ(settings.m_strStringVCORE, "Vcore");
-    EXPECT_STREQ(settings.m_strStringVTT, "VTT");
-    EXPECT_STREQ(settings.m_strStringVIO, "Vio");
-    EXPECT_EQ(settings.m_nCPUTempMax, 60);
-    EXPECT_EQ(settings.m_nCPUTempMin, 20);
-    EXPECT_EQ(settings.m_nPWRTempMax, 60);
-    EXPECT_EQ(settings.m_nPWRTempMin, 20);
-    EXPECT_EQ(settings.m_nSYSTempMax, 60);
-    EXPECT_EQ(settings.m_nSYSTempMin, 20);
-    EXPECT_EQ(settings.m_nVcoreMax, 30);
-    EXPECT_EQ(settings.m_nVcoreMin, 20);
-    EXPECT_EQ(settings.m_nVTTMax, 30);
-    EXPECT_EQ(settings.m_nVTTMin, 20);
-    EXPECT_EQ(settings.m_nVioMax, 40);
-    EXPECT_EQ(settings.m_nVioMin, 30);
+    EXPECT_STREQ(settings.m_charts[0].strTitle, "CPU");
+    EXPECT_STREQ(settings.m_charts[1].strTitle, "PWR");
+    EXPECT_STREQ(settings.m_charts[2].strTitle, "SYS");
+    EXPECT_STREQ(settings.m_charts[3].strTitle, "Vcore");
+    EXPECT_STREQ(settings.m_charts[4].strTitle, "VTT");
+    EXPECT_STREQ(settings.m_charts[5].strTitle, "Vio");
+    EXPECT_EQ(settings.m_charts[0].nMax, 60);
+    EXPECT_EQ(settings.m_charts[0].nMin, 20);
+    EXPECT_EQ(settings.m_charts[1].nMax, 60);
+    EXPECT_EQ(settings.m_charts[1].nMin, 20);
+    EXPECT_EQ(settings.m_charts[2].nMax, 60);
+    EXPECT_EQ(settings.m_charts[2].nMin, 20);
+    EXPECT_EQ(settings.m_charts[3].nMax, 30);
+    EXPECT_EQ(settings.m_charts[3].nMin, 20);
+    EXPECT_EQ(settings.m_charts[4].nMax, 30);
+    EXPECT_EQ(settings.m_charts[4].nMin, 20);
+    EXPECT_EQ(settings.m_charts[5].nMax, 40);
+    EXPECT_EQ(settings.m_charts[5].nMin, 30);
 
     // Fonts: the Japanese system face, byte for byte.
     EXPECT_STREQ(settings.m_strTitleFontName, kGothic);
@@ -247,10 +247,10 @@ TEST_F(SettingsProfile, ValuesAreNeitherValidatedNorClamped) {
     EXPECT_EQ(settings.m_nSocketTimer, 0);
     EXPECT_EQ(settings.m_nMonitorTimer, -5);
     EXPECT_EQ(settings.m_nDelayTimer, INT_MIN);
-    EXPECT_STREQ(settings.m_strStringTSYS, "");
-    EXPECT_EQ(settings.m_nCPUTempMax, 10);
-    EXPECT_EQ(settings.m_nCPUTempMin, 90);
-    EXPECT_EQ(settings.m_nVioMin, -30);
+    EXPECT_STREQ(settings.m_charts[2].strTitle, "");
+    EXPECT_EQ(settings.m_charts[0].nMax, 10);
+    EXPECT_EQ(settings.m_charts[0].nMin, 90);
+    EXPECT_EQ(settings.m_charts[5].nMin, -30);
     EXPECT_EQ(settings.m_nTitleFontSize, -16);
     EXPECT_TRUE(EqualRects(settings.m_rcWindow, RECT{-1920, -300, -1332, -138}));
     EXPECT_EQ(settings.m_nStick, -1);
@@ -360,7 +360,7 @@ TEST_F(SettingsProfile, AlarmLimitsAreReadInTheCLocaleAndSavedOnlyWhenTheyWereTh
     none.LoadSettings(m_app, kCreatedRect);
     EXPECT_EQ(none.m_nAlarmPolls, 3);
     EXPECT_EQ(none.m_crAlarmColor, 0x00C0FFu);
-    for (int i = 0; i < CMonitorSettings::ALARM_CHANNELS; ++i) EXPECT_FALSE(none.m_alarmHigh[i].bSet || none.m_alarmLow[i].bSet);
+    for (const CMonitorSettings::ChartSettings& chart : none.m_charts) EXPECT_FALSE(chart.alarmHigh.bSet || chart.alarmLow.bSet);
     EXPECT_STREQ(none.m_strUnreadAlarmKeys, "");
 
     // Limits in their own unit, in any decimal form the C locale writes; an empty one is
@@ -372,14 +372,14 @@ TEST_F(SettingsProfile, AlarmLimitsAreReadInTheCLocaleAndSavedOnlyWhenTheyWereTh
     WriteFile(section);
     CMonitorSettings settings;
     settings.LoadSettings(m_app, kCreatedRect);
-    EXPECT_TRUE(settings.m_alarmHigh[0].bSet);
-    EXPECT_EQ(settings.m_alarmHigh[0].dValue, 85.0);
-    EXPECT_FALSE(settings.m_alarmLow[0].bSet);
-    EXPECT_EQ(settings.m_alarmHigh[3].dValue, 1.45);
-    EXPECT_EQ(settings.m_alarmLow[3].dValue, 0.8);
-    EXPECT_EQ(settings.m_alarmLow[2].dValue, -5.5);
-    EXPECT_FALSE(settings.m_alarmLow[5].bSet);
-    EXPECT_FALSE(settings.m_alarmHigh[1].bSet);
+    EXPECT_TRUE(settings.m_charts[0].alarmHigh.bSet);
+    EXPECT_EQ(settings.m_charts[0].alarmHigh.dValue, 85.0);
+    EXPECT_FALSE(settings.m_charts[0].alarmLow.bSet);
+    EXPECT_EQ(settings.m_charts[3].alarmHigh.dValue, 1.45);
+    EXPECT_EQ(settings.m_charts[3].alarmLow.dValue, 0.8);
+    EXPECT_EQ(settings.m_charts[2].alarmLow.dValue, -5.5);
+    EXPECT_FALSE(settings.m_charts[5].alarmLow.bSet);
+    EXPECT_FALSE(settings.m_charts[1].alarmHigh.bSet);
     EXPECT_STREQ(settings.m_strUnreadAlarmKeys, "PWRTempAlarmHigh, VioAlarmLow");
     EXPECT_EQ(settings.m_nAlarmPolls, 5);
 

@@ -21,9 +21,6 @@ struct Reading {
   double value[kChannelCount];
 };
 
-// Short display name of a channel: CPU, PWR, SYS, Vcore, VTT, Vio, Fan1, Fan2, Fan3.
-const char* channelName(Channel c);
-
 // Formats like printf "%.*f" in the C locale whatever the process locale is. Returns the
 // length, or 0 with an empty text when the value is not finite or needs more than 7
 // characters: a value is never cut.
@@ -31,6 +28,9 @@ std::size_t formatValue(double value, int decimals, char (&text)[kFieldSize]);
 
 // Fills a zeroed record with the texts of every channel and the sample time.
 void encode(const Reading& reading, std::uint64_t sampleTimeMs, std::uint8_t (&out)[wire::kRecordSize]);
+
+// Where channel c's text starts in the record.
+constexpr std::size_t fieldOffset(int c) { return static_cast<std::size_t>(c) * kFieldSize; }
 
 bool fieldTerminated(const std::uint8_t* record, Channel c);
 std::uint64_t sampleTime(const std::uint8_t* record);

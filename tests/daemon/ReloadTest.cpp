@@ -85,3 +85,28 @@ TEST(Reload, EverySettingOfTheTableAppliesAtOnceOrIsLoggedAsWaitingForTheNextSta
   std::remove(config.c_str());
   std::remove(web.c_str());
 }
+
+TEST(Reload, TheManualPagesNameEveryOptionAndWhichWaitForTheNextStart) {
+  // qrvld(8) describes every option by each of its names, qrvld.conf(5) every key; the
+  // latter's list of the settings a reload leaves for the next start is the table's.
+  auto roff = [](std::string text) {
+    for (std::size_t at = 0; (at = text.find('-', at)) != std::string::npos; at += 2) text.insert(at, "\\");
+    return text;
+  };
+  const std::string daemonPage = readFile(QRVL_MAN "/qrvld.8");
+  const std::string filePage = readFile(QRVL_MAN "/qrvld.conf.5");
+  const auto waiting = filePage.find("take effect at the next start", filePage.find(".SH RELOADING"));
+  ASSERT_NE(waiting, std::string::npos);
+  const auto listed = filePage.rfind("win over the file.", waiting);
+  const std::string restartList = filePage.substr(listed, waiting - listed);
+  for (const Setting& setting : qrvld::settingTable()) {
+    SCOPED_TRACE(setting.name);
+    for (const char* name : {setting.name, setting.alias}) {
+      if (name != nullptr) EXPECT_NE(daemonPage.find("\\-\\-" + roff(name)), std::string::npos);
+    }
+    if (setting.kind != Setting::Kind::Value) continue;
+    const std::string key = " " + roff(setting.name);
+    EXPECT_NE(filePage.find(".B" + key + "\n"), std::string::npos);
+    EXPECT_EQ(restartList.find(key) != std::string::npos, setting.change == Setting::Change::AtRestart) << restartList;
+  }
+}

@@ -126,8 +126,8 @@ std::string runningSettings(const Configuration& configuration) {
 
 ParseResult parseConfiguration(int argc, char** argv, Configuration& configuration, std::string& error) {
   // Every option with a value hands back the same code, so that an abbreviation they share
-  // takes the first of them as getopt_long does with equal entries; the index tells which.
-  // The others have codes of their own from kCommand on.
+  // takes the first of them as getopt_long does with equal entries; the others have codes
+  // of their own, so that an abbreviation shared with them is refused. The index tells which.
   constexpr int kValue = 256;
   constexpr int kCommand = 257;
   const std::vector<Setting>& table = settingTable();
@@ -160,10 +160,8 @@ ParseResult parseConfiguration(int argc, char** argv, Configuration& configurati
       return ParseResult::Error;
     }
     const Setting* setting = nullptr;
-    if (c == kValue) {
+    if (c >= kValue) {
       setting = settingOf[static_cast<std::size_t>(index)];
-    } else if (c >= kCommand) {
-      setting = settingOf[static_cast<std::size_t>(c - kCommand)];
     } else {
       for (const Setting& s : table) {
         if (s.shortName != 0 && s.shortName == c) setting = &s;

@@ -9,5 +9,5 @@ set(QRVLD_CORE_SOURCES
   metrics/MetricsBoard.cpp metrics/MetricsText.cpp
   source/HwmonSource.cpp source/Sampler.cpp source/SimulatedChip.cpp source/SourceFactory.cpp
   http/WebConfig.cpp
-  config/IniFile.cpp config/Options.cpp
-  Server.cpp)
+  config/IniFile.cpp
+  Configuration.cpp SettingTable.cpp Server.cpp)

@@ -100,8 +100,8 @@ bool transientSendError(int error) {
 }
 }  // namespace
 
-Server::Server(const Options& options, RequestGate& gate, Sampler& sampler)
-    : options_(options), gate_(gate), sampler_(sampler) {
+Server::Server(const Configuration& configuration, RequestGate& gate, Sampler& sampler)
+    : configuration_(configuration), options_(configuration.options), gate_(gate), sampler_(sampler) {
   snapshot_.status = qrvl::wire::kStatusNoReading;
   for (int i = 0; i < kBatch; ++i) {
     Slot& slot = slots_[i];
@@ -231,7 +231,7 @@ void Server::run() {
     }
     if (pollFds_[kSamplerAt].revents != 0 && sampler_.take(snapshot_) && watched < pollFds_.size()) {
       watched = pollFds_.size();
-      log(Priority::Info, "ready: %s", runningSettings(options_).c_str());
+      log(Priority::Info, "ready: %s", runningSettings(configuration_).c_str());
     }
     for (std::size_t i = kFirstListenerAt; i < watched; ++i) {
       if (pollFds_[i].revents != 0) serve(listeners_[i - kFirstListenerAt]);

@@ -12,8 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "Configuration.h"
 #include "base/UniqueFd.h"
-#include "config/Options.h"
 #include "net/RequestGate.h"
 #include "qrvl/Wire.h"
 #include "source/Sampler.h"
@@ -28,7 +28,7 @@ class Server {
   // Datagrams read from one socket per wake-up, so a flood on one cannot starve the rest.
   static constexpr int kBatch = 64;
 
-  Server(const Options& options, RequestGate& gate, Sampler& sampler);
+  Server(const Configuration& configuration, RequestGate& gate, Sampler& sampler);
   Server(const Server&) = delete;
   Server& operator=(const Server&) = delete;
 
@@ -72,6 +72,7 @@ class Server {
   int sendReplies(const Listener& listener, int count);
   void logCounters(const char* when);
 
+  const Configuration& configuration_;
   const Options& options_;
   RequestGate& gate_;
   Sampler& sampler_;

@@ -8,14 +8,14 @@
 #include <random>
 #include <string>
 
+#include "Configuration.h"
 #include "Reloader.h"
 #include "Server.h"
 #include "base/Log.h"
-#include "config/Options.h"
+#include "http/MetricsServer.h"
 #include "mapping/ChipList.h"
 #include "metrics/MetricsBoard.h"
 #include "metrics/MetricsText.h"
-#include "http/MetricsServer.h"
 #include "net/RateLimiter.h"
 #include "net/RequestGate.h"
 #include "source/Sampler.h"
@@ -29,18 +29,19 @@ constexpr std::chrono::seconds kListPatience{2};
 }  // namespace
 
 int main(int argc, char** argv) {
-  Options options;
+  Configuration configuration;
+  const Options& options = configuration.options;
   std::string error;
-  switch (parseOptions(argc, argv, options, error)) {
+  switch (parseConfiguration(argc, argv, configuration, error)) {
     case ParseResult::Help:
-      std::fputs(usageText(), stdout);
+      std::fputs(usageText().c_str(), stdout);
       return 0;
     case ParseResult::Version:
       std::puts("qrvld " QRVL_VERSION);
       return 0;
     case ParseResult::List: {
       std::string text;
-      if (!listChips(options.sysfsRoot, options.map, ::pread, kListPatience, text, error)) {
+      if (!listChips(options.sysfsRoot, configuration.map, ::pread, kListPatience, text, error)) {
         log(Priority::Error, "%s", error.c_str());
         return 1;
       }
@@ -59,7 +60,7 @@ int main(int argc, char** argv) {
   const sigset_t signals = Server::signals();
   sigprocmask(SIG_BLOCK, &signals, nullptr);
 
-  auto source = makeSource(options.source, options.sysfsRoot, options.map, error);
+  auto source = makeSource(options.source, options.sysfsRoot, configuration.map, error);
   if (!source) {
     log(Priority::Error, "%s", error.c_str());
     return 1;
@@ -75,13 +76,14 @@ int main(int argc, char** argv) {
     };
   }
   Sampler sampler(*source, std::chrono::milliseconds(options.cadenceMs), toBoard);
-  Server server(options, gate, sampler);
+  Server server(configuration, gate, sampler);
   board.countFrom([&server](RequestCheck outcome) { return server.count(outcome); });
   MetricsServer metrics(board, options.allow);
-  Reloader reloader(argc, argv, options, gate, sampler, metrics);
+  Reloader reloader(argc, argv, configuration, gate, sampler, metrics);
   server.onReload([&reloader] { reloader.reload(); });
-  const bool started = sampler.start(error) && server.open(error) &&
-                       (!options.metrics || metrics.start(options.metricsAddress, options.metricsPort, options.web, error));
+  const bool started =
+      sampler.start(error) && server.open(error) &&
+      (!options.metrics || metrics.start(options.metricsAddress, options.metricsPort, configuration.web, error));
   if (started) {
     server.run();
   } else {

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "config/Options.h"
+#include "Configuration.h"
 #include "source/SourceFactory.h"
 
 using namespace qrvld;
@@ -23,9 +23,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   char program[] = "qrvld";
   char option[] = "--config";
   char* argv[] = {program, option, path.data(), nullptr};
-  Options options;
+  Configuration configuration;
+  const Options& options = configuration.options;
   std::string error;
-  const ParseResult result = parseOptions(3, argv, options, error);
+  const ParseResult result = parseConfiguration(3, argv, configuration, error);
   if (result == ParseResult::Error) {
     if (error.empty() || error.find('\n') != std::string::npos) std::abort();
     return 0;

@@ -87,7 +87,8 @@ bool DaemonProcess::launch(std::string& error) {
   if (!fixedPort_) port_ = freePort();
   // The simulated chip unless the test names a source, so that the values do not depend
   // on the sensors of the machine the tests run on.
-  std::vector<std::string> args{"--source", "sim"};
+  std::vector<std::string> args;
+  if (sourceOnCommandLine_) args.insert(args.end(), {"--source", "sim"});
   if (portOnCommandLine_) args.insert(args.end(), {"--port", std::to_string(port_)});
   args.insert(args.end(), args_.begin(), args_.end());
   pid_ = spawn(args, "/dev/null", logPath_, cpu_);

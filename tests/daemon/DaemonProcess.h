@@ -32,6 +32,8 @@ class DaemonProcess {
   // Leaves "--port N" off the command line, for a test whose configuration file sets the
   // port given to the constructor.
   void portFromConfig() { portOnCommandLine_ = false; }
+  // Leaves "--source sim" off too, for a test whose configuration file sets the source.
+  void sourceFromConfig() { sourceOnCommandLine_ = false; }
   // Starts it (on a free port unless one was given) and waits until it logs "ready";
   // false with the log in `error` when it ends or stays silent instead.
   bool start(std::string& error);
@@ -55,6 +57,7 @@ class DaemonProcess {
   std::uint16_t port_;
   bool fixedPort_;
   bool portOnCommandLine_ = true;
+  bool sourceOnCommandLine_ = true;
   int cpu_;
   pid_t pid_ = -1;
   std::string logPath_;

@@ -150,8 +150,8 @@ void appendLocalTime(std::string& out, std::int64_t utcMs, int offsetMinutes) {
 
 bool parseLocalTime(std::string_view text, std::int64_t& utcMs) {
   int year, month, day, hour, minute, second, offsetHours, offsetMinutes;
-  if (text.size() != 25 || text[4] != '-' || text[7] != '-' || text[10] != 'T' || text[13] != ':' ||
-      text[16] != ':' || (text[19] != '+' && text[19] != '-') || text[22] != ':') {
+  if (text.size() != 25 || text[4] != '-' || text[7] != '-' || text[10] != 'T' || text[13] != ':' || text[16] != ':' ||
+      (text[19] != '+' && text[19] != '-') || text[22] != ':') {
     return false;
   }
   if (!readDigits(text, 0, 4, year) || !readDigits(text, 5, 2, month) || !readDigits(text, 8, 2, day) ||
@@ -159,13 +159,13 @@ bool parseLocalTime(std::string_view text, std::int64_t& utcMs) {
       !readDigits(text, 20, 2, offsetHours) || !readDigits(text, 23, 2, offsetMinutes)) {
     return false;
   }
-  if (month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month) || hour > 23 || minute > 59 ||
-      second > 59 || offsetHours > 23 || offsetMinutes > 59) {
+  if (month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month) || hour > 23 || minute > 59 || second > 59 ||
+      offsetHours > 23 || offsetMinutes > 59) {
     return false;
   }
   const std::int64_t offset = (text[19] == '-' ? -1 : 1) * (offsetHours * 60 + offsetMinutes);
-  const std::int64_t localMs = daysSinceEpoch({year, month, day}) * kDayMs +
-                               ((hour * 60 + minute) * std::int64_t{60} + second) * 1000;
+  const std::int64_t localMs =
+      daysSinceEpoch({year, month, day}) * kDayMs + ((hour * 60 + minute) * std::int64_t{60} + second) * 1000;
   utcMs = localMs - offset * kMinuteMs;
   return true;
 }

@@ -130,7 +130,8 @@ void appendLocalTime(std::string& out, std::int64_t utcMs, int offsetMinutes) {
   const std::int64_t day = floorDivide(localMs, kDayMs);
   const LocalDate date = dateOfDay(day);
   const int secondOfDay = static_cast<int>((localMs - day * kDayMs) / 1000);
-  out += std::to_string(date.year);
+  appendTwoDigits(out, date.year / 100);
+  appendTwoDigits(out, date.year % 100);
   out += '-';
   appendTwoDigits(out, date.month);
   out += '-';
@@ -159,7 +160,8 @@ bool parseLocalTime(std::string_view text, std::int64_t& utcMs) {
       !readDigits(text, 20, 2, offsetHours) || !readDigits(text, 23, 2, offsetMinutes)) {
     return false;
   }
-  if (month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month) || hour > 23 || minute > 59 || second > 59 ||
+  // Years a log can hold, whose UTC time is written with four digits as well.
+  if (year < 1970 || year > 9998 || month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month) || hour > 23 || minute > 59 || second > 59 ||
       offsetHours > 23 || offsetMinutes > 59) {
     return false;
   }

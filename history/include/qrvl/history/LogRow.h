@@ -24,7 +24,7 @@ Sample sampleOf(std::int64_t utcMs, const char* const* fields);
 
 // Appends "2026-12-09T03:10:01+09:00": the local time with its offset, to the second.
 void appendLocalTime(std::string& out, std::int64_t utcMs, int offsetMinutes);
-// The instant of such a text; false when it is not one.
+// The instant of such a text, in the years 1970 to 9998; false when it is not one.
 bool parseLocalTime(std::string_view text, std::int64_t& utcMs);
 
 // Appends one row with its CRLF: fields null for a failed poll; note empty, or from the

@@ -4,6 +4,7 @@
 // Input: the file's bytes.
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -31,14 +32,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::vector<history::Sample> after = history::readLogRows(file);
   if (after.size() < before.size() || after.size() > before.size() + 2) std::abort();
   if (after.size() < history::kMaxRowsPerFile) {
-    const history::Sample& last = after.back();
+    // Every channel without a number reads back as the same NaN.
     const history::Sample expected = history::sampleOf(utcMs, fields);
-    for (int c = 0; c < history::kChannels; ++c) {
-      const bool same = last.values[c] == expected.values[c] ||
-                        (last.values[c] != last.values[c] && expected.values[c] != expected.values[c]);
-      if (!same) std::abort();
-    }
-    if (last.utcMs != utcMs) std::abort();
+    if (std::memcmp(&after.back(), &expected, sizeof expected) != 0) std::abort();
   }
   return 0;
 }

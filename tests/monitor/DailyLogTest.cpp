@@ -1,0 +1,81 @@
+// The log's files in a real folder: what is deleted and read at start, where rows go when
+// the day's file is held, torn or a day old.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "CDailyLog.h"
+#include "qrvl/history/LogReader.h"
+#include "qrvl/history/LogRow.h"
+
+namespace {
+
+// 2026-12-09T12:00:00+09:00, in Tokyo.
+constexpr std::int64_t kNoon = 1796785200000;
+constexpr std::int64_t kHourMs = 3600 * 1000;
+
+class TokyoClock : public qrvl::history::LocalClock {
+public:
+    std::int64_t nowUtcMs() const override { return kNoon; }
+    int offsetMinutesAt(std::int64_t) const override { return 540; }
+};
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteFile(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+
+bool Exists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+TEST(DailyLog, FilesInARealFolder) {
+    char temp[MAX_PATH];
+    ::GetTempPathA(MAX_PATH, temp);
+    const std::string folder = std::string(temp) + "qrvl-daily-log-" + std::to_string(::GetCurrentProcessId()) + "\\";
+    ::CreateDirectoryA(folder.c_str(), nullptr);
+    const char* fields[6] = {"45.5", "41.0", "38.0", "1.25", "1.50", "3.31"};
+
+    // At start: expired files of this section go, everything else stays; the last day of
+    // the section's files, side files too, fills the ring. Today's file ends in a torn row.
+    std::string yesterday = qrvl::history::kLogFileStart, side, today = qrvl::history::kLogFileStart;
+    qrvl::history::appendLogRow(yesterday, kNoon - 30 * kHourMs, 540, fields, "");
+    qrvl::history::appendLogRow(yesterday, kNoon - 20 * kHourMs, 540, fields, "");
+    qrvl::history::appendLogRow(side, kNoon - 19 * kHourMs, 540, nullptr, "no reading: time-out");
+    qrvl::history::appendLogRow(today, kNoon - kHourMs, 540, fields, "");
+    for (const char* name : {"S-2026-11-08.csv", "S-2026-11-08.1.csv", "S-b-2026-10-01.csv", "notes.txt"}) {
+        WriteFile(folder + name, "x");
+    }
+    WriteFile(folder + "S-2026-12-08.csv", yesterday);
+    WriteFile(folder + "S-2026-12-08.2.csv", side);
+    WriteFile(folder + "S-2026-12-09.csv", today + "2026-12-09T11:30:00+09:00,45");
+
+    TokyoClock clock;
+    qrvl::history::DayRing ring(64);
+    CDailyLog log(clock);
+    ASSERT_TRUE(log.Open(folder.c_str(), "S", 30, ring));
+    EXPECT_FALSE(Exists(folder + "S-2026-11-08.csv") || Exists(folder + "S-2026-11-08.1.csv"));
+    EXPECT_TRUE(Exists(folder + "S-b-2026-10-01.csv") && Exists(folder + "notes.txt"));
+    ASSERT_EQ(ring.size(), 3u);
+    EXPECT_EQ(ring.at(1).utcMs, kNoon - 19 * kHourMs);
+    EXPECT_TRUE(ring.at(1).values[0] != ring.at(1).values[0]);
+
+    // A row after the torn one starts on a line of its own.
+    EXPECT_TRUE(log.Append(kNoon, fields, "CPU above 45"));
+    EXPECT_EQ(qrvl::history::readLogRows(ReadFile(folder + "S-2026-12-09.csv")).size(), 2u);
+
+    // While another copy of the section holds the day's file, this one writes a side file.
+    CDailyLog other(clock);
+    other.Open(folder.c_str(), "S", 30, ring);
+    EXPECT_TRUE(other.Append(kNoon + 1000, fields, ""));
+    EXPECT_EQ(qrvl::history::readLogRows(ReadFile(folder + "S-2026-12-09.1.csv")).size(), 1u);
+
+    // Local midnight starts the next day's file with its header.
+    EXPECT_TRUE(log.Append(kNoon + 12 * kHourMs, fields, ""));
+    EXPECT_EQ(ReadFile(folder + "S-2026-12-10.csv").find(qrvl::history::kLogFileStart), 0u);
+}
+
+}  // namespace

@@ -66,7 +66,10 @@ bool parseDecimal(std::string_view text, double& value) {
   }
   if (i != text.size()) return false;
   // Dividing by an exact power of ten rounds once, as a correctly rounded reading would.
-  const double power = std::pow(10.0, scale < 0 ? -scale : scale);
+  static const double kExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                        1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  const int magnitude = scale < 0 ? -scale : scale;
+  const double power = magnitude <= 22 ? kExactPowers[magnitude] : std::pow(10.0, magnitude);
   value = scale < 0 ? mantissa / power : mantissa * power;
   if (negative) value = -value;
   return std::isfinite(value);
@@ -161,8 +164,8 @@ bool parseLocalTime(std::string_view text, std::int64_t& utcMs) {
     return false;
   }
   // Years a log can hold, whose UTC time is written with four digits as well.
-  if (year < 1970 || year > 9998 || month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month) || hour > 23 || minute > 59 || second > 59 ||
-      offsetHours > 23 || offsetMinutes > 59) {
+  if (year < 1970 || year > 9998 || month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month) || hour > 23 ||
+      minute > 59 || second > 59 || offsetHours > 23 || offsetMinutes > 59) {
     return false;
   }
   const std::int64_t offset = (text[19] == '-' ? -1 : 1) * (offsetHours * 60 + offsetMinutes);

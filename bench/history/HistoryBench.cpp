@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -76,8 +75,10 @@ int main(int argc, char** argv) {
   std::size_t rows = 0;
   for (int run = 0; run < 5; ++run) {
     const auto start = std::chrono::steady_clock::now();
-    std::ifstream in(path, std::ios::binary);
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // One read of the whole file, as the monitor reads it.
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    std::string text(static_cast<std::size_t>(in.tellg()), '\0');
+    in.seekg(0).read(&text[0], static_cast<std::streamsize>(text.size()));
     history::DayRing filled;
     const std::vector<history::Sample> samples = history::readLogRows(text);
     rows = samples.size();

@@ -41,11 +41,6 @@ void DayRing::append(const Sample& sample) {
   if (size_ < samples_.size()) ++size_;
 }
 
-void DayRing::clear() {
-  size_ = 0;
-  nextSequence_ = 0;
-}
-
 std::size_t DayRing::memoryBytes() const {
   return samples_.capacity() * sizeof(Sample) + blocks_.capacity() * sizeof(BlockRange);
 }

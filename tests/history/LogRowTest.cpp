@@ -38,6 +38,8 @@ TEST(LogRow, RandomRowsReadBackAsTheyWereKept) {
     ASSERT_EQ(std::memcmp(&read[i], &kept[i], sizeof kept[i]), 0) << "row " << i;  // one NaN for no value
   EXPECT_EQ(numberText("12345678"), "12345678");
   EXPECT_TRUE(numberText("45.5x").empty());
+  EXPECT_EQ(aboveNote(0, "85") + "|" + belowNote(5, "3.1") + "|" + backInsideNote(0) + "|" + noReadingNote("time-out"),
+            "CPU above 85|Vio below 3.1|CPU back inside|no reading: time-out");
 }
 
 TEST(LogRow, LocalTimeWithItsOffset) {

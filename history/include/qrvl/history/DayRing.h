@@ -28,7 +28,6 @@ class DayRing {
   // Readings are kept in time order: one stamped before the newest (a clock set back) is
   // stamped with the newest's time instead.
   void append(const Sample& sample);
-  void clear();
 
   std::size_t size() const { return size_; }
   std::size_t capacity() const { return samples_.size(); }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "CDailyLog.h"
+#include "CFindFile.h"
 #include "qrvl/history/LogReader.h"
 #include "qrvl/history/LogRow.h"
 
@@ -30,6 +31,15 @@ std::string ReadFile(const std::string& path) {
 
 void WriteFile(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
+// Runs in one wine prefix may meet the same process id, so each starts from an empty folder.
+void EmptyFolder(const std::string& folder) {
+    WIN32_FIND_DATAA found;
+    CFindFile search(::FindFirstFileA((folder + "*.*").c_str(), &found));
+    for (bool more = search.IsValid(); more; more = ::FindNextFileA(search.Get(), &found)) {
+        ::DeleteFileA((folder + found.cFileName).c_str());
+    }
+}
+
 bool Exists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 TEST(DailyLog, FilesInARealFolder) {
@@ -37,6 +47,7 @@ TEST(DailyLog, FilesInARealFolder) {
     ::GetTempPathA(MAX_PATH, temp);
     const std::string folder = std::string(temp) + "qrvl-daily-log-" + std::to_string(::GetCurrentProcessId()) + "\\";
     ::CreateDirectoryA(folder.c_str(), nullptr);
+    EmptyFolder(folder);
     const char* fields[6] = {"45.5", "41.0", "38.0", "1.25", "1.50", "3.31"};
 
     // At start: expired files of this section go, everything else stays; the last day of

@@ -3,12 +3,11 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "CDailyLog.h"
 #include "CFindFile.h"
+#include "WinTestSupport.h"
 #include "qrvl/history/LogReader.h"
 #include "qrvl/history/LogRow.h"
 
@@ -24,14 +23,10 @@ public:
     int offsetMinutesAt(std::int64_t) const override { return 540; }
 };
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+// A file of the test's log folder, in the Windows folder as the harness has it.
+std::string In(const char* name) { return std::string("qrvl-daily-log\\") + name; }
 
-void WriteFile(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
-
-// Runs in one wine prefix may meet the same process id, so each starts from an empty folder.
+// What an earlier run left in the folder goes first.
 void EmptyFolder(const std::string& folder) {
     WIN32_FIND_DATAA found;
     CFindFile search(::FindFirstFileA((folder + "*.*").c_str(), &found));
@@ -43,9 +38,7 @@ void EmptyFolder(const std::string& folder) {
 bool Exists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 TEST(DailyLog, FilesInARealFolder) {
-    char temp[MAX_PATH];
-    ::GetTempPathA(MAX_PATH, temp);
-    const std::string folder = std::string(temp) + "qrvl-daily-log-" + std::to_string(::GetCurrentProcessId()) + "\\";
+    const std::string folder = wintest::WindowsPath(In("").c_str());
     ::CreateDirectoryA(folder.c_str(), nullptr);
     EmptyFolder(folder);
     const char* fields[6] = {"45.5", "41.0", "38.0", "1.25", "1.50", "3.31"};
@@ -58,11 +51,11 @@ TEST(DailyLog, FilesInARealFolder) {
     qrvl::history::appendLogRow(side, kNoon - 19 * kHourMs, 540, nullptr, "no reading: time-out");
     qrvl::history::appendLogRow(today, kNoon - kHourMs, 540, fields, "");
     for (const char* name : {"S-2026-11-08.csv", "S-2026-11-08.1.csv", "S-b-2026-10-01.csv", "notes.txt"}) {
-        WriteFile(folder + name, "x");
+        wintest::WriteWindowsFile(In(name).c_str(), "x");
     }
-    WriteFile(folder + "S-2026-12-08.csv", yesterday);
-    WriteFile(folder + "S-2026-12-08.2.csv", side);
-    WriteFile(folder + "S-2026-12-09.csv", today + "2026-12-09T11:30:00+09:00,45");
+    wintest::WriteWindowsFile(In("S-2026-12-08.csv").c_str(), yesterday);
+    wintest::WriteWindowsFile(In("S-2026-12-08.2.csv").c_str(), side);
+    wintest::WriteWindowsFile(In("S-2026-12-09.csv").c_str(), today + "2026-12-09T11:30:00+09:00,45");
 
     TokyoClock clock;
     qrvl::history::DayRing ring(64);
@@ -76,17 +69,17 @@ TEST(DailyLog, FilesInARealFolder) {
 
     // A row after the torn one starts on a line of its own.
     EXPECT_TRUE(log.Append(kNoon, fields, "CPU above 45"));
-    EXPECT_EQ(qrvl::history::readLogRows(ReadFile(folder + "S-2026-12-09.csv")).size(), 2u);
+    EXPECT_EQ(qrvl::history::readLogRows(wintest::ReadWindowsFile(In("S-2026-12-09.csv").c_str())).size(), 2u);
 
     // While another copy of the section holds the day's file, this one writes a side file.
     CDailyLog other(clock);
     other.Open(folder.c_str(), "S", 30, ring);
     EXPECT_TRUE(other.Append(kNoon + 1000, fields, ""));
-    EXPECT_EQ(qrvl::history::readLogRows(ReadFile(folder + "S-2026-12-09.1.csv")).size(), 1u);
+    EXPECT_EQ(qrvl::history::readLogRows(wintest::ReadWindowsFile(In("S-2026-12-09.1.csv").c_str())).size(), 1u);
 
     // Local midnight starts the next day's file with its header.
     EXPECT_TRUE(log.Append(kNoon + 12 * kHourMs, fields, ""));
-    EXPECT_EQ(ReadFile(folder + "S-2026-12-10.csv").find(qrvl::history::kLogFileStart), 0u);
+    EXPECT_EQ(wintest::ReadWindowsFile(In("S-2026-12-10.csv").c_str()).find(qrvl::history::kLogFileStart), 0u);
 }
 
 }  // namespace

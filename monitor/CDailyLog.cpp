@@ -1,0 +1,142 @@
+#include "CDailyLog.h"
+
+#include <algorithm>
+
+#include "CFindFile.h"
+#include "qrvl/history/LogFileName.h"
+#include "qrvl/history/LogReader.h"
+#include "qrvl/history/LogRow.h"
+
+namespace history = qrvl::history;
+
+namespace {
+
+// A day at one poll a second is about 5 MB; a file past this is not read further.
+constexpr DWORD kMaxReadBytes = 64 << 20;
+// Side files tried before the row is given up.
+constexpr int kMaxSideFiles = 100;
+
+std::wstring WideOf(const char* psz, UINT codePage) {
+    const int n = ::MultiByteToWideChar(codePage, 0, psz, -1, nullptr, 0);
+    if (n <= 1) return std::wstring();
+    std::wstring wide(n, L'\0');
+    ::MultiByteToWideChar(codePage, 0, psz, -1, &wide[0], n);
+    wide.resize(n - 1);
+    return wide;
+}
+
+std::string Utf8Of(const wchar_t* psz) {
+    const int n = ::WideCharToMultiByte(CP_UTF8, 0, psz, -1, nullptr, 0, nullptr, nullptr);
+    if (n <= 1) return std::string();
+    std::string text(n, '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, psz, -1, &text[0], n, nullptr, nullptr);
+    text.resize(n - 1);
+    return text;
+}
+
+std::string ReadWhole(const std::wstring& path) {
+    CHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size;
+    if (!file.IsValid() || !::GetFileSizeEx(file, &size)) return std::string();
+    std::string text(static_cast<std::size_t>(std::min<LONGLONG>(size.QuadPart, kMaxReadBytes)), '\0');
+    DWORD read = 0;
+    if (!text.empty() && !::ReadFile(file, &text[0], static_cast<DWORD>(text.size()), &read, nullptr)) read = 0;
+    text.resize(read);
+    return text;
+}
+
+bool WriteAll(HANDLE file, std::string_view text) {
+    DWORD written = 0;
+    return text.empty() || (::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+                            written == text.size());
+}
+
+}  // namespace
+
+CDailyLog::CDailyLog(const history::LocalClock& clock) : m_clock(clock), m_rotation(clock) {}
+
+bool CDailyLog::Open(const char* pszFolder, const char* pszSection, int nLogDays, history::DayRing& ring) {
+    m_strFolder = WideOf(pszFolder, CP_ACP);
+    if (!m_strFolder.empty() && m_strFolder.back() != L'\\' && m_strFolder.back() != L'/') m_strFolder += L'\\';
+    m_strSection = Utf8Of(WideOf(pszSection, CP_ACP).c_str());
+    m_nLogDays = nLogDays;
+
+    const std::int64_t now = m_clock.nowUtcMs();
+    const std::vector<std::string> names = ListFolder();
+    DeleteExpired(history::localDateAt(now, m_clock.offsetMinutesAt(now)));
+
+    history::LocalDate first, last;
+    m_rotation.lastDayDates(now, first, last);
+    std::vector<history::Sample> samples;
+    for (const std::string& name : history::logFilesOfDays(m_strSection, names, first, last)) {
+        const std::vector<history::Sample> rows = history::readLogRows(ReadWhole(PathOf(name)));
+        samples.insert(samples.end(), rows.begin(), rows.end());
+    }
+    history::fillDay(std::move(samples), now, ring);
+    const DWORD attributes = ::GetFileAttributesW(m_strFolder.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool CDailyLog::Append(std::int64_t nUtcMs, const char* const* pFields, std::string_view note) {
+    const history::LogRotation::Placement placement = m_rotation.place(nUtcMs);
+    if (placement.newDay) DeleteExpired(placement.day);
+    // A file that could not be opened is tried again with the next row.
+    if (!m_hFile.IsValid() || placement.day != m_fileDay) {
+        m_hFile.Close();
+        if (!OpenDayFile(placement.day)) return false;
+    }
+    std::string row;
+    history::appendLogRow(row, nUtcMs, placement.offsetMinutes, pFields, note);
+    return WriteAll(m_hFile, row) && ::FlushFileBuffers(m_hFile);
+}
+
+std::vector<std::string> CDailyLog::ListFolder() const {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW found;
+    CFindFile search(::FindFirstFileW((m_strFolder + L"*").c_str(), &found));
+    if (!search.IsValid()) return names;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(Utf8Of(found.cFileName));
+    } while (::FindNextFileW(search.Get(), &found));
+    return names;
+}
+
+void CDailyLog::DeleteExpired(const history::LocalDate& today) {
+    for (const std::string& name : history::expiredLogFiles(m_strSection, ListFolder(), today, m_nLogDays)) {
+        ::DeleteFileW(PathOf(name).c_str());
+    }
+}
+
+bool CDailyLog::OpenDayFile(const history::LocalDate& day) {
+    for (int side = 0; side < kMaxSideFiles; ++side) {
+        // Others may read the file while it is written, not write it.
+        CHandle file(::CreateFileW(PathOf(history::logFileName(m_strSection, day, side)).c_str(),
+                                   GENERIC_READ | FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file.IsValid()) {
+            if (::GetLastError() == ERROR_SHARING_VIOLATION) continue;
+            return false;
+        }
+        LARGE_INTEGER size;
+        if (!::GetFileSizeEx(file, &size)) return false;
+        char end[2] = {};
+        DWORD read = 0;
+        if (size.QuadPart >= 2) {
+            LARGE_INTEGER at;
+            at.QuadPart = size.QuadPart - 2;
+            if (!::SetFilePointerEx(file, at, nullptr, FILE_BEGIN) || !::ReadFile(file, end, 2, &read, nullptr)) {
+                return false;
+            }
+        }
+        if (!WriteAll(file, history::textBeforeAppend(size.QuadPart, std::string_view(end, read)))) return false;
+        m_hFile = std::move(file);
+        m_fileDay = day;
+        return true;
+    }
+    return false;
+}
+
+std::wstring CDailyLog::PathOf(const std::string& strName) const {
+    return m_strFolder + WideOf(strName.c_str(), CP_UTF8);
+}

@@ -1,0 +1,44 @@
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "CHandle.h"
+#include "qrvl/history/DayRing.h"
+#include "qrvl/history/LocalClock.h"
+#include "qrvl/history/LogRotation.h"
+
+// The CSV log of one copy in its log folder: a file per local day, a row written through
+// to the disk per poll, so a power cut loses at most the row being written. While someone
+// else holds the day's file (a spreadsheet that locks it), rows go to a side file.
+class CDailyLog {
+public:
+    explicit CDailyLog(const qrvl::history::LocalClock& clock);
+
+    // Folder and section as the profile holds them (the ANSI code page); nLogDays as
+    // LogDays. Deletes this section's expired files and fills the ring with the last day of
+    // its files. False when the folder is missing; rows are tried all the same.
+    bool Open(const char* pszFolder, const char* pszSection, int nLogDays, qrvl::history::DayRing& ring);
+    // One poll: pFields are the reading's six text fields, null for a failed poll. A row of
+    // a new local day goes to that day's file, and the expired files are chosen again.
+    // False when the row could not be written.
+    bool Append(std::int64_t nUtcMs, const char* const* pFields, std::string_view note);
+
+private:
+    std::vector<std::string> ListFolder() const;
+    void DeleteExpired(const qrvl::history::LocalDate& today);
+    bool OpenDayFile(const qrvl::history::LocalDate& day);
+    std::wstring PathOf(const std::string& strName) const;
+
+    const qrvl::history::LocalClock& m_clock;
+    qrvl::history::LogRotation m_rotation;
+    std::wstring m_strFolder;
+    // UTF-8, as the file names are made.
+    std::string m_strSection;
+    int m_nLogDays = 30;
+    CHandle m_hFile;
+    qrvl::history::LocalDate m_fileDay{};
+};

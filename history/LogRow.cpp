@@ -1,21 +1,24 @@
 #include "qrvl/history/LogRow.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
 
+#include "qrvl/Channels.h"
 #include "qrvl/Record.h"
 #include "qrvl/history/LocalDate.h"
 
 namespace qrvl::history {
 
-// Escapes keep the degree sign UTF-8 in the Windows build, whose narrow literals are Shift-JIS.
-const char kLogFileStart[] =
-    "\xEF\xBB\xBF"
-    "Time,CPU \xC2\xB0"
-    "C,PWR \xC2\xB0"
-    "C,SYS \xC2\xB0"
-    "C,Vcore V,VTT V,Vio V,Note\r\n";
+const std::string& logFileStart() {
+  static const std::string start = [] {
+    std::string text = "\xEF\xBB\xBF" "Time";
+    for (int c = 0; c < kChannels; ++c) text += std::string(",") + channelFacts(c).name + " " + quantityFacts(c).unit;
+    return text + ",Note\r\n";
+  }();
+  return start;
+}
 
 namespace {
 
@@ -25,54 +28,12 @@ constexpr std::int64_t kDayMs = 24 * 60 * kMinuteMs;
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-// Sign, digits with at most one point, at least one digit, an optional exponent: the
-// texts a sensor host writes, read without the process locale.
+// A decimal text as a sensor host writes it, read without the process locale.
 bool parseDecimal(std::string_view text, double& value) {
-  std::size_t i = 0;
-  const bool negative = i < text.size() && text[i] == '-';
-  if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
-  double mantissa = 0;
-  int scale = 0;
-  int digits = 0;
-  bool point = false;
-  for (; i < text.size(); ++i) {
-    if (isDigit(text[i])) {
-      // Digits beyond double precision only move the point.
-      if (mantissa < 1e17) {
-        mantissa = mantissa * 10 + (text[i] - '0');
-        if (point) --scale;
-      } else if (!point) {
-        ++scale;
-      }
-      ++digits;
-    } else if (text[i] == '.' && !point) {
-      point = true;
-    } else {
-      break;
-    }
-  }
-  if (digits == 0) return false;
-  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-    ++i;
-    const bool negativeExponent = i < text.size() && text[i] == '-';
-    if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
-    int exponent = 0;
-    const std::size_t exponentStart = i;
-    for (; i < text.size() && isDigit(text[i]); ++i) {
-      if (exponent < 10000) exponent = exponent * 10 + (text[i] - '0');
-    }
-    if (i == exponentStart) return false;
-    scale += negativeExponent ? -exponent : exponent;
-  }
-  if (i != text.size()) return false;
-  // Dividing by an exact power of ten rounds once, as a correctly rounded reading would.
-  static const double kExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                        1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-  const int magnitude = scale < 0 ? -scale : scale;
-  const double power = magnitude <= 22 ? kExactPowers[magnitude] : std::pow(10.0, magnitude);
-  value = scale < 0 ? mantissa / power : mantissa * power;
-  if (negative) value = -value;
-  return std::isfinite(value);
+  if (text.size() > 1 && text[0] == '+' && text[1] != '-') text.remove_prefix(1);
+  const char* last = text.data() + text.size();
+  const auto result = std::from_chars(text.data(), last, value);
+  return !text.empty() && result.ec == std::errc() && result.ptr == last && std::isfinite(value);
 }
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
@@ -190,19 +151,19 @@ void appendLogRow(std::string& out, std::int64_t utcMs, int offsetMinutes, const
 std::string noReadingNote(std::string_view reason) { return "no reading: " + std::string(reason); }
 
 std::string aboveNote(int channel, std::string_view limit) {
-  return record::channelName(static_cast<record::Channel>(channel)) + std::string(" above ") + std::string(limit);
+  return channelFacts(channel).name + std::string(" above ") + std::string(limit);
 }
 
 std::string belowNote(int channel, std::string_view limit) {
-  return record::channelName(static_cast<record::Channel>(channel)) + std::string(" below ") + std::string(limit);
+  return channelFacts(channel).name + std::string(" below ") + std::string(limit);
 }
 
 std::string backInsideNote(int channel) {
-  return record::channelName(static_cast<record::Channel>(channel)) + std::string(" back inside");
+  return channelFacts(channel).name + std::string(" back inside");
 }
 
 std::string_view textBeforeAppend(std::uint64_t fileSize, std::string_view fileEnd) {
-  if (fileSize == 0) return kLogFileStart;
+  if (fileSize == 0) return logFileStart();
   if (fileEnd.size() >= 2 && fileEnd.substr(fileEnd.size() - 2) == "\r\n") return {};
   return "\r\n";
 }

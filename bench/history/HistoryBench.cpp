@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
   const char* fields[history::kChannels];
 
   history::DayRing ring;
-  std::string log = history::kLogFileStart;
+  std::string log = history::logFileStart();
   for (int n = 0; n < kDaySeconds; ++n) {
     pollTexts(n, texts, fields);
     const std::int64_t utcMs = kStartMs + std::int64_t{n} * 1000;

@@ -16,7 +16,7 @@ TEST(LogRow, RandomRowsReadBackAsTheyWereKept) {
   std::mt19937 random(11);
   const char* texts[] = {"45.5", " 3.31", "-12", "+1.25e1", ".5", "7.", "abc", "", "45.5x", "1.2.3", "  ", "1e"};
   const char* notes[] = {"", "CPU above 85", "no reading: time-out, host \"pc\"", "a, line\r\nbreak"};
-  std::string file = kLogFileStart;
+  std::string file = logFileStart();
   std::vector<Sample> kept;
   for (int row = 0; row < 2000; ++row) {
     char fields[kChannels][8] = {};
@@ -62,7 +62,7 @@ TEST(LogRow, LocalTimeWithItsOffset) {
 
 TEST(LogRow, DamagedFilesLoseOnlyTheirDamagedRows) {
   const char* good[kChannels] = {"40.0", "41.0", "42.0", "1.25", "1.50", "3.30"};
-  std::string file = kLogFileStart;
+  std::string file = logFileStart();
   appendLogRow(file, 1796753401000, 540, good, "");
   // Rows that do not parse: too many fields, a stray quote, an unclosed quote (spoiling its
   // line only), a channel that is not a number, a bad time, an empty line.
@@ -85,7 +85,8 @@ TEST(LogRow, DamagedFilesLoseOnlyTheirDamagedRows) {
   EXPECT_EQ(read[2].utcMs, 1796753408000);
   EXPECT_EQ(read[3].utcMs, 1796753409000);
   EXPECT_EQ(textBeforeAppend(whole, file.substr(0, whole)), "");
-  EXPECT_EQ(textBeforeAppend(0, ""), kLogFileStart);
+  EXPECT_EQ(textBeforeAppend(0, ""), logFileStart());
+  EXPECT_EQ(logFileStart(), "\xEF\xBB\xBFTime,CPU \xC2\xB0" "C,PWR \xC2\xB0" "C,SYS \xC2\xB0" "C,Vcore V,VTT V,Vio V,Note\r\n");
 
   // However many rows a file holds, at most kMaxRowsPerFile are read.
   std::string huge;

@@ -45,7 +45,7 @@ TEST(DailyLog, FilesInARealFolder) {
 
     // At start: expired files of this section go, everything else stays; the last day of
     // the section's files, side files too, fills the ring. Today's file ends in a torn row.
-    std::string yesterday = qrvl::history::kLogFileStart, side, today = qrvl::history::kLogFileStart;
+    std::string yesterday = qrvl::history::logFileStart(), side, today = qrvl::history::logFileStart();
     qrvl::history::appendLogRow(yesterday, kNoon - 30 * kHourMs, 540, fields, "");
     qrvl::history::appendLogRow(yesterday, kNoon - 20 * kHourMs, 540, fields, "");
     qrvl::history::appendLogRow(side, kNoon - 19 * kHourMs, 540, nullptr, "no reading: time-out");
@@ -79,7 +79,7 @@ TEST(DailyLog, FilesInARealFolder) {
 
     // Local midnight starts the next day's file with its header.
     EXPECT_TRUE(log.Append(kNoon + 12 * kHourMs, fields, ""));
-    EXPECT_EQ(wintest::ReadWindowsFile(In("S-2026-12-10.csv").c_str()).find(qrvl::history::kLogFileStart), 0u);
+    EXPECT_EQ(wintest::ReadWindowsFile(In("S-2026-12-10.csv").c_str()).find(qrvl::history::logFileStart()), 0u);
 }
 
 }  // namespace

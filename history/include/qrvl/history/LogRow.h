@@ -10,7 +10,7 @@
 namespace qrvl::history {
 
 // Byte-order mark, header and line break that begin every log file.
-extern const char kLogFileStart[];
+const std::string& logFileStart();
 
 // A reading's 8-byte text field as the log writes it: the text without surrounding blanks
 // when it is a decimal number, else empty.

@@ -3,9 +3,12 @@
 
 #include <cstdint>
 
+#include "qrvl/Channels.h"
+
 namespace qrvl::history {
 
-inline constexpr int kChannels = 6;
+// The charted channels, in the record's order.
+inline constexpr int kChannels = kChartCount;
 
 struct Sample {
   std::int64_t utcMs;

@@ -1,5 +1,9 @@
 #include "CStripChart.h"
 
+#include <commctrl.h>
+#include <windowsx.h>
+
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -30,6 +34,8 @@ BEGIN_MESSAGE_MAP(CStripChart, CWnd)
     ON_WM_PAINT()
     ON_WM_ERASEBKGND()
     ON_WM_SIZE()
+    ON_MESSAGE(WM_MOUSEMOVE, OnMouseMove)
+    ON_MESSAGE(WM_MOUSELEAVE, OnMouseLeave)
 END_MESSAGE_MAP()
 
 CStripChart::CStripChart()
@@ -63,7 +69,9 @@ CStripChart::CStripChart()
       m_dScale(0.0),
       m_rcClient{},
       m_rcPlot{},
-      m_rcReadout{} {
+      m_rcReadout{},
+      m_hTip(nullptr),
+      m_nTipColumn(-1) {
     m_penTrace.CreatePen(PS_SOLID, 0, m_crTrace);
     m_brBack.CreateSolidBrush(m_crBack);
 }
@@ -290,7 +298,106 @@ void CStripChart::OnPaint() {
     CMemoryLayer dcMem;
     if (dcMem.Create(&dc, m_nClientWidth, m_nClientHeight)) {
         dcMem.BitBlt(0, 0, m_nClientWidth, m_nClientHeight, &m_dcBackground, 0, 0, SRCCOPY);
-        dcMem.BitBlt(0, 0, m_nClientWidth, m_nClientHeight, &m_dcPlot, 0, 0, SRCPAINT);
+        if (IsLookingBack())
+            DrawLookBack(dcMem);
+        else
+            dcMem.BitBlt(0, 0, m_nClientWidth, m_nClientHeight, &m_dcPlot, 0, 0, SRCPAINT);
         dc.BitBlt(0, 0, m_nClientWidth, m_nClientHeight, &dcMem, 0, 0, SRCCOPY);
     }
+}
+
+void CStripChart::ShowLookBack(const CString& strSpan, std::vector<qrvl::history::ColumnRange> columns) {
+    m_strSpan = strSpan;
+    m_columns = std::move(columns);
+    if (m_hWnd) ::InvalidateRect(m_hWnd, nullptr, FALSE);
+}
+
+void CStripChart::ShowLive() {
+    if (!IsLookingBack()) return;
+    m_strSpan.Empty();
+    m_columns.clear();
+    HideTip();
+    if (m_hWnd) ::InvalidateRect(m_hWnd, nullptr, FALSE);
+}
+
+void CStripChart::DrawLookBack(CDC& dc) {
+    // Drawn as the trace is, on the background colour and added to the background layer.
+    CMemoryLayer dcColumns;
+    if (!dcColumns.Create(&dc, m_nClientWidth, m_nClientHeight)) return;
+    dcColumns.FillRect(&m_rcClient, &m_brBack);
+    CBrush brTrace;
+    brTrace.CreateSolidBrush(m_crTrace);
+    // The trace's rows: what lies beyond them is off the scale, as in the live view.
+    const int yTop = m_rcPlot.top + 1;
+    const int yBottom = m_rcPlot.bottom;
+    const int nColumns = std::min(static_cast<int>(m_columns.size()), m_nPlotWidth);
+    for (int i = 0; i < nColumns; ++i) {
+        const qrvl::history::ColumnRange& column = m_columns[static_cast<std::size_t>(i)];
+        if (!column.hasValue) continue;
+        const int yHigh = std::max(*chart::ValueToRow(column.max, m_dMin, m_dScale, m_rcPlot.bottom), yTop);
+        const int yLow = std::min(*chart::ValueToRow(column.min, m_dMin, m_dScale, m_rcPlot.bottom), yBottom);
+        if (yHigh > yLow) continue;
+        const RECT rcColumn = {m_rcPlot.left + i, yHigh, m_rcPlot.left + i + 1, yLow + 1};
+        dcColumns.FillRect(&rcColumn, &brTrace);
+    }
+    dc.BitBlt(0, 0, m_nClientWidth, m_nClientHeight, &dcColumns, 0, 0, SRCPAINT);
+
+    CFont fontScale;
+    MakeFont(fontScale, m_strScaleFont, m_nScaleFontSize, 0);
+    CSelectScope font(dc, fontScale);
+    dc.SetTextColor(m_crText);
+    dc.SetBkMode(TRANSPARENT);
+    dc.SetTextAlign(TA_RIGHT | TA_TOP);
+    dc.TextOut(m_rcPlot.right - 1, m_rcPlot.top + 2, m_strSpan);
+}
+
+LRESULT CStripChart::OnMouseMove(WPARAM, LPARAM lParam) {
+    const int nColumn = GET_X_LPARAM(lParam) - m_rcPlot.left;
+    if (!IsLookingBack() || !m_tipText || nColumn < 0 || nColumn >= static_cast<int>(m_columns.size())) {
+        HideTip();
+        return 0;
+    }
+    if (!m_hTip) {
+        m_hTip = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, 0,
+                                   0, 0, 0, m_hWnd, nullptr, nullptr, nullptr);
+        if (!m_hTip) return 0;
+        TTTOOLINFOW info = {};
+        info.cbSize = TTTOOLINFOW_V2_SIZE;
+        info.uFlags = TTF_TRACK | TTF_ABSOLUTE;
+        info.hwnd = m_hWnd;
+        info.lpszText = const_cast<wchar_t*>(L"");
+        ::SendMessageW(m_hTip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+    }
+    TTTOOLINFOW info = {};
+    info.cbSize = TTTOOLINFOW_V2_SIZE;
+    info.hwnd = m_hWnd;
+    if (nColumn != m_nTipColumn) {
+        const std::wstring strText = m_tipText(nColumn);
+        info.lpszText = const_cast<wchar_t*>(strText.c_str());
+        ::SendMessageW(m_hTip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&info));
+    }
+    POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    ::ClientToScreen(m_hWnd, &pt);
+    ::SendMessageW(m_hTip, TTM_TRACKPOSITION, 0, MAKELPARAM(pt.x + 12, pt.y + 16));
+    if (m_nTipColumn < 0) {
+        ::SendMessageW(m_hTip, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&info));
+        TRACKMOUSEEVENT track = {sizeof track, TME_LEAVE, m_hWnd, 0};
+        ::TrackMouseEvent(&track);
+    }
+    m_nTipColumn = nColumn;
+    return 0;
+}
+
+LRESULT CStripChart::OnMouseLeave(WPARAM, LPARAM) {
+    HideTip();
+    return 0;
+}
+
+void CStripChart::HideTip() {
+    if (!m_hTip || m_nTipColumn < 0) return;
+    TTTOOLINFOW info = {};
+    info.cbSize = TTTOOLINFOW_V2_SIZE;
+    info.hwnd = m_hWnd;
+    ::SendMessageW(m_hTip, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&info));
+    m_nTipColumn = -1;
 }

@@ -1,6 +1,10 @@
 #pragma once
 #include <windows.h>
 
+#include <functional>
+#include <string>
+#include <vector>
+
 #include "CBitmap.h"
 #include "CBrush.h"
 #include "CDC.h"
@@ -8,6 +12,7 @@
 #include "CPen.h"
 #include "CString.h"
 #include "CWnd.h"
+#include "qrvl/history/DayRing.h"
 
 // A child window that shows one channel as a scrolling strip chart: frame, dotted grid,
 // scale labels, vertical title and the newest value. The history is the picture: two
@@ -45,6 +50,17 @@ public:
     // Returns the value appended before it.
     double AppendValue(double dValue);
 
+    // Look back: the plot shows a column per pixel instead of the trace, each from the
+    // lowest to the highest reading of its slice of time, and the span's name in its
+    // top-right corner. The trace goes on scrolling unseen, and ShowLive shows it again.
+    void ShowLookBack(const CString& strSpan, std::vector<qrvl::history::ColumnRange> columns);
+    void ShowLive();
+    bool IsLookingBack() const { return !m_strSpan.IsEmpty(); }
+    // Pixels across the plot: the columns a look back needs.
+    int GetPlotWidth() const { return m_nPlotWidth; }
+    // The text of the tip over a look-back column, from the column's index.
+    void SetColumnTip(std::function<std::wstring(int)> tipText) { m_tipText = std::move(tipText); }
+
 protected:
     // Redraws the background layer from the settings and clears the plot layer.
     void RebuildLayers();
@@ -56,6 +72,11 @@ protected:
     BOOL OnEraseBkgnd(HDC hDC);
     // Layers of the new size, drawn afresh.
     void OnSize(UINT nType, int cx, int cy);
+    LRESULT OnMouseMove(WPARAM wParam, LPARAM lParam);
+    LRESULT OnMouseLeave(WPARAM wParam, LPARAM lParam);
+    // The look-back columns and the span's name over the composed layers.
+    void DrawLookBack(CDC& dc);
+    void HideTip();
 
     DECLARE_MESSAGE_MAP()
 
@@ -95,4 +116,10 @@ protected:
     CBrush m_brBack;
     CMemoryLayer m_dcBackground;
     CMemoryLayer m_dcPlot;
+    // Empty in the live view.
+    CString m_strSpan;
+    std::vector<qrvl::history::ColumnRange> m_columns;
+    std::function<std::wstring(int)> m_tipText;
+    HWND m_hTip;
+    int m_nTipColumn;
 };

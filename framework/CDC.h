@@ -35,6 +35,7 @@ public:
     BOOL LineTo(int x, int y) { return ::LineTo(m_hDC, x, y); }
     COLORREF SetBkColor(COLORREF crColor) { return ::SetBkColor(m_hDC, crColor); }
     COLORREF SetTextColor(COLORREF crColor) { return ::SetTextColor(m_hDC, crColor); }
+    int SetBkMode(int nMode) { return ::SetBkMode(m_hDC, nMode); }
     UINT SetTextAlign(UINT nFlags) { return ::SetTextAlign(m_hDC, nFlags); }
     BOOL TextOut(int x, int y, const CString& str) { return ::TextOutA(m_hDC, x, y, str, str.GetLength()); }
     BOOL ExtTextOut(int x, int y, UINT nOptions, const RECT* lpRect, const CString& str) {

@@ -1,5 +1,7 @@
 #include "CDailyLog.h"
 
+#include <shlobj.h>
+
 #include <algorithm>
 
 #include "CFindFile.h"
@@ -56,8 +58,13 @@ bool WriteAll(HANDLE file, std::string_view text) {
 
 CDailyLog::CDailyLog(const history::LocalClock& clock) : m_clock(clock), m_rotation(clock) {}
 
-bool CDailyLog::Open(const char* pszFolder, const char* pszSection, int nLogDays, history::DayRing& ring) {
+void CDailyLog::Open(const char* pszFolder, const char* pszSection, int nLogDays, history::DayRing& ring) {
     m_strFolder = WideOf(pszFolder, CP_ACP);
+    // The shell creates the parents too, from a full path only.
+    wchar_t szFull[MAX_PATH];
+    const DWORD nFull = ::GetFullPathNameW(m_strFolder.c_str(), MAX_PATH, szFull, nullptr);
+    if (nFull > 0 && nFull < MAX_PATH && ::GetFileAttributesW(szFull) == INVALID_FILE_ATTRIBUTES)
+        ::SHCreateDirectoryExW(nullptr, szFull, nullptr);
     if (!m_strFolder.empty() && m_strFolder.back() != L'\\' && m_strFolder.back() != L'/') m_strFolder += L'\\';
     m_strSection = Utf8Of(WideOf(pszSection, CP_ACP).c_str());
     m_nLogDays = nLogDays;
@@ -74,21 +81,36 @@ bool CDailyLog::Open(const char* pszFolder, const char* pszSection, int nLogDays
         samples.insert(samples.end(), rows.begin(), rows.end());
     }
     history::fillDay(std::move(samples), now, ring);
-    const DWORD attributes = ::GetFileAttributesW(m_strFolder.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool CDailyLog::Append(std::int64_t nUtcMs, const char* const* pFields, std::string_view note) {
+CDailyLog::Result CDailyLog::Append(std::int64_t nUtcMs, const char* const* pFields, std::string_view note) {
+    Result result = {false, ERROR_SUCCESS, std::string()};
     const history::LogRotation::Placement placement = m_rotation.place(nUtcMs);
     if (placement.newDay) DeleteExpired(placement.day);
-    // A file that could not be opened is tried again with the next row.
+    // A folder that failed is not tried again before the next day, so a lost network
+    // folder does not hold up every row.
+    if (m_bFailed && placement.day == m_failedDay) {
+        result.dwError = ERROR_NOT_READY;
+        return result;
+    }
+    m_bFailed = false;
     if (!m_hFile.IsValid() || placement.day != m_fileDay) {
         m_hFile.Close();
-        if (!OpenDayFile(placement.day)) return false;
+        result.dwError = OpenDayFile(placement.day, result.strSideFile);
     }
-    std::string row;
-    history::appendLogRow(row, nUtcMs, placement.offsetMinutes, pFields, note);
-    return WriteAll(m_hFile, row) && ::FlushFileBuffers(m_hFile);
+    if (result.dwError == ERROR_SUCCESS) {
+        std::string row;
+        history::appendLogRow(row, nUtcMs, placement.offsetMinutes, pFields, note);
+        result.bWritten = WriteAll(m_hFile, row) && ::FlushFileBuffers(m_hFile);
+        if (!result.bWritten) result.dwError = ::GetLastError();
+    }
+    if (!result.bWritten) {
+        if (result.dwError == ERROR_SUCCESS) result.dwError = ERROR_WRITE_FAULT;
+        m_hFile.Close();
+        m_bFailed = true;
+        m_failedDay = placement.day;
+    }
+    return result;
 }
 
 std::vector<std::string> CDailyLog::ListFolder() const {
@@ -108,33 +130,37 @@ void CDailyLog::DeleteExpired(const history::LocalDate& today) {
     }
 }
 
-bool CDailyLog::OpenDayFile(const history::LocalDate& day) {
+DWORD CDailyLog::OpenDayFile(const history::LocalDate& day, std::string& strSideFile) {
+    DWORD dwError = ERROR_SHARING_VIOLATION;
     for (int side = 0; side < kMaxSideFiles; ++side) {
         // Others may read the file while it is written, not write it.
-        CHandle file(::CreateFileW(PathOf(history::logFileName(m_strSection, day, side)).c_str(),
-                                   GENERIC_READ | FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+        const std::string strName = history::logFileName(m_strSection, day, side);
+        CHandle file(::CreateFileW(PathOf(strName).c_str(), GENERIC_READ | FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                                   OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file.IsValid()) {
-            if (::GetLastError() == ERROR_SHARING_VIOLATION) continue;
-            return false;
+            dwError = ::GetLastError();
+            if (dwError == ERROR_SHARING_VIOLATION) continue;
+            return dwError;
         }
         LARGE_INTEGER size;
-        if (!::GetFileSizeEx(file, &size)) return false;
+        if (!::GetFileSizeEx(file, &size)) return ::GetLastError();
         char end[2] = {};
         DWORD read = 0;
         if (size.QuadPart >= 2) {
             LARGE_INTEGER at;
             at.QuadPart = size.QuadPart - 2;
             if (!::SetFilePointerEx(file, at, nullptr, FILE_BEGIN) || !::ReadFile(file, end, 2, &read, nullptr)) {
-                return false;
+                return ::GetLastError();
             }
         }
-        if (!WriteAll(file, history::textBeforeAppend(size.QuadPart, std::string_view(end, read)))) return false;
+        if (!WriteAll(file, history::textBeforeAppend(size.QuadPart, std::string_view(end, read))))
+            return ::GetLastError();
         m_hFile = std::move(file);
         m_fileDay = day;
-        return true;
+        if (side > 0) strSideFile = strName;
+        return ERROR_SUCCESS;
     }
-    return false;
+    return dwError;
 }
 
 std::wstring CDailyLog::PathOf(const std::string& strName) const {

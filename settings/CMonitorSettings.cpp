@@ -14,6 +14,7 @@ namespace {
 // Amber: stands out on the default black background and from the default traces.
 constexpr COLORREF kDefaultAlarmColor = 0x00C0FF;
 constexpr int kDefaultAlarmPolls = 3;
+constexpr int kDefaultLogDays = 30;
 
 // A value that no key holds: GetPrivateProfileString hands back the default only when the
 // key is absent.
@@ -82,6 +83,10 @@ CMonitorSettings::CMonitorSettings()
       m_charts(),
       m_nAlarmPolls(kDefaultAlarmPolls),
       m_crAlarmColor(kDefaultAlarmColor),
+      m_logFolder(),
+      m_logDays(),
+      m_nLogDays(kDefaultLogDays),
+      m_alarmCommand(),
       m_bAlarmPollsInFile(false),
       m_bAlarmColorInFile(false),
       m_bLoaded(false) {}
@@ -102,6 +107,7 @@ void CMonitorSettings::LoadSettings(CWinApp& app, const RECT& rcCurrent) {
             key.value);
     }
     LoadAlarms(app);
+    LoadLogKeys(app);
     m_nSaveIni = ReadInt(app, "SaveIni", 1);
     m_bLoaded = true;
 }
@@ -134,6 +140,7 @@ DWORD CMonitorSettings::SaveSettings(CWinApp& app, const RECT& rcNormal) {
                 key.value);
         }
         SaveAlarms(app, check);
+        SaveLogKeys(app, check);
     }
     check(app.WriteProfileInt(pszSection, "SaveIni", m_nSaveIni));
     check(app.WriteProfileInt(pszSection, "ErrorCounter", m_nErrorCounter));
@@ -203,4 +210,26 @@ void CMonitorSettings::SaveAlarms(CWinApp& app, const std::function<void(BOOL)>&
     }
     if (m_bAlarmPollsInFile) check(app.WriteProfileInt(pszSection, "AlarmPolls", m_nAlarmPolls));
     if (m_bAlarmColorInFile) check(app.WriteProfileString(pszSection, "AlarmColor", Hexadecimal(m_crAlarmColor)));
+}
+
+void CMonitorSettings::LoadLogKeys(CWinApp& app) {
+    m_strUnreadKeys.Empty();
+    m_logFolder.bInFile = ReadPresent(app, "LogFolder", m_logFolder.strText);
+    m_alarmCommand.bInFile = ReadPresent(app, "AlarmCommand", m_alarmCommand.strText);
+    m_logDays.bInFile = ReadPresent(app, "LogDays", m_logDays.strText);
+    m_nLogDays = kDefaultLogDays;
+    double dDays = 0;
+    if (ParseDecimal(m_logDays.strText, dDays) && dDays >= 0 && dDays <= 100000 && dDays == std::floor(dDays))
+        m_nLogDays = static_cast<int>(dDays);
+    else if (!m_logDays.strText.IsEmpty())
+        m_strUnreadKeys = "LogDays";
+}
+
+void CMonitorSettings::SaveLogKeys(CWinApp& app, const std::function<void(BOOL)>& check) {
+    const struct {
+        const char* pszKey;
+        const KeptText& kept;
+    } keys[] = {{"LogFolder", m_logFolder}, {"LogDays", m_logDays}, {"AlarmCommand", m_alarmCommand}};
+    for (const auto& key : keys)
+        if (key.kept.bInFile) check(app.WriteProfileString(m_strSection, key.pszKey, key.kept.strText));
 }

@@ -70,6 +70,21 @@ public:
     // The limit keys whose text is not a number, separated by ", "; empty when none.
     CString m_strUnreadAlarmKeys;
 
+    // A key saved only when the section held it, as it was read.
+    struct KeptText {
+        bool bInFile;
+        CString strText;
+    };
+    // The log's folder; absent or empty: no log.
+    KeptText m_logFolder;
+    // Days a log file is kept, 0 for ever: LogDays when it is a whole number, else 30.
+    KeptText m_logDays;
+    int m_nLogDays;
+    // The command started when a channel enters or leaves its alarm; absent: none.
+    KeptText m_alarmCommand;
+    // Other keys whose text is not understood, which keep their defaults; empty when none.
+    CString m_strUnreadKeys;
+
     // A decimal text in the C locale ("85", "-1.5", " 0.8 "), whatever the user's number
     // format; false for anything else, an empty text included.
     static bool ParseDecimal(const char* pszText, double& dValue);
@@ -80,6 +95,8 @@ private:
     // saving, each bound to its member; rcDefault gives the rectangle's defaults.
     std::vector<Key> Keys(const RECT& rcDefault);
     void LoadAlarms(CWinApp& app);
+    void LoadLogKeys(CWinApp& app);
+    void SaveLogKeys(CWinApp& app, const std::function<void(BOOL)>& check);
     void SaveAlarms(CWinApp& app, const std::function<void(BOOL)>& check);
     // Whether the key is in the section; its text when it is.
     bool ReadPresent(CWinApp& app, LPCSTR lpszKey, CString& strValue) const;

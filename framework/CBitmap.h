@@ -6,7 +6,7 @@ public:
     // A bitmap in the format of the context's (a window's or the screen's, for colour).
     BOOL CreateCompatibleBitmap(HDC hDC, int nWidth, int nHeight) {
         Attach(::CreateCompatibleBitmap(hDC, nWidth, nHeight));
-        return m_hObject != nullptr;
+        return IsValid();
     }
 };
 using CBitmapRef = CGdiObjectT<HBITMAP, false>;

@@ -7,6 +7,6 @@ public:
     explicit CBrush(COLORREF crColor) { CreateSolidBrush(crColor); }
     BOOL CreateSolidBrush(COLORREF crColor) {
         Attach(::CreateSolidBrush(crColor));
-        return m_hObject != nullptr;
+        return IsValid();
     }
 };

@@ -12,6 +12,6 @@ public:
                     BYTE nQuality, BYTE nPitchAndFamily, LPCSTR lpszFacename) {
         Attach(::CreateFontA(nHeight, nWidth, nEscapement, nOrientation, nWeight, bItalic, bUnderline, cStrikeOut,
                              nCharSet, nOutPrecision, nClipPrecision, nQuality, nPitchAndFamily, lpszFacename));
-        return m_hObject != nullptr;
+        return IsValid();
     }
 };

@@ -15,5 +15,5 @@ void CMemoryLayer::Release() {
     if (m_oldBitmap.GetSafeHandle()) SelectObject(m_oldBitmap);
     m_oldBitmap = CBitmapRef();
     DeleteDC();
-    m_bitmap.DeleteObject();
+    m_bitmap.Release();
 }

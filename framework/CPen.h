@@ -7,7 +7,7 @@ public:
     CPen(int nPenStyle, int nWidth, COLORREF crColor) { CreatePen(nPenStyle, nWidth, crColor); }
     BOOL CreatePen(int nPenStyle, int nWidth, COLORREF crColor) {
         Attach(::CreatePen(nPenStyle, nWidth, crColor));
-        return m_hObject != nullptr;
+        return IsValid();
     }
 };
 using CPenRef = CGdiObjectT<HPEN, false>;

@@ -1,9 +1,8 @@
 #pragma once
 
-// The base of every handle wrapper: a borrowed handle copies freely, an owning one only
-// moves, since two owners would release one handle twice. Deleting the copy here, at the
-// base, keeps a wrapper that forgets to delete its own copy from compiling into a double
-// release.
+// The base of the handle wrapper CHandleT: a borrowed handle copies freely, an owning one
+// only moves, since two owners would release one handle twice. Deleting the copy here, at
+// the base, keeps a wrapper built on it from compiling into a double release.
 template <bool t_bOwns>
 class CopyableUnlessOwning {};
 

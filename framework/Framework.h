@@ -13,6 +13,7 @@
 #include "CHandle.h"
 #include "CIcon.h"
 #include "CMemoryLayer.h"
+#include "CMenu.h"
 #include "CPaintDC.h"
 #include "CPen.h"
 #include "CResourceException.h"

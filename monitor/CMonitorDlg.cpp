@@ -3,6 +3,7 @@
 #include "CAboutDlg.h"
 #include "CProfileLock.h"
 #include "ImageChecksum.h"
+#include "MonitorMessages.h"
 #include "ReachableRect.h"
 #include "resource.h"
 
@@ -202,13 +203,13 @@ LRESULT CMonitorDlg::OnTrayNotify(WPARAM, LPARAM lParam) {
         ::GetCursorPos(&pt);
         SetForegroundWindow();
         SetFocus();
-        HMENU hMenu = ::LoadMenuA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_TRAYMENU));
-        HMENU hPopup = ::GetSubMenu(hMenu, 0);
-        if (m_settings.m_nTopMost) ::CheckMenuItem(hPopup, ID_TOPMOST, MF_BYCOMMAND | MF_CHECKED);
-        if (m_settings.m_nStick) ::CheckMenuItem(hPopup, ID_STICK, MF_BYCOMMAND | MF_CHECKED);
-        if (m_settings.m_nSaveIni) ::CheckMenuItem(hPopup, ID_SAVEINI, MF_BYCOMMAND | MF_CHECKED);
-        ::TrackPopupMenu(hPopup, TPM_LEFTALIGN | TPM_RIGHTBUTTON, pt.x, pt.y, 0, m_hWnd, nullptr);
-        ::DestroyMenu(hMenu);
+        CMenu menu;
+        menu.LoadMenu(IDR_TRAYMENU);
+        const CMenuRef popup = menu.GetSubMenu(0);
+        if (m_settings.m_nTopMost) ::CheckMenuItem(popup, ID_TOPMOST, MF_BYCOMMAND | MF_CHECKED);
+        if (m_settings.m_nStick) ::CheckMenuItem(popup, ID_STICK, MF_BYCOMMAND | MF_CHECKED);
+        if (m_settings.m_nSaveIni) ::CheckMenuItem(popup, ID_SAVEINI, MF_BYCOMMAND | MF_CHECKED);
+        ::TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_RIGHTBUTTON, pt.x, pt.y, 0, m_hWnd, nullptr);
         PostMessage(WM_NULL, 0, 0);
     }
     return 0;

@@ -3,9 +3,6 @@
 #include "CMonitorSettings.h"
 #include "Framework.h"
 
-// Posted after the always-on-top command, to bring the controls up to date.
-constexpr UINT WM_REFRESHCONTROLS = WM_APP + 0x99;
-
 // The monitor window: every setting, and the run of the sensor plug-in, the worker that
 // polls it, the tray icon and the six strip charts over the placeholders of its dialog.
 class CMonitorDlg : public CDialog {

@@ -8,15 +8,9 @@
 #include "CStripChart.h"
 #include "CTrayIcon.h"
 #include "Framework.h"
+#include "MonitorMessages.h"
 #include "QRVLPLUG.h"
 #include "qrvl/Channels.h"
-
-// The tray icon's mouse messages reach the monitor window as this message.
-constexpr UINT WM_TRAYNOTIFY = WM_APP + 0x97;
-// Each outcome of a poll reaches the monitor window as this message, which the window
-// hands to CMonitorRun::OnSampled: wParam a CMonitorRun::Outcome, lParam for a reading a
-// copy of it on the heap, which the handler takes over.
-constexpr UINT WM_SAMPLED = WM_APP + 0x98;
 
 // One run of the monitor: the sensor plug-in, the worker that polls it, the tray icon that
 // shows each poll's outcome and the six charts that receive the readings. It starts and

@@ -25,7 +25,7 @@ void CSamplingLoop::Stop() {
     // Ends a Get that waits for the host; the pauses see the event.
     m_plug.Cancel();
     WaitForSingleObject(m_hThread, INFINITE);
-    m_hThread.Close();
+    m_hThread.Release();
     m_dwThreadId = 0;
 }
 

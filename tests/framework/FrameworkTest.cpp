@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
 #include <thread>
 #include <type_traits>
@@ -403,6 +405,51 @@ TEST(Gdi, OwnersMoveAndReleaseOnceBorrowersNeverRelease) {
     EXPECT_EQ(GdiCounters::Outstanding(), before);
     ICONINFO info = {};
     EXPECT_FALSE(::GetIconInfo(hGone, &info));
+}
+
+// A handle kind that only records its releases, counted like GDI objects.
+struct RecordingTraits {
+    using Handle = int*;
+    static constexpr bool kCounted = true;
+    static inline std::vector<int*> released;
+    static bool IsValid(int* h) { return h != nullptr; }
+    static BOOL Release(int* h) {
+        released.push_back(h);
+        return TRUE;
+    }
+};
+
+TEST(Handles, EachOwnedHandleIsReleasedOnceWhateverTheMoves) {
+    using Owner = CHandleT<RecordingTraits, true>;
+    using Borrowed = CHandleT<RecordingTraits, false>;
+    std::mt19937 rng(20261209);
+    for (int round = 0; round < 50; ++round) {
+        const long before = GdiCounters::Outstanding();
+        int slots[8];
+        RecordingTraits::released.clear();
+        {
+            std::vector<Owner> owners;
+            for (int& slot : slots) owners.emplace_back(&slot);
+            for (int i = 0; i < 20; ++i) {
+                Owner& to = owners[rng() % 8];
+                Owner& from = owners[rng() % 8];
+                // Borrowed copies come and go without a release.
+                const Borrowed borrowed(from.GetSafeHandle()), copy = borrowed;
+                const size_t nBefore = RecordingTraits::released.size();
+                int* const hDisplaced = to.GetSafeHandle();
+                if (&to == &from) continue;
+                to = std::move(from);
+                // Move-assignment gives back the handle it displaces at once.
+                EXPECT_EQ(RecordingTraits::released.size(), nBefore + (hDisplaced ? 1 : 0));
+                EXPECT_EQ(to.GetSafeHandle(), copy.GetSafeHandle());
+            }
+        }
+        std::vector<int*> released = RecordingTraits::released;
+        std::sort(released.begin(), released.end());
+        EXPECT_TRUE(std::adjacent_find(released.begin(), released.end()) == released.end());
+        EXPECT_EQ(released.size(), 8u);
+        EXPECT_EQ(GdiCounters::Outstanding(), before);
+    }
 }
 
 // ---- CString -------------------------------------------------------------------------

@@ -151,9 +151,9 @@ std::string MenuText(HMENU hMenu, UINT id) {
 TEST(Resources, ShiftJisTextsOfMenuAndStrings) {
     // The process runs in code page 932, so the narrow API hands back the Shift-JIS bytes.
     ASSERT_EQ(GetACP(), 932u);
-    HMENU hMenu = LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_TRAYMENU));
-    ASSERT_NE(hMenu, nullptr);
-    HMENU hPopup = GetSubMenu(hMenu, 0);
+    CMenu menu;
+    ASSERT_TRUE(menu.LoadMenu(IDR_TRAYMENU));
+    const CMenuRef hPopup = menu.GetSubMenu(0);
     ASSERT_NE(hPopup, nullptr);
     ASSERT_EQ(GetMenuItemCount(hPopup), 6);
     EXPECT_EQ(MenuText(hPopup, ID_TOPMOST), "\x8F\xED\x82\xC9\x8E\xE8\x91\x4F\x82\xC9\x95\x5C\x8E\xA6");
@@ -173,7 +173,6 @@ TEST(Resources, ShiftJisTextsOfMenuAndStrings) {
             EXPECT_EQ(info.fState & (MFS_CHECKED | MFS_DISABLED), 0u) << i;
         }
     }
-    DestroyMenu(hMenu);
 
     CString about;
     ASSERT_TRUE(about.LoadString(IDS_ABOUTBOX));

@@ -9,6 +9,7 @@
 
 #include "CTrayIcon.h"
 #include "Framework.h"
+#include "MonitorMessages.h"
 #include "TrayProbe.h"
 #include "WinTestSupport.h"
 #include "resource.h"
@@ -19,8 +20,6 @@ using trayprobe::InShell;
 using trayprobe::Shown;
 using trayprobe::ShownIcons;
 using trayprobe::TipShown;
-
-constexpr UINT WM_TRAYNOTIFY = 0x8097;
 
 // The window the shell reports mouse events on the icon to.
 class OwnerWnd : public CWnd {

@@ -1,0 +1,12 @@
+#pragma once
+#include <windows.h>
+
+// The monitor window's own messages.
+
+// From the tray icon: wParam the icon's id, lParam the mouse message (WM_LBUTTONDOWN, ...).
+constexpr UINT WM_TRAYNOTIFY = WM_APP + 0x97;
+// From the sampling worker, one per poll: wParam a CMonitorRun::Outcome, lParam for a
+// reading a copy of it on the heap, which the handler takes over (else 0).
+constexpr UINT WM_SAMPLED = WM_APP + 0x98;
+// Posted after the always-on-top command to bring the controls up to date: both 0.
+constexpr UINT WM_REFRESHCONTROLS = WM_APP + 0x99;

@@ -74,14 +74,6 @@ void CString::FormatV(const char* pszFormat, va_list args) {
     m_pBuffer = pBuffer;
 }
 
-CString CString::FromUtf8(const char* pszUtf8) {
-    wchar_t wsz[256];
-    char sz[512];
-    const int nWide = ::MultiByteToWideChar(CP_UTF8, 0, pszUtf8, -1, wsz, 256);
-    const int nLength = nWide > 0 ? ::WideCharToMultiByte(CP_ACP, 0, wsz, nWide, sz, sizeof sz, nullptr, nullptr) : 0;
-    return nLength > 0 ? CString(sz, nLength - 1) : CString();
-}
-
 BOOL CString::LoadString(UINT nID) {
     // LoadStringA cuts without saying so; grow until the text fits with room to spare.
     for (int nSize = 256; nSize <= 65536; nSize *= 4) {

@@ -27,8 +27,6 @@ public:
 
     void Format(const char* pszFormat, ...);
     void FormatV(const char* pszFormat, va_list args);
-    // A short UTF-8 text (a unit such as "°C") in the program's code page.
-    static CString FromUtf8(const char* pszUtf8);
     // Loads a string resource of the resource module; false (and empty) when there is none.
     BOOL LoadString(UINT nID);
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "CFindFile.h"
+#include "TextCodec.h"
 #include "qrvl/history/LogFileName.h"
 #include "qrvl/history/LogReader.h"
 #include "qrvl/history/LogRow.h"
@@ -17,24 +18,6 @@ namespace {
 constexpr DWORD kMaxReadBytes = 64 << 20;
 // Side files tried before the row is given up.
 constexpr int kMaxSideFiles = 100;
-
-std::wstring WideOf(const char* psz, UINT codePage) {
-    const int n = ::MultiByteToWideChar(codePage, 0, psz, -1, nullptr, 0);
-    if (n <= 1) return std::wstring();
-    std::wstring wide(n, L'\0');
-    ::MultiByteToWideChar(codePage, 0, psz, -1, &wide[0], n);
-    wide.resize(n - 1);
-    return wide;
-}
-
-std::string Utf8Of(const wchar_t* psz) {
-    const int n = ::WideCharToMultiByte(CP_UTF8, 0, psz, -1, nullptr, 0, nullptr, nullptr);
-    if (n <= 1) return std::string();
-    std::string text(n, '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, psz, -1, &text[0], n, nullptr, nullptr);
-    text.resize(n - 1);
-    return text;
-}
 
 std::string ReadWhole(const std::wstring& path) {
     CHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -66,7 +49,7 @@ void CDailyLog::Open(const char* pszFolder, const char* pszSection, int nLogDays
     if (nFull > 0 && nFull < MAX_PATH && ::GetFileAttributesW(szFull) == INVALID_FILE_ATTRIBUTES)
         ::SHCreateDirectoryExW(nullptr, szFull, nullptr);
     if (!m_strFolder.empty() && m_strFolder.back() != L'\\' && m_strFolder.back() != L'/') m_strFolder += L'\\';
-    m_strSection = Utf8Of(WideOf(pszSection, CP_ACP).c_str());
+    m_strSection = Utf8FromAnsi(pszSection);
     m_nLogDays = nLogDays;
 
     const std::int64_t now = m_clock.nowUtcMs();
@@ -95,7 +78,7 @@ CDailyLog::Result CDailyLog::Append(std::int64_t nUtcMs, const char* const* pFie
     }
     m_bFailed = false;
     if (!m_hFile.IsValid() || placement.day != m_fileDay) {
-        m_hFile.Close();
+        m_hFile.Release();
         result.dwError = OpenDayFile(placement.day, result.strSideFile);
     }
     if (result.dwError == ERROR_SUCCESS) {
@@ -106,7 +89,7 @@ CDailyLog::Result CDailyLog::Append(std::int64_t nUtcMs, const char* const* pFie
     }
     if (!result.bWritten) {
         if (result.dwError == ERROR_SUCCESS) result.dwError = ERROR_WRITE_FAULT;
-        m_hFile.Close();
+        m_hFile.Release();
         m_bFailed = true;
         m_failedDay = placement.day;
     }
@@ -119,8 +102,8 @@ std::vector<std::string> CDailyLog::ListFolder() const {
     CFindFile search(::FindFirstFileW((m_strFolder + L"*").c_str(), &found));
     if (!search.IsValid()) return names;
     do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(Utf8Of(found.cFileName));
-    } while (::FindNextFileW(search.Get(), &found));
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(NarrowOf(found.cFileName, CP_UTF8));
+    } while (::FindNextFileW(search, &found));
     return names;
 }
 

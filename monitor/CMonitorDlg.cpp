@@ -1,7 +1,10 @@
 #include "CMonitorDlg.h"
 
+#include <windowsx.h>
+
 #include "CAboutDlg.h"
 #include "CProfileLock.h"
+#include "ErrorText.h"
 #include "ImageChecksum.h"
 #include "MonitorMessages.h"
 #include "ReachableRect.h"
@@ -29,6 +32,9 @@ BEGIN_MESSAGE_MAP(CMonitorDlg, CDialog)
     ON_WM_DESTROY()
     ON_MESSAGE(WM_TRAYNOTIFY, OnTrayNotify)
     ON_MESSAGE(WM_SAMPLED, OnSampled)
+    ON_MESSAGE(WM_LOGEVENT, OnLogEvent)
+    ON_MESSAGE(WM_MOUSEWHEEL, OnMouseWheel)
+    ON_MESSAGE(WM_TIMER, OnTimer)
     ON_MESSAGE(WM_REFRESHCONTROLS, OnRefreshControls)
     ON_BN_CLICKED(IDC_TOPMOST, OnTopMostButton)
     ON_COMMAND(ID_TOPMOST, OnTopMostCommand)
@@ -158,13 +164,9 @@ void CMonitorDlg::SaveSettings() {
 }
 
 void CMonitorDlg::ShowSaveFailure(DWORD dwError) {
-    char szReason[512] = "";
-    DWORD nLength = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, dwError, 0,
-                                     szReason, sizeof szReason, nullptr);
-    while (nLength > 0 && (szReason[nLength - 1] == '\r' || szReason[nLength - 1] == '\n')) szReason[--nLength] = '\0';
     CString strText;
-    strText.Format("The settings could not be saved to %s.\r\n%s (error %lu)", m_pApp->GetProfilePath().GetString(),
-                   szReason, dwError);
+    strText.Format("The settings could not be saved to %s.\r\n%s", m_pApp->GetProfilePath().GetString(),
+                   ErrorText(dwError).GetString());
     // The window is on its way out: the box stands on its own.
     ::MessageBoxA(nullptr, strText, m_pApp->m_strAppName, MB_OK | MB_ICONEXCLAMATION);
 }
@@ -191,6 +193,31 @@ void CMonitorDlg::OnVersionCommand() { PostMessage(WM_SYSCOMMAND, IDM_ABOUTBOX, 
 
 LRESULT CMonitorDlg::OnSampled(WPARAM wParam, LPARAM lParam) {
     m_run.OnSampled(wParam, lParam);
+    return 0;
+}
+
+LRESULT CMonitorDlg::OnLogEvent(WPARAM wParam, LPARAM lParam) {
+    m_run.OnLogEvent(wParam, lParam);
+    return 0;
+}
+
+LRESULT CMonitorDlg::OnMouseWheel(WPARAM wParam, LPARAM lParam) {
+    const POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    for (int i = 0; i < qrvl::kChartCount; ++i) {
+        RECT rc;
+        if (::GetWindowRect(m_run.Chart(i).GetSafeHwnd(), &rc) && ::PtInRect(&rc, pt)) {
+            // Notches add up, so a fine wheel's small steps count together.
+            m_nWheelDelta += GET_WHEEL_DELTA_WPARAM(wParam);
+            if (m_nWheelDelta / WHEEL_DELTA != 0) m_run.TurnWheel(m_nWheelDelta / WHEEL_DELTA);
+            m_nWheelDelta %= WHEEL_DELTA;
+            break;
+        }
+    }
+    return 0;
+}
+
+LRESULT CMonitorDlg::OnTimer(WPARAM wParam, LPARAM) {
+    if (wParam == ID_LOOKBACK_TIMER) m_run.EndLookBack();
     return 0;
 }
 

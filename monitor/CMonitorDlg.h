@@ -27,6 +27,10 @@ protected:
     LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam);
     // A poll's outcome from the worker, applied here on the window's thread.
     LRESULT OnSampled(WPARAM wParam, LPARAM lParam);
+    LRESULT OnLogEvent(WPARAM wParam, LPARAM lParam);
+    // The wheel over a chart looks back; the minute after the last turn ends the look back.
+    LRESULT OnMouseWheel(WPARAM wParam, LPARAM lParam);
+    LRESULT OnTimer(WPARAM wParam, LPARAM lParam);
     LRESULT OnRefreshControls(WPARAM wParam, LPARAM lParam);
     void OnTopMostButton();
     // The tray icon's context menu.
@@ -55,4 +59,6 @@ private:
     // The window has been placed from the settings; until then its rectangle says nothing.
     bool m_bPlaced = false;
     bool m_bAboutOpen = false;
+    // Wheel turns smaller than a notch, kept until they make one.
+    int m_nWheelDelta = 0;
 };

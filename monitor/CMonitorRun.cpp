@@ -1,5 +1,7 @@
 #include "CMonitorRun.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -7,11 +9,23 @@
 #include <new>
 #include <string>
 
+#include "TextCodec.h"
 #include "qrvl/HostText.h"
+#include "qrvl/history/LogRow.h"
 #include "resource.h"
 
+namespace {
+// An en dash in UTF-8, for the tips, whatever the program's code page.
+const char kDash[] = "\xE2\x80\x93";
+}  // namespace
+
 CMonitorRun::CMonitorRun(CMonitorSettings& settings)
-    : m_settings(settings), m_sampler(m_plugin, *this), m_hWndOwner(nullptr) {}
+    : m_settings(settings),
+      m_sampler(m_plugin, *this),
+      m_hWndOwner(nullptr),
+      m_pHistory(std::make_unique<qrvl::history::DayRing>()),
+      m_span(qrvl::history::LookBack::Live),
+      m_nSpanEndMs(0) {}
 
 CMonitorRun::~CMonitorRun() { Stop(); }
 
@@ -23,6 +37,9 @@ const char* CMonitorRun::Start(HWND hWndOwner) {
 
     m_strTip.Format("QUORVEL GRAPH - %s", qrvl::withoutPassword(m_settings.m_strHostName.GetString()).c_str());
     ConfigureAlarms();
+    m_command.SetCommand(m_settings.m_alarmCommand.strText, m_settings.m_strSection);
+    if (!m_settings.m_logFolder.strText.IsEmpty())
+        m_log.Start(hWndOwner, m_settings.m_logFolder.strText, m_settings.m_strSection, m_settings.m_nLogDays);
     // Id 0: the icon makes its own. Slots in the order idle, received, failed, alarm.
     TrayIconInit init = {AfxGetInstanceHandle(), hWndOwner, 0};
     m_trayIcon.Create(init, 4);
@@ -42,17 +59,25 @@ void CMonitorRun::CreateCharts(CWnd& window) {
         window.ScreenToClient(&rcChart);
         m_wndChart[i].Create(WS_CHILD | WS_VISIBLE, rcChart, &window, 0);
         ConfigureChart(i);
+        m_wndChart[i].SetColumnTip([this, i](int nColumn) { return ColumnTip(i, nColumn); });
     }
 }
 
 void CMonitorRun::ShowIcon() {
     m_trayIcon.Add(SLOT_IDLE);
-    if (!m_settings.m_strUnreadAlarmKeys.IsEmpty()) {
-        CString strText;
+    CString strText;
+    if (!m_settings.m_strUnreadAlarmKeys.IsEmpty())
         strText.Format("Not a number, so no limit: %s", m_settings.m_strUnreadAlarmKeys.GetString());
-        m_trayIcon.ShowBalloon(m_strTip, strText);
+    if (!m_settings.m_strUnreadKeys.IsEmpty()) {
+        CString strKeys;
+        strKeys.Format("%sNot understood, so the default: %s", strText.IsEmpty() ? "" : "\n",
+                       m_settings.m_strUnreadKeys.GetString());
+        strText += strKeys;
     }
+    if (!strText.IsEmpty()) ShowBalloon(strText);
 }
+
+void CMonitorRun::ShowBalloon(const CString& strText) { m_trayIcon.ShowBalloon(m_strTip, strText); }
 
 bool CMonitorRun::AnyAlarm() const {
     for (const ChannelAlarm& alarm : m_alarms)
@@ -68,10 +93,41 @@ void CMonitorRun::ConfigureAlarms() {
     }
 }
 
-void CMonitorRun::FeedAlarm(int nChannel, double dValue) {
+void CMonitorRun::FeedAlarm(int nChannel, double dValue, const char* pszText, std::int64_t nUtcMs,
+                            std::string& strNote) {
     ChannelAlarm& alarm = m_alarms[nChannel];
     if (!alarm.Feed(dValue)) return;
     m_wndChart[nChannel].SetReadoutAlarm(alarm.InAlarm(), m_settings.m_crAlarmColor);
+
+    // "CPU above 85", "CPU back inside": the leave event names the limit the enter crossed.
+    const CMonitorSettings::ChartSettings& settings = m_settings.m_charts[nChannel];
+    std::string strEvent = qrvl::kChannels[nChannel].name;
+    if (!alarm.InAlarm()) {
+        strEvent += " back inside";
+    } else if (alarm.Cause() == ChannelAlarm::NO_VALUE) {
+        m_strCrossed[nChannel].Empty();
+        strEvent += " has no value";
+    } else {
+        const bool bAbove = alarm.Cause() == ChannelAlarm::ABOVE;
+        m_strCrossed[nChannel] = (bAbove ? settings.alarmHigh : settings.alarmLow).strText;
+        strEvent += std::string(bAbove ? " above " : " below ") + m_strCrossed[nChannel].GetString();
+    }
+    if (m_command.IsSet()) {
+        CString strReason;
+        const CAlarmCommand::Event event = {nChannel, alarm.InAlarm(), pszText, m_strCrossed[nChannel],
+                                            LocalTime(nUtcMs)};
+        switch (m_command.Run(event, strReason)) {
+        case CAlarmCommand::STARTED:
+            break;
+        case CAlarmCommand::STILL_RUNNING:
+            strEvent += " (AlarmCommand not run: the last one still runs)";
+            break;
+        case CAlarmCommand::FAILED:
+            ShowBalloon("AlarmCommand could not start: " + strReason);
+            break;
+        }
+    }
+    strNote += (strNote.empty() ? "" : "; ") + strEvent;
     if (!alarm.InAlarm()) return;
 
     // "CPU 91.0 °C above 85": the chart's title, the value to the digits the host sends
@@ -86,15 +142,17 @@ void CMonitorRun::FeedAlarm(int nChannel, double dValue) {
         strText.Format("%s has no value", pszName);
     else
         strText.Format("%s %.*f %s %s %s", pszName, facts.decimals, dValue,
-                       CString::FromUtf8(qrvl::quantityFacts(facts.quantity).unit).GetString(), bAbove ? "above" : "below",
+                       AnsiFromUtf8(qrvl::quantityFacts(facts.quantity).unit).c_str(), bAbove ? "above" : "below",
                        limit.strText.GetString());
-    m_trayIcon.ShowBalloon(m_strTip, strText);
+    ShowBalloon(strText);
 }
 
 void CMonitorRun::ChartsReady() { m_sampler.ChartsReady(); }
 
 void CMonitorRun::StopSampling() {
     m_sampler.Stop();
+    // The rows of every poll shown are written before the program goes on to its end.
+    m_log.Stop();
     MSG msg;
     // Outcomes still queued are taken in now, so that failures are counted before the save;
     // a failure to draw one must not skip the rest of the stop.
@@ -105,6 +163,8 @@ void CMonitorRun::StopSampling() {
             AfxReportHandlerFailure("OnSampled", WM_SAMPLED);
         }
     }
+    while (m_hWndOwner != nullptr && ::PeekMessageA(&msg, m_hWndOwner, WM_LOGEVENT, WM_LOGEVENT, PM_REMOVE))
+        CLogWriter::DiscardEvent(msg.wParam, msg.lParam);
 }
 
 void CMonitorRun::Stop() {
@@ -117,38 +177,145 @@ void CMonitorRun::Stop() {
 }
 
 // Without memory for the copy, the reading is shown as its flash alone.
-void CMonitorRun::OnReading(const LMDATA& data) { Post(OUTCOME_READING, new (std::nothrow) LMDATA(data)); }
+void CMonitorRun::OnReading(const LMDATA& data) {
+    Post(OUTCOME_READING, reinterpret_cast<LPARAM>(new (std::nothrow) LMDATA(data)));
+}
 
-void CMonitorRun::OnFailure() { Post(OUTCOME_FAILURE, nullptr); }
+void CMonitorRun::OnFailure(const char* pszReason) {
+    Post(OUTCOME_FAILURE, reinterpret_cast<LPARAM>(new (std::nothrow) CString(pszReason)));
+}
 
-void CMonitorRun::OnOutcomeShown() { Post(OUTCOME_SHOWN, nullptr); }
+void CMonitorRun::OnOutcomeShown() { Post(OUTCOME_SHOWN, 0); }
 
-void CMonitorRun::Post(Outcome outcome, LMDATA* pReading) {
+void CMonitorRun::Post(Outcome outcome, LPARAM lParam) {
     // A queue too full to take the post loses this outcome, and its copy is freed.
-    if (!::PostMessageA(m_hWndOwner, WM_SAMPLED, outcome, reinterpret_cast<LPARAM>(pReading))) delete pReading;
+    if (::PostMessageA(m_hWndOwner, WM_SAMPLED, outcome, lParam)) return;
+    if (outcome == OUTCOME_READING) delete reinterpret_cast<LMDATA*>(lParam);
+    if (outcome == OUTCOME_FAILURE) delete reinterpret_cast<CString*>(lParam);
 }
 
 void CMonitorRun::OnSampled(WPARAM wParam, LPARAM lParam) {
-    std::unique_ptr<LMDATA> pReading(reinterpret_cast<LMDATA*>(lParam));
+    const std::int64_t nNowMs = m_clock.nowUtcMs();
     switch (wParam) {
-    case OUTCOME_READING:
+    case OUTCOME_READING: {
+        std::unique_ptr<LMDATA> pReading(reinterpret_cast<LMDATA*>(lParam));
         m_trayIcon.Modify(SLOT_RECEIVED);
-        if (pReading)
-            for (int i = 0; i < qrvl::kChartCount; ++i) {
-                const double dValue = FieldValue(*pReading, i);
-                // First the alarm, so the readout of the reading that raises it is in its colour.
-                FeedAlarm(i, dValue);
-                m_wndChart[i].AppendValue(dValue);
-            }
+        if (!pReading) break;
+        std::string strNote;
+        for (int i = 0; i < qrvl::kChartCount; ++i) {
+            const double dValue = FieldValue(*pReading, i);
+            const char* pField = reinterpret_cast<const char*>(pReading.get()) + qrvl::record::fieldOffset(i);
+            // First the alarm, so the readout of the reading that raises it is in its colour.
+            FeedAlarm(i, dValue, CString(pField, static_cast<int>(strnlen(pField, 8))), nNowMs, strNote);
+            m_wndChart[i].AppendValue(dValue);
+        }
+        Record(nNowMs, pReading.get(), std::move(strNote));
         break;
-    case OUTCOME_FAILURE:
+    }
+    case OUTCOME_FAILURE: {
+        std::unique_ptr<CString> pReason(reinterpret_cast<CString*>(lParam));
         m_trayIcon.Modify(SLOT_FAILED);
         ++m_settings.m_nErrorCounter;
+        const CString strReason = pReason ? *pReason : CString();
+        Record(nNowMs, nullptr, qrvl::history::noReadingNote(Utf8FromAnsi(strReason)));
         break;
+    }
     case OUTCOME_SHOWN:
         m_trayIcon.Modify(AnyAlarm() ? SLOT_ALARM : SLOT_IDLE);
         break;
     }
+}
+
+void CMonitorRun::Record(std::int64_t nUtcMs, const LMDATA* pReading, std::string strNote) {
+    const char* fields[qrvl::kChartCount];
+    for (int i = 0; i < qrvl::kChartCount; ++i)
+        fields[i] = pReading ? reinterpret_cast<const char*>(pReading) + qrvl::record::fieldOffset(i) : nullptr;
+    m_pHistory->append(qrvl::history::sampleOf(nUtcMs, pReading ? fields : nullptr));
+    if (m_log.IsStarted()) m_log.Append(nUtcMs, pReading, std::move(strNote));
+    if (m_span != qrvl::history::LookBack::Live) ShowSpan();
+}
+
+void CMonitorRun::OnLogEvent(WPARAM wParam, LPARAM lParam) {
+    switch (wParam) {
+    case CLogWriter::EVENT_DAY_READ: {
+        std::unique_ptr<qrvl::history::DayRing> pDay = CLogWriter::TakeEvent<qrvl::history::DayRing>(lParam);
+        // The polls since the start come after the day read.
+        for (std::size_t i = 0; i < m_pHistory->size(); ++i) pDay->append(m_pHistory->at(i));
+        m_pHistory = std::move(pDay);
+        if (m_span != qrvl::history::LookBack::Live) ShowSpan();
+        break;
+    }
+    case CLogWriter::EVENT_SIDE_FILE:
+        ShowBalloon("The log's file is in use elsewhere; rows go on in " + *CLogWriter::TakeEvent<CString>(lParam));
+        break;
+    case CLogWriter::EVENT_FAILED:
+        ShowBalloon("The log cannot be written: " + *CLogWriter::TakeEvent<CString>(lParam));
+        break;
+    default:
+        CLogWriter::DiscardEvent(wParam, lParam);
+    }
+}
+
+void CMonitorRun::TurnWheel(int nNotches) {
+    for (; nNotches > 0; --nNotches) m_span = qrvl::history::longerSpan(m_span);
+    for (; nNotches < 0; ++nNotches) m_span = qrvl::history::shorterSpan(m_span);
+    if (m_span == qrvl::history::LookBack::Live) {
+        EndLookBack();
+        return;
+    }
+    ShowSpan();
+    // Each turn gives the look back another minute.
+    ::SetTimer(m_hWndOwner, ID_LOOKBACK_TIMER, 60000, nullptr);
+}
+
+void CMonitorRun::EndLookBack() {
+    if (m_hWndOwner) ::KillTimer(m_hWndOwner, ID_LOOKBACK_TIMER);
+    m_span = qrvl::history::LookBack::Live;
+    for (CStripChart& chart : m_wndChart) chart.ShowLive();
+}
+
+void CMonitorRun::ShowSpan() {
+    static const char* const names[] = {"", "10m", "1h", "6h", "24h"};
+    const std::int64_t nEndMs = m_clock.nowUtcMs();
+    for (int i = 0; i < qrvl::kChartCount; ++i) {
+        std::vector<qrvl::history::ColumnRange> columns(static_cast<std::size_t>(std::max(m_wndChart[i].GetPlotWidth(), 0)));
+        m_pHistory->reduce(nEndMs, qrvl::history::spanMs(m_span), static_cast<int>(columns.size()), i, columns.data());
+        m_wndChart[i].ShowLookBack(names[static_cast<int>(m_span)], std::move(columns));
+    }
+    m_nSpanEndMs = nEndMs;
+}
+
+CString CMonitorRun::LocalTime(std::int64_t nUtcMs) const {
+    std::string strTime;
+    qrvl::history::appendLocalTime(strTime, nUtcMs, m_clock.offsetMinutesAt(nUtcMs));
+    return strTime.c_str();
+}
+
+std::wstring CMonitorRun::ColumnTip(int nChannel, int nColumn) const {
+    const int nColumns = m_wndChart[nChannel].GetPlotWidth();
+    const std::int64_t nSpanMs = qrvl::history::spanMs(m_span);
+    if (nColumns <= 0 || nSpanMs <= 0) return std::wstring();
+    const qrvl::history::TimeRange range = qrvl::history::columnTime(m_nSpanEndMs, nSpanMs, nColumns, nColumn);
+    qrvl::history::ColumnRange values;
+    const std::int64_t nSliceMs = range.untilMs - range.afterMs;
+    m_pHistory->reduce(range.untilMs, nSliceMs, 1, nChannel, &values);
+    // Local clock times, to the second when a slice is shorter than a minute.
+    auto clock = [&](std::int64_t nUtcMs) {
+        std::string strTime;
+        qrvl::history::appendLocalTime(strTime, nUtcMs, m_clock.offsetMinutesAt(nUtcMs));
+        return strTime.substr(11, nSliceMs < 60000 ? 8 : 5);
+    };
+    const qrvl::ChannelFacts& facts = qrvl::kChannels[nChannel];
+    std::string strTip = clock(range.afterMs) + kDash + clock(range.untilMs) + " " + facts.name + " ";
+    if (values.hasValue) {
+        char szValues[96];
+        std::snprintf(szValues, sizeof szValues, "%.*f%s%.*f %s", facts.decimals, values.min, kDash, facts.decimals,
+                      values.max, qrvl::quantityFacts(facts.quantity).unit);
+        strTip += szValues;
+    } else {
+        strTip += "-";
+    }
+    return WideOf(strTip.c_str(), CP_UTF8);
 }
 
 double CMonitorRun::FieldValue(const LMDATA& data, int nField) {

@@ -1,6 +1,12 @@
 #pragma once
 #include <windows.h>
 
+#include <memory>
+#include <string>
+
+#include "CAlarmCommand.h"
+#include "CLogWriter.h"
+#include "CWindowsClock.h"
 #include "ChannelAlarm.h"
 #include "CMonitorSettings.h"
 #include "CSamplingLoop.h"
@@ -11,6 +17,8 @@
 #include "MonitorMessages.h"
 #include "QRVLPLUG.h"
 #include "qrvl/Channels.h"
+#include "qrvl/history/DayRing.h"
+#include "qrvl/history/LookBack.h"
 
 // One run of the monitor: the sensor plug-in, the worker that polls it, the tray icon that
 // shows each poll's outcome and the six charts that receive the readings. It starts and
@@ -41,6 +49,14 @@ public:
     void ChartsReady();
     // On the window's thread: one outcome the worker posted, from its message's parameters.
     void OnSampled(WPARAM wParam, LPARAM lParam);
+    // On the window's thread: what the log's writer posted, from its message's parameters.
+    void OnLogEvent(WPARAM wParam, LPARAM lParam);
+    // A wheel turn over a chart: positive notches (away from the user) widen the span of
+    // every chart, negative ones narrow it, down to the live view.
+    void TurnWheel(int nNotches);
+    // A minute has passed since the last wheel turn: back to the live view.
+    void EndLookBack();
+    qrvl::history::LookBack Span() const { return m_span; }
     // Stops the worker and applies what it posted and the window has not yet seen.
     void StopSampling();
     // The worker is gone before the plug-in's Destroy, the icon's removal and its release.
@@ -60,21 +76,39 @@ public:
 private:
     // The worker's side: each outcome posted to the owner window.
     void OnReading(const LMDATA& data) override;
-    void OnFailure() override;
+    void OnFailure(const char* pszReason) override;
     void OnOutcomeShown() override;
-    void Post(Outcome outcome, LMDATA* pReading);
+    void Post(Outcome outcome, LPARAM lParam);
     void ConfigureChart(int nChannel);
     void ConfigureAlarms();
-    // One channel's value of a good poll, before the chart shows it.
-    void FeedAlarm(int nChannel, double dValue);
+    // One channel's value of a good poll, before the chart shows it; an alarm that starts
+    // or ends adds its note to strNote.
+    void FeedAlarm(int nChannel, double dValue, const char* pszText, std::int64_t nUtcMs, std::string& strNote);
+    // The poll's place in the day and the log; pReading null for a failed poll.
+    void Record(std::int64_t nUtcMs, const LMDATA* pReading, std::string strNote);
+    // The look-back columns of every chart, as the day in memory has them now.
+    void ShowSpan();
+    std::wstring ColumnTip(int nChannel, int nColumn) const;
+    CString LocalTime(std::int64_t nUtcMs) const;
+    void ShowBalloon(const CString& strText);
 
     CMonitorSettings& m_settings;
     // Text field i of a reading feeds chart i.
     CStripChart m_wndChart[qrvl::kChartCount];
     ChannelAlarm m_alarms[qrvl::kChartCount];
+    // The limit each channel's alarm crossed, as the profile has it; empty without.
+    CString m_strCrossed[qrvl::kChartCount];
     QRVLPLUG m_plugin;
     CTrayIcon m_trayIcon;
     CSamplingLoop m_sampler;
     CString m_strTip;
     HWND m_hWndOwner;
+    CWindowsClock m_clock;
+    // The last day of readings, one ring for the run; the log's files fill it at start.
+    std::unique_ptr<qrvl::history::DayRing> m_pHistory;
+    qrvl::history::LookBack m_span;
+    // Where the look back's columns end.
+    std::int64_t m_nSpanEndMs;
+    CLogWriter m_log;
+    CAlarmCommand m_command;
 };

@@ -57,7 +57,7 @@ bool CSamplingLoop::PollSensors() {
     if (nResult != 0)
         m_sink.OnReading(m_data);
     else
-        m_sink.OnFailure();
+        m_sink.OnFailure(m_plug.LastFailure());
     if (!Pause(OUTCOME_MS)) return false;
     m_sink.OnOutcomeShown();
     return true;

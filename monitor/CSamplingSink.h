@@ -8,8 +8,8 @@ class CSamplingSink {
 public:
     // A poll returned a reading.
     virtual void OnReading(const LMDATA& data) = 0;
-    // A poll failed.
-    virtual void OnFailure() = 0;
+    // A poll failed, for the plug-in's reason.
+    virtual void OnFailure(const char* pszReason) = 0;
     // The outcome of the last poll has been shown long enough.
     virtual void OnOutcomeShown() = 0;
 

@@ -30,7 +30,7 @@ std::string In(const char* name) { return std::string("qrvl-daily-log\\") + name
 void EmptyFolder(const std::string& folder) {
     WIN32_FIND_DATAA found;
     CFindFile search(::FindFirstFileA((folder + "*.*").c_str(), &found));
-    for (bool more = search.IsValid(); more; more = ::FindNextFileA(search.Get(), &found)) {
+    for (bool more = search.IsValid(); more; more = ::FindNextFileA(search, &found)) {
         ::DeleteFileA((folder + found.cFileName).c_str());
     }
 }

@@ -34,6 +34,11 @@ MonitorProcess::MonitorProcess(const std::string& arguments, const std::string& 
         throw std::runtime_error("cannot start " + exe);
 }
 
+void MonitorProcess::Kill() {
+    TerminateProcess(m_pi.hProcess, 1);
+    WaitForSingleObject(m_pi.hProcess, 5000);
+}
+
 MonitorProcess::~MonitorProcess() {
     const CHandle process(m_pi.hProcess), thread(m_pi.hThread);
     if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT) {

@@ -29,6 +29,8 @@ public:
     HWND FindWindowOf(const std::function<bool(HWND)>& match, DWORD timeoutMs);
     std::vector<HWND> TopLevelWindows() const;
     bool WaitExit(DWORD timeoutMs);
+    // Ends the program at once, as a crash or the task manager would.
+    void Kill();
     // The exit code once it has ended, STILL_ACTIVE before.
     DWORD ExitCode() const;
 

@@ -16,7 +16,9 @@
 #include "MonitorProcess.h"
 #include "ReferenceCanvas.h"
 #include "TrayProbe.h"
+#include "CHandle.h"
 #include "WinTestSupport.h"
+#include "qrvl/history/LogRow.h"
 
 using namespace monitortest;
 
@@ -452,6 +454,50 @@ TEST(Monitor, AnEmptyFieldIsAGapWithABlankReadout) {
 
 // ---- alarms ------------------------------------------------------------------------------
 
+// An empty log folder under the Windows directory, for the profile's LogFolder.
+std::string LogFolder(const std::string& name) {
+    const std::string folder = wintest::WindowsPath(("qrvl-log-" + name).c_str());
+    static std::vector<std::string> s_cleared;
+    if (std::find(s_cleared.begin(), s_cleared.end(), folder) == s_cleared.end()) {
+        WIN32_FIND_DATAA found;
+        HANDLE hFind = FindFirstFileA((folder + "\\*").c_str(), &found);
+        for (bool more = hFind != INVALID_HANDLE_VALUE; more; more = FindNextFileA(hFind, &found))
+            DeleteFileA((folder + "\\" + found.cFileName).c_str());
+        if (hFind != INVALID_HANDLE_VALUE) FindClose(hFind);
+        s_cleared.push_back(folder);
+    }
+    return folder;
+}
+
+// Today's log file of a section in that folder, as ReadWindowsFile names it.
+std::string LogFileOf(const std::string& name, const std::string& section, int side = 0) {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    char date[16];
+    std::snprintf(date, sizeof date, "-%04d-%02d-%02d", now.wYear, now.wMonth, now.wDay);
+    return "qrvl-log-" + name + "\\" + section + date + (side ? "." + std::to_string(side) : "") + ".csv";
+}
+
+// The rows of a log file after its header, split at the commas (the notes here hold none).
+std::vector<std::vector<std::string>> LogRows(const std::string& file) {
+    const std::string text = wintest::ReadWindowsFile(file.c_str());
+    std::vector<std::vector<std::string>> rows;
+    for (std::size_t at = text.find("\r\n"); at != std::string::npos && at + 2 < text.size();) {
+        const std::size_t end = text.find("\r\n", at + 2);
+        if (end == std::string::npos) break;
+        std::vector<std::string> row(1);
+        for (char c : text.substr(at + 2, end - at - 2)) {
+            if (c == ',')
+                row.emplace_back();
+            else
+                row.back().push_back(c);
+        }
+        rows.push_back(row);
+        at = end;
+    }
+    return rows;
+}
+
 // The text of the balloon the shell shows, once it shows one; empty without.
 std::string BalloonText() {
     HWND hBalloon = nullptr;
@@ -479,7 +525,9 @@ TEST(Monitor, AnAlarmWaitsOutSpikesAndShowsInTheReadoutAndTheTray) {
     wintest::WriteWindowsFile(kIni, "[QRVGRPH]\r\nHostName=" + host.HostText() +
                                         "\r\nMonitorTimer=2\r\nDelayTimer=0\r\nCPUTempMax=100\r\nCPUTempMin=0\r\n"
                                         "Left=100\r\nTop=300\r\nRight=550\r\nBottom=460\r\n"
-                                        "CPUTempAlarmHigh=85\r\nAlarmPolls=3\r\nVioAlarmLow=3,1\r\n");
+                                        "CPUTempAlarmHigh=85\r\nAlarmPolls=3\r\nVioAlarmLow=3,1\r\n"
+                                        "LogFolder=" + LogFolder("alarm") + "\r\nAlarmCommand=cmd.exe /c set QRVL_ >" +
+                                        LogFolder("alarm") + "\\%QRVL_STATE%.env\r\n");
     MonitorProcess monitor("");
     HWND hWnd = monitor.Window();
     ASSERT_NE(hWnd, nullptr);
@@ -532,6 +580,24 @@ TEST(Monitor, AnAlarmWaitsOutSpikesAndShowsInTheReadoutAndTheTray) {
     EXPECT_NE(ini.find("\r\nCPUTempAlarmHigh=85\r\nAlarmPolls=3\r\nVioAlarmLow=3,1\r\n"), std::string::npos) << ini;
     EXPECT_EQ(ini.find("AlarmColor"), std::string::npos) << ini;
     EXPECT_EQ(ini.find("CPUTempAlarmLow"), std::string::npos) << ini;
+
+    // The log's last rows are the readings fed, with the alarm's start and end in their notes.
+    std::vector<std::vector<std::string>> rows = LogRows(LogFileOf("alarm", "QRVGRPH"));
+    ASSERT_GE(rows.size(), 10u);
+    rows.erase(rows.begin(), rows.end() - 10);
+    std::string cpu, notes;
+    for (const std::vector<std::string>& row : rows) {
+        cpu += row[1] + " ";
+        notes += row[7] + ";";
+    }
+    EXPECT_EQ(cpu, "91.0 45.0 45.0 91.0 91.0 91.0 91.0 45.0 45.0 45.0 ");
+    EXPECT_EQ(notes, ";;;;;CPU above 85;;;;CPU back inside;");
+    // The command ran for both, with the event in its environment.
+    const std::string enter = wintest::ReadWindowsFile(("qrvl-log-alarm\\enter.env"));
+    for (const char* line : {"QRVL_CHANNEL=CPU\r\n", "QRVL_LIMIT=85\r\n", "QRVL_SECTION=QRVGRPH\r\n",
+                             "QRVL_STATE=enter\r\n", "QRVL_VALUE=91.0\r\n", "QRVL_TIME=20"})
+        EXPECT_NE(enter.find(line), std::string::npos) << line << " in " << enter;
+    EXPECT_NE(wintest::ReadWindowsFile("qrvl-log-alarm\\leave.env").find("QRVL_STATE=leave\r\n"), std::string::npos);
 }
 
 TEST(Monitor, AWindowOnNoScreenComesBack) {
@@ -831,6 +897,122 @@ TEST(Monitor, ReadsALibreHardwareMonitorWebServer) {
 
     // The server stops: the polls fail and are counted.
     ExpectFailuresCountedAtExit(hWnd, monitor, watcher, file, "QRVL_WEB_STATE");
+}
+
+// ---- the log and the look back -------------------------------------------------------------
+
+TEST(Monitor, TheLogKeepsEveryPollWholeThroughAKillAndStepsAsideFromAHeldFile) {
+    wintest::FakeSensorHost host({"45.0", "40.0", "33.0", "1.500", "1.200", "3.300"});
+    // A spreadsheet holds today's file, sharing reads only.
+    const std::string folder = LogFolder("held");
+    CreateDirectoryA(folder.c_str(), nullptr);
+    wintest::WriteWindowsFile(LogFileOf("held", "held").c_str(), qrvl::history::logFileStart());
+    const CHandle held(CreateFileA(wintest::WindowsPath(LogFileOf("held", "held").c_str()).c_str(), GENERIC_READ,
+                                   FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held.IsValid());
+    wintest::WriteWindowsFile(kIni, "[held]\r\nHostName=" + host.HostText() +
+                                        "\r\nSocketTimer=300\r\nMonitorTimer=0\r\nDelayTimer=0\r\nLeft=100\r\nTop=300\r\n"
+                                        "Right=550\r\nBottom=460\r\nLogFolder=" + folder + "\r\nLogDays=ten\r\n");
+    MonitorProcess monitor("held");
+    ASSERT_NE(monitor.Window(), nullptr);
+    EXPECT_EQ(BalloonText(), "Not understood, so the default: LogDays");
+    const std::string side = LogFileOf("held", "held", 1);
+    EXPECT_TRUE(wintest::PumpUntil(
+        [&] { return BalloonText() == "The log's file is in use elsewhere; rows go on in " + side.substr(side.find('\\') + 1); },
+        8000));
+
+    // Readings, a channel without a value, polls without an answer; then the program dies.
+    auto polls = [&](int n) {
+        const int requests = host.Requests();
+        EXPECT_TRUE(wintest::PumpUntil([&] { return host.Requests() >= requests + n; }, 10000));
+    };
+    polls(3);
+    host.SetField(4, "");
+    polls(3);
+    host.SetSilent(true);
+    polls(3);
+    host.SetSilent(false);
+    polls(2);
+    monitor.Kill();
+
+    // Only whole rows, each a poll: numbers as served, an empty field empty, a failed poll noted.
+    const std::string text = wintest::ReadWindowsFile(side.c_str());
+    ASSERT_EQ(text.substr(text.size() - 2), "\r\n");
+    EXPECT_EQ(text.find(qrvl::history::logFileStart()), 0u);
+    std::string kinds;
+    for (const std::vector<std::string>& row : LogRows(side)) {
+        ASSERT_EQ(row.size(), 8u);
+        const bool reading = row[1] == "45.0" && row[3] == "33.0" && row[6] == "3.300" && row[7].empty();
+        const bool failed = row[7].rfind("no reading: ", 0) == 0 && row[1].empty() && row[6].empty();
+        kinds += reading ? (row[5].empty() ? 'g' : 'r') : failed ? 'f' : '?';
+    }
+    EXPECT_NE(kinds.find("rgggfff"), std::string::npos) << kinds;
+    EXPECT_EQ(kinds.find('?'), std::string::npos) << kinds;
+    EXPECT_EQ(wintest::ReadWindowsFile(LogFileOf("held", "held").c_str()), qrvl::history::logFileStart());
+}
+
+// Plot pixels of the trace's colour between two fractions of a chart's width.
+int TraceBetween(HWND hChart, COLORREF trace, double from, double to) {
+    wintest::Image shot = wintest::CaptureScreen(ClientOnScreen(hChart));
+    return shot.Count(trace, {static_cast<int>(shot.width * from), 1, static_cast<int>(shot.width * to), shot.height - 3});
+}
+
+TEST(Monitor, TheWheelLooksBackAcrossARestartAndTheChartsReturnToLive) {
+    // Fifty minutes of an earlier run, a row every half minute, in today's file.
+    const std::string folder = LogFolder("restart");
+    CreateDirectoryA(folder.c_str(), nullptr);
+    FILETIME ft;
+    GetSystemTimeAsFileTime(&ft);
+    const std::int64_t now = static_cast<std::int64_t>((static_cast<ULONGLONG>(ft.dwHighDateTime) << 32 | ft.dwLowDateTime) / 10000) -
+                             11644473600000LL;
+    const char* fields[6] = {"50.0", "40.0", "30.0", "2.50", "2.50", "3.50"};
+    std::string log = qrvl::history::logFileStart();
+    for (std::int64_t t = now - 50 * 60000; t < now - 60000; t += 30000) qrvl::history::appendLogRow(log, t, 0, fields, "");
+    wintest::WriteWindowsFile(LogFileOf("restart", "restart").c_str(), log);
+    // No poll while the test looks.
+    wintest::WriteWindowsFile(kIni, "[restart]\r\nDelayTimer=600\r\nLeft=100\r\nTop=300\r\nRight=550\r\nBottom=460\r\n"
+                                    "SaveIni=0\r\nLogFolder=" + folder + "\r\n");
+    MonitorProcess monitor("restart");
+    HWND hWnd = monitor.Window();
+    ASSERT_NE(hWnd, nullptr);
+    std::vector<HWND> charts = ChartsOf(hWnd);
+    ASSERT_EQ(charts.size(), 6u);
+    wintest::PumpMessages(500);
+    std::vector<wintest::Image> live;
+    for (HWND hChart : charts) live.push_back(wintest::CaptureScreen(ClientOnScreen(hChart)));
+    auto wheel = [&](int notches) {
+        const RECT rc = ClientOnScreen(charts[4]);
+        PostMessageA(hWnd, WM_MOUSEWHEEL, MAKEWPARAM(0, notches * WHEEL_DELTA),
+                     MAKELPARAM((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2));
+        wintest::PumpMessages(300);
+    };
+    auto showsLive = [&] {
+        for (std::size_t i = 0; i < charts.size(); ++i)
+            if (wintest::CaptureScreen(ClientOnScreen(charts[i])).pixels != live[i].pixels) return false;
+        return true;
+    };
+    const COLORREF temp = RGB(255, 64, 0), volt = RGB(255, 255, 64);
+
+    // Two notches away: the hour, the earlier run in its last five sixths, the span's name in
+    // every chart's corner.
+    wheel(2);
+    for (int i = 0; i < 6; ++i) {
+        const COLORREF trace = i < 3 ? temp : volt;
+        EXPECT_GT(TraceBetween(charts[i], trace, 0.35, 0.9), 100) << i;
+        EXPECT_EQ(TraceBetween(charts[i], trace, 0.96, 1.0), 0) << i;
+        wintest::Image shot = wintest::CaptureScreen(ClientOnScreen(charts[i]));
+        EXPECT_GT(shot.Count(kWhite, {shot.width - 30, 1, shot.width - 4, 16}), 5) << i;
+    }
+    // Back to live, then a minute without a turn ends another look back: the live charts
+    // exactly as they were.
+    wheel(-2);
+    EXPECT_TRUE(showsLive());
+    wheel(1);
+    EXPECT_FALSE(showsLive());
+    PostMessageA(hWnd, WM_TIMER, 1, 0);
+    EXPECT_TRUE(wintest::PumpUntil(showsLive, 2000));
+    PostMessageA(hWnd, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(monitor.WaitExit(3000));
 }
 
 }  // namespace

@@ -129,6 +129,9 @@ void QRVLPLUG::Destroy() {
     s->bDestroyed = true;
 }
 
+// As the real library words a time-out.
+const char* QRVLPLUG::LastFailure() const { return "no answer within the time-out"; }
+
 void QRVLPLUG::Cancel() {
     Locked s;
     ++s->nCancels;

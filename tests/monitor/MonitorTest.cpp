@@ -526,7 +526,7 @@ TEST(Monitor, AnAlarmWaitsOutSpikesAndShowsInTheReadoutAndTheTray) {
                                         "\r\nMonitorTimer=2\r\nDelayTimer=0\r\nCPUTempMax=100\r\nCPUTempMin=0\r\n"
                                         "Left=100\r\nTop=300\r\nRight=550\r\nBottom=460\r\n"
                                         "CPUTempAlarmHigh=85\r\nAlarmPolls=3\r\nVioAlarmLow=3,1\r\n"
-                                        "LogFolder=" + LogFolder("alarm") + "\r\nAlarmCommand=cmd.exe /c set QRVL_ >" +
+                                        "LogFolder=" + LogFolder("alarm") + "\r\nAlarmCommand=cmd.exe /c set >" +
                                         LogFolder("alarm") + "\\%QRVL_STATE%.env\r\n");
     MonitorProcess monitor("");
     HWND hWnd = monitor.Window();
@@ -911,7 +911,7 @@ TEST(Monitor, TheLogKeepsEveryPollWholeThroughAKillAndStepsAsideFromAHeldFile) {
                                    FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(held.IsValid());
     wintest::WriteWindowsFile(kIni, "[held]\r\nHostName=" + host.HostText() +
-                                        "\r\nSocketTimer=300\r\nMonitorTimer=0\r\nDelayTimer=0\r\nLeft=100\r\nTop=300\r\n"
+                                        "\r\nSocketTimer=300\r\nMonitorTimer=0\r\nDelayTimer=3\r\nLeft=100\r\nTop=300\r\n"
                                         "Right=550\r\nBottom=460\r\nLogFolder=" + folder + "\r\nLogDays=ten\r\n");
     MonitorProcess monitor("held");
     ASSERT_NE(monitor.Window(), nullptr);
@@ -998,7 +998,7 @@ TEST(Monitor, TheWheelLooksBackAcrossARestartAndTheChartsReturnToLive) {
     wheel(2);
     for (int i = 0; i < 6; ++i) {
         const COLORREF trace = i < 3 ? temp : volt;
-        EXPECT_GT(TraceBetween(charts[i], trace, 0.35, 0.9), 100) << i;
+        EXPECT_GT(TraceBetween(charts[i], trace, 0.35, 0.9), 40) << i;
         EXPECT_EQ(TraceBetween(charts[i], trace, 0.96, 1.0), 0) << i;
         wintest::Image shot = wintest::CaptureScreen(ClientOnScreen(charts[i]));
         EXPECT_GT(shot.Count(kWhite, {shot.width - 30, 1, shot.width - 4, 16}), 5) << i;

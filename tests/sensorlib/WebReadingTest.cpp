@@ -9,7 +9,7 @@
 
 #include "qrvl/HostText.h"
 #include "web/HttpReply.h"
-#include "web/PrintableText.h"
+#include "qrvl/PrintableText.h"
 #include "web/SensorTree.h"
 #include "web/SensorChoice.h"
 #include "web/WebAddress.h"

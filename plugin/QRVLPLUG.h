@@ -66,7 +66,7 @@ class UDPCSock {
   qrvl::Source* source;
   const void* owner;
 #if UINTPTR_MAX == UINT32_MAX
-  unsigned char reserved[8];      // keeps the 32-bit layout at 64 bytes
+  unsigned char reserved[8];  // keeps the 32-bit layout at 64 bytes
 #endif
 };
 

@@ -22,8 +22,7 @@ bool LocalSource::connect() {
   const std::string name = host_.name.find(':') != std::string::npos ? "[" + host_.name + "]" : host_.name;
   web::WebAddress address;
   std::string why;
-  if (web::parseWebAddress(("http://" + name + ":" + std::to_string(web::kDefaultPort) + "/").c_str(), address,
-                           why)) {
+  if (web::parseWebAddress(("http://" + name + ":" + std::to_string(web::kDefaultPort) + "/").c_str(), address, why)) {
     webServer_ = std::make_unique<web::WebSource>(address, cancelled_);
     if (!webServer_->connect()) webServer_.reset();
   }

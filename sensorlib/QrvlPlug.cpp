@@ -73,15 +73,15 @@ int QRVLPLUG::Create(const char* host) {
     } else {
       const std::string typed = host != nullptr ? host : "";
       if (qrvl::web::hasBlankOrControl(typed)) {
-        return fail(lastFailure, lastError, 0,
-                    "bad host \"%.200s\": a space or a control character in the host name",
+        return fail(lastFailure, lastError, 0, "bad host \"%.200s\": a space or a control character in the host name",
                     qrvl::printable(typed).c_str());
       }
       qrvl::HostPort target;
       if (!qrvl::parseHostText(host, target)) {
         return fail(lastFailure, lastError, 0,
                     "bad host \"%.200s\": expected name, name:port, [v6-address] or [v6-address]:port "
-                    "with a port from 1 to 65535", typed.c_str());
+                    "with a port from 1 to 65535",
+                    typed.c_str());
       }
       if (qrvl::LocalSource::serves(target)) {
         source = std::make_unique<qrvl::LocalSource>(sock, target);
@@ -112,10 +112,10 @@ int QRVLPLUG::Get(LMDATA& data, unsigned timeout) {
   const qrvl::Deadline deadline(timeout);
   qrvl::Source* source = ownSource();
   if (source == nullptr) {
-    return sock.source == nullptr
-               ? fail(lastFailure, lastError, 0, "not connected: Create has not succeeded")
-               : fail(lastFailure, lastError, 0, "not connected: a copy of a connected object, without a source "
-                                                 "of its own until its Create");
+    return sock.source == nullptr ? fail(lastFailure, lastError, 0, "not connected: Create has not succeeded")
+                                  : fail(lastFailure, lastError, 0,
+                                         "not connected: a copy of a connected object, without a source "
+                                         "of its own until its Create");
   }
   try {
     const bool read = source->read(data, deadline, timeout);

@@ -94,7 +94,8 @@ WebSource::Outcome WebSource::exchange(const Deadline& deadline, unsigned timeou
   };
   for (std::size_t sent = 0; sent < request_.size();) {
     std::size_t n = 0;
-    const sockapi::IoResult r = sockapi::sendStream(socket_.get(), request_.data() + sent, request_.size() - sent, n, error);
+    const sockapi::IoResult r =
+        sockapi::sendStream(socket_.get(), request_.data() + sent, request_.size() - sent, n, error);
     if (r == sockapi::IoResult::Failed) return Outcome::Stale;
     if (r == sockapi::IoResult::Done) {
       sent += n;

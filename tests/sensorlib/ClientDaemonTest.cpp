@@ -3,8 +3,8 @@
 
 #include <charconv>
 #include <chrono>
-#include <memory>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 

@@ -20,9 +20,9 @@ struct ChannelFeed {
 
 // One sensor as the server sent its texts.
 struct ListedSensor {
-  std::string id;     // SensorId
-  std::string type;   // empty when the server gives none
-  std::string value;  // the display text, such as "45.5 °C"; empty when none
+  std::string id;                  // SensorId
+  std::string type;                // empty when the server gives none
+  std::string value;               // the display text, such as "45.5 °C"; empty when none
   std::vector<ChannelFeed> feeds;  // in channel order
 };
 

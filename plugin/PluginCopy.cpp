@@ -15,4 +15,8 @@ SOCKLIB& SOCKLIB::operator=(const SOCKLIB& other) { return copyBytes(*this, othe
 
 UDPCSock& UDPCSock::operator=(const UDPCSock& other) { return copyBytes(*this, other); }
 
-QRVLPLUG& QRVLPLUG::operator=(const QRVLPLUG& other) { return copyBytes(*this, other); }
+// What this object owns would be lost under the copied bytes.
+QRVLPLUG& QRVLPLUG::operator=(const QRVLPLUG& other) {
+  if (this != &other) Destroy();
+  return copyBytes(*this, other);
+}

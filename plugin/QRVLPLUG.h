@@ -6,8 +6,7 @@
 #include <cstdint>
 
 namespace qrvl {
-class Deadline;
-struct HostPort;
+class Source;
 }  // namespace qrvl
 
 #if defined(_WIN32)
@@ -55,14 +54,20 @@ class UDPCSock {
  public:
   QRVLPLUG_COPY_API UDPCSock& operator=(const UDPCSock& other);  // copies every byte
 
-  std::uintptr_t handle;          // socket handle, all ones when closed
+  std::uintptr_t handle;          // socket handle, all ones when closed; the source owns it
   unsigned char peer[28];         // host's address, a sockaddr_in or sockaddr_in6
   int peerLength;
   std::uint32_t nextSequence;     // sequence number of the next request
   std::uint32_t strayCount;       // datagrams ignored during the last Get
   std::atomic<int> cancelled;     // set by Cancel from another thread, cleared by Create
-  void* web;                      // the web server's reader when Create was given an http:// address
-  unsigned char reserved[16 - sizeof(void*)];  // keeps the 32-bit layout at 64 bytes
+  // Where readings come from (a sensor host, a web server, or this machine's qrvld with its
+  // web server behind), owned by the plug-in object at `owner`. A byte copy of the object,
+  // at another address, holds both and owns neither.
+  qrvl::Source* source;
+  const void* owner;
+#if UINTPTR_MAX == UINT32_MAX
+  unsigned char reserved[8];  // keeps the 32-bit layout at 64 bytes
+#endif
 };
 
 // The sensor plug-in: Create once, Get per poll, Destroy at the end.
@@ -70,7 +75,10 @@ class QRVLPLUG : public SOCKLIB {
  public:
   QRVLPLUG_API QRVLPLUG();
   QRVLPLUG_API ~QRVLPLUG();
-  QRVLPLUG_COPY_API QRVLPLUG& operator=(const QRVLPLUG& other);  // copies every byte
+  // Copies every byte. The copy holds no source of its own: until its own Create, its Get
+  // fails and says so, and destroying it releases nothing of the object copied; an
+  // object's own source is released before it takes the copy.
+  QRVLPLUG_COPY_API QRVLPLUG& operator=(const QRVLPLUG& other);
 
   // Connects to "name", "name:port", "[v6-address]" or "[v6-address]:port" (default port
   // 27183), or reads a LibreHardwareMonitor web server at
@@ -92,11 +100,8 @@ class QRVLPLUG : public SOCKLIB {
   QRVLPLUG_API const char* LastFailure() const;
 
  private:
-  // Create and Get for a web server's address.
-  int createWeb(const char* url);
-  int getWeb(LMDATA& data, const qrvl::Deadline& deadline, unsigned timeout);
-  // This machine's web server beside its qrvld.
-  void addLocalWebServer(const qrvl::HostPort& host);
+  // The source when this object owns it, else null (never created, destroyed, or a copy).
+  qrvl::Source* ownSource() const;
 
   UDPCSock sock;
 };

@@ -12,13 +12,9 @@
 #include "QRVLPLUG.h"
 #include "qrvl/Channels.h"
 #include "qrvl/HostText.h"
+#include "qrvl/PrintableText.h"
 #include "qrvl/Record.h"
-#include "transport/CancelFlag.h"
-#include "web/PrintableText.h"
-#include "web/SensorChoice.h"
-#include "web/WebAddress.h"
-#include "web/WebMapping.h"
-#include "web/WebSource.h"
+#include "qrvl/WebSensorList.h"
 
 namespace {
 const char kUsage[] =
@@ -88,38 +84,27 @@ std::string timeText(std::uint64_t ms) {
 // the query that pins today's choice, as qrvld --list shows a [map] section.
 int listWebServer(const char* url, unsigned timeout) {
   namespace web = qrvl::web;
-  web::WebAddress address;
+  web::SensorList list;
   std::string why;
-  if (!web::parseWebAddress(url, address, why)) {
+  const web::ListResult listed = web::listSensors(url, timeout, list, why);
+  if (listed == web::ListResult::BadAddress) {
     std::fprintf(stderr, "qrvlget: bad address \"%s\": %s\n",
                  qrvl::printable(qrvl::withoutPassword(url)).c_str(), why.c_str());
     return 2;
   }
-  int error = 0;
-  if (!qrvl::sockapi::startup(error)) {
-    std::fprintf(stderr, "qrvlget: socket library did not start: %s\n", qrvl::sockapi::errorText(error).c_str());
-    return 1;
-  }
-  std::vector<web::WebSensor> sensors;
-  const qrvl::CancelFlag cancelled{0};
-  web::WebSource source(address);
-  if (!source.resolve(why, error) || !source.fetch(timeout, cancelled, sensors, why, error)) {
+  if (listed != web::ListResult::Listed) {
     std::fprintf(stderr, "qrvlget: %s\n", qrvl::printable(why).c_str());
-    qrvl::sockapi::cleanup();
     return 1;
   }
-  const std::vector<int> chosen = web::SensorChoice(address.pins).choose(sensors);
   std::printf("%-40s %-12s %-14s %s\n", "SensorId", "Type", "Value", "Channel");
-  for (std::size_t i = 0; i < sensors.size(); ++i) {
+  for (const web::ListedSensor& s : list.sensors) {
     std::string channels;
-    for (int c = 0; c < kChannelCount; ++c) {
-      if (chosen[c] != static_cast<int>(i)) continue;
+    for (const web::ChannelFeed& feed : s.feeds) {
       if (!channels.empty()) channels += ",";
-      channels += qrvl::channelFacts(c).name;
-      if (!web::valueFor(sensors[i], static_cast<Channel>(c))) channels += " (no value)";
+      channels += qrvl::channelFacts(feed.channel).name;
+      if (!feed.hasValue) channels += " (no value)";
     }
     // The server's texts reach the terminal escaped.
-    const web::WebSensor& s = sensors[i];
     const std::string id = qrvl::printable(s.id);
     const std::string type = s.type.empty() ? "-" : qrvl::printable(s.type);
     std::string value = s.value.empty() ? "-" : qrvl::printable(s.value);
@@ -130,15 +115,8 @@ int listWebServer(const char* url, unsigned timeout) {
     std::printf("%-40s %-12s %s %s\n", id.c_str(), type.c_str(), value.c_str(),
                 channels.empty() ? "-" : channels.c_str());
   }
-  std::string query;
-  for (int c = 0; c < kChannelCount; ++c) {
-    if (chosen[c] < 0) continue;
-    query += (query.empty() ? "?" : "&") + std::string(web::queryKey(static_cast<Channel>(c))) + "=" +
-             web::queryValue(sensors[static_cast<std::size_t>(chosen[c])].id);
-  }
   std::printf("\n# Today's choice, pinned: add this to the address (HostName=http://host:port/?...)\n%s\n",
-              query.empty() ? "# (no sensor feeds a channel)" : query.c_str());
-  qrvl::sockapi::cleanup();
+              list.pinQuery.empty() ? "# (no sensor feeds a channel)" : list.pinQuery.c_str());
   return 0;
 }
 

@@ -7,8 +7,10 @@
 #include <cstring>
 
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "transport/Socket.h"
 #include "transport/SocketApi.h"
 
 namespace qrvl::sockapi {
@@ -40,31 +42,34 @@ bool startup(int& error) {
 
 void cleanup() {}
 
-OpenResult open(const HostPort& host, Handle& handle, Address& peer, int& error, std::string& detail) {
+void Socket::reset() noexcept {
+  if (handle_ != kInvalidHandle) ::close(toFd(handle_));
+  handle_ = kInvalidHandle;
+}
+
+OpenResult open(const HostPort& host, Socket& socket, Address& peer, int& error, std::string& detail) {
   std::vector<Address> addresses;
   if (!resolve(host, Transport::Datagram, addresses, error, detail)) return OpenResult::NotResolved;
   for (const Address& a : addresses) {
     sockaddr_storage s{};
     std::memcpy(&s, a.bytes, static_cast<std::size_t>(a.length));
-    const int fd = socket(s.ss_family, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_UDP);
+    const int fd = ::socket(s.ss_family, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_UDP);
     if (fd < 0) {
       error = errno;
       continue;
     }
+    Socket opened(static_cast<Handle>(fd));
     if (connect(fd, reinterpret_cast<const sockaddr*>(&s), static_cast<socklen_t>(a.length)) != 0) {
       error = errno;
-      ::close(fd);
       continue;
     }
     peer = a;
-    handle = static_cast<Handle>(fd);
+    socket = std::move(opened);
     return OpenResult::Opened;
   }
   detail = errorText(error);
   return OpenResult::Failed;
 }
-
-void close(Handle handle) { ::close(toFd(handle)); }
 
 IoResult send(Handle handle, const void* data, std::size_t size, int& error) {
   for (;;) {
@@ -99,24 +104,24 @@ WaitResult waitReadable(Handle handle, int milliseconds, int& error) {
   return waitFor(toFd(handle), POLLIN, milliseconds, error);
 }
 
-IoResult connectStream(const Address& address, Handle& handle, int& error) {
+IoResult connectStream(const Address& address, Socket& socket, int& error) {
   sockaddr_storage peer{};
   std::memcpy(&peer, address.bytes, static_cast<std::size_t>(address.length));
-  const int fd = socket(peer.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
+  const int fd = ::socket(peer.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
   if (fd < 0) {
     error = errno;
     return IoResult::Failed;
   }
+  Socket opened(static_cast<Handle>(fd));
   if (connect(fd, reinterpret_cast<const sockaddr*>(&peer), static_cast<socklen_t>(address.length)) == 0) {
-    handle = static_cast<Handle>(fd);
+    socket = std::move(opened);
     return IoResult::Done;
   }
   error = errno;
   if (error == EINPROGRESS || error == EINTR) {
-    handle = static_cast<Handle>(fd);
+    socket = std::move(opened);
     return IoResult::Empty;
   }
-  ::close(fd);
   return isRefused(error) ? IoResult::Refused : IoResult::Failed;
 }
 

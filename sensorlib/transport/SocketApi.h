@@ -13,6 +13,8 @@
 
 namespace qrvl::sockapi {
 
+class Socket;
+
 using Handle = std::uintptr_t;
 inline constexpr Handle kInvalidHandle = ~Handle{0};
 
@@ -23,6 +25,7 @@ struct Address {
 };
 
 // Starts the platform's socket library; every successful call is paired with cleanup().
+// SocketSession pairs them.
 bool startup(int& error);
 void cleanup();
 
@@ -30,8 +33,7 @@ enum class OpenResult { Opened, NotResolved, Failed };
 
 // Resolves the host and opens a non-blocking datagram socket connected to the first of
 // its addresses that takes one, IPv4 ones first. `detail` explains a failure.
-OpenResult open(const HostPort& host, Handle& handle, Address& peer, int& error, std::string& detail);
-void close(Handle handle);
+OpenResult open(const HostPort& host, Socket& socket, Address& peer, int& error, std::string& detail);
 
 // A name's resolved addresses in the order open() tries them. A datagram socket connects
 // to any address without a word from the host, so the order decides: IPv4 first, as a
@@ -69,8 +71,8 @@ bool resolve(const HostPort& host, Transport transport, std::vector<Address>& ad
 
 // Starts a non-blocking connection to one address: Done when connected at once, Empty
 // while it is under way (waitWritable, then connectResult, tell how it ended), Refused,
-// or Failed. A handle is left in `handle` only for Done and Empty.
-IoResult connectStream(const Address& address, Handle& handle, int& error);
+// or Failed. A socket is left in `socket` only for Done and Empty.
+IoResult connectStream(const Address& address, Socket& socket, int& error);
 // How a connection under way ended once the socket is writable: Done, Refused or Failed.
 IoResult connectResult(Handle handle, int& error);
 

@@ -5,8 +5,10 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "transport/Socket.h"
 #include "transport/SocketApi.h"
 
 namespace qrvl::sockapi {
@@ -47,33 +49,36 @@ bool startup(int& error) {
 
 void cleanup() { WSACleanup(); }
 
-OpenResult open(const HostPort& host, Handle& handle, Address& peer, int& error, std::string& detail) {
+void Socket::reset() noexcept {
+  if (handle_ != kInvalidHandle) closesocket(toSocket(handle_));
+  handle_ = kInvalidHandle;
+}
+
+OpenResult open(const HostPort& host, Socket& socket, Address& peer, int& error, std::string& detail) {
   std::vector<Address> addresses;
   if (!resolve(host, Transport::Datagram, addresses, error, detail)) return OpenResult::NotResolved;
   for (const Address& a : addresses) {
     sockaddr_storage peerAddress{};
     std::memcpy(&peerAddress, a.bytes, static_cast<std::size_t>(a.length));
-    const SOCKET s = socket(peerAddress.ss_family, SOCK_DGRAM, IPPROTO_UDP);
+    const SOCKET s = ::socket(peerAddress.ss_family, SOCK_DGRAM, IPPROTO_UDP);
     if (s == INVALID_SOCKET) {
       error = WSAGetLastError();
       continue;
     }
+    Socket opened(static_cast<Handle>(s));
     u_long nonBlocking = 1;
     if (ioctlsocket(s, FIONBIO, &nonBlocking) != 0 ||
         connect(s, reinterpret_cast<const sockaddr*>(&peerAddress), a.length) != 0) {
       error = WSAGetLastError();
-      closesocket(s);
       continue;
     }
     peer = a;
-    handle = static_cast<Handle>(s);
+    socket = std::move(opened);
     return OpenResult::Opened;
   }
   detail = errorText(error);
   return OpenResult::Failed;
 }
-
-void close(Handle handle) { closesocket(toSocket(handle)); }
 
 IoResult send(Handle handle, const void* data, std::size_t size, int& error) {
   for (;;) {
@@ -113,30 +118,29 @@ WaitResult waitReadable(Handle handle, int milliseconds, int& error) {
   return waitFor(toSocket(handle), false, milliseconds, error);
 }
 
-IoResult connectStream(const Address& address, Handle& handle, int& error) {
+IoResult connectStream(const Address& address, Socket& socket, int& error) {
   sockaddr_storage peer{};
   std::memcpy(&peer, address.bytes, static_cast<std::size_t>(address.length));
-  const SOCKET s = socket(peer.ss_family, SOCK_STREAM, IPPROTO_TCP);
+  const SOCKET s = ::socket(peer.ss_family, SOCK_STREAM, IPPROTO_TCP);
   if (s == INVALID_SOCKET) {
     error = WSAGetLastError();
     return IoResult::Failed;
   }
+  Socket opened(static_cast<Handle>(s));
   u_long nonBlocking = 1;
   if (ioctlsocket(s, FIONBIO, &nonBlocking) != 0) {
     error = WSAGetLastError();
-    closesocket(s);
     return IoResult::Failed;
   }
   if (connect(s, reinterpret_cast<const sockaddr*>(&peer), address.length) == 0) {
-    handle = static_cast<Handle>(s);
+    socket = std::move(opened);
     return IoResult::Done;
   }
   error = WSAGetLastError();
   if (error == WSAEWOULDBLOCK || error == WSAEINPROGRESS) {
-    handle = static_cast<Handle>(s);
+    socket = std::move(opened);
     return IoResult::Empty;
   }
-  closesocket(s);
   return isRefused(error) ? IoResult::Refused : IoResult::Failed;
 }
 

@@ -43,33 +43,41 @@ std::string refusedText(const sockapi::Address& peer) {
 
 static_assert(sizeof(UDPCSock::peer) == sizeof(sockapi::Address::bytes), "peer address room");
 
-bool UdpSource::open(const HostPort& host, std::string& why, int& error) {
-  sockapi::Handle handle = sockapi::kInvalidHandle;
+UdpSource::UdpSource(UDPCSock& sock, const HostPort& host) : Source(sock.cancelled), sock_(sock), host_(host) {}
+
+// The layout's handle is a copy for the record; the socket closes with this object.
+UdpSource::~UdpSource() { sock_.handle = sockapi::kInvalidHandle; }
+
+bool UdpSource::connect() {
+  std::string why;
+  int error = 0;
+  if (!session_.start(why, error)) return failed(why, error);
   sockapi::Address peer{};
   std::string detail;
-  const auto opened = sockapi::open(host, handle, peer, error, detail);
+  const auto opened = sockapi::open(host_, socket_, peer, error, detail);
   if (opened != sockapi::OpenResult::Opened) {
-    why = (opened == sockapi::OpenResult::NotResolved ? "cannot resolve \"" : "cannot open a socket to \"") +
-          host.name.substr(0, 200) + "\": " + detail;
-    return false;
+    return failed((opened == sockapi::OpenResult::NotResolved ? "cannot resolve \"" : "cannot open a socket to \"") +
+                      host_.name.substr(0, 200) + "\": " + detail,
+                  error);
   }
-  sock_.handle = handle;
+  sock_.handle = socket_.get();
   std::memcpy(sock_.peer, peer.bytes, sizeof sock_.peer);
   sock_.peerLength = peer.length;
   sock_.nextSequence = firstSequence(&sock_);
   sock_.strayCount = 0;
-  return true;
+  return succeeded();
 }
 
-UdpSource::Outcome UdpSource::read(LMDATA& data, const Deadline& deadline, unsigned timeoutMs, std::string& why,
-                                   int& error) {
-  error = 0;
-  const auto cancelled = [&] {
-    error = 0;
-    why = "cancelled";
-    return Outcome::Cancelled;
-  };
-  if (isCancelled(sock_.cancelled)) return cancelled();
+bool UdpSource::read(LMDATA& data, const Deadline& deadline, unsigned timeoutMs) {
+  return ask(data, deadline, timeoutMs) == Outcome::Reading;
+}
+
+UdpSource::Outcome UdpSource::ask(LMDATA& data, const Deadline& deadline, unsigned timeoutMs) {
+  sock_.strayCount = 0;
+  int error = 0;
+  const auto cancelled = [&] { return ended(Outcome::Cancelled, "cancelled", 0); };
+  if (isCancelled(cancelled_)) return cancelled();
+  const sockapi::Handle handle = socket_.get();
   std::uint8_t buffer[wire::kRequestSize];
   std::size_t size = 0;
   sockapi::Address from{};
@@ -77,7 +85,7 @@ UdpSource::Outcome UdpSource::read(LMDATA& data, const Deadline& deadline, unsig
   // Whatever is queued (late replies, a port-unreachable of an earlier request) belongs to
   // an earlier read.
   for (int i = 0; i < kMaxDiscarded; ++i) {
-    const auto r = sockapi::receive(sock_.handle, buffer, sizeof buffer, size, from, error);
+    const auto r = sockapi::receive(handle, buffer, sizeof buffer, size, from, error);
     if (r == sockapi::IoResult::Empty || r == sockapi::IoResult::Failed) break;
   }
 
@@ -85,61 +93,56 @@ UdpSource::Outcome UdpSource::read(LMDATA& data, const Deadline& deadline, unsig
   const std::uint32_t sequence = sock_.nextSequence++;
   std::uint8_t request[wire::kRequestSize];
   wire::encodeRequest(sequence, request);
-  auto sent = sockapi::send(sock_.handle, request, sizeof request, error);
+  auto sent = sockapi::send(handle, request, sizeof request, error);
   // A refusal reported here can still be one of an earlier request that came in after
   // the discarding; it is consumed by this failed send, so one retry tells.
-  if (sent == sockapi::IoResult::Refused) sent = sockapi::send(sock_.handle, request, sizeof request, error);
-  if (sent == sockapi::IoResult::Refused) {
-    why = refusedText(peer);
-    return Outcome::Silent;
-  }
+  if (sent == sockapi::IoResult::Refused) sent = sockapi::send(handle, request, sizeof request, error);
+  if (sent == sockapi::IoResult::Refused) return ended(Outcome::Silent, refusedText(peer), error);
   if (sent == sockapi::IoResult::Failed) {
-    why = "cannot send to " + sockapi::addressText(peer) + ": " + sockapi::errorText(error);
-    return Outcome::Silent;
+    return ended(Outcome::Silent, "cannot send to " + sockapi::addressText(peer) + ": " + sockapi::errorText(error),
+                 error);
   }
 
   for (;;) {
-    const auto r = sockapi::receive(sock_.handle, buffer, wire::kResponseSize, size, from, error);
+    const auto r = sockapi::receive(handle, buffer, wire::kResponseSize, size, from, error);
     if (r == sockapi::IoResult::Done) {
       const auto check = wire::checkResponse(buffer, size, sequence);
       if (sockapi::sameAddress(from, peer) && wire::answersRequest(check)) {
         if (check == wire::ResponseCheck::Reading) {
           std::memcpy(&data, buffer + wire::kRecordOffset, sizeof data);
+          succeeded();
           return Outcome::Reading;
         }
-        error = 0;
-        why = sockapi::addressText(peer) + (check == wire::ResponseCheck::NoReading
-                                                ? " has no reading (sensors not ready or failed)"
-                                                : " sent a reading with an unterminated field");
-        return Outcome::Answered;
+        return ended(Outcome::Answered,
+                     sockapi::addressText(peer) + (check == wire::ResponseCheck::NoReading
+                                                       ? " has no reading (sensors not ready or failed)"
+                                                       : " sent a reading with an unterminated field"),
+                     0);
       }
       ++sock_.strayCount;
       // A flood must not stretch the wait past the deadline nor hold off a Cancel.
-      if (isCancelled(sock_.cancelled)) return cancelled();
+      if (isCancelled(cancelled_)) return cancelled();
       if (deadline.passed()) break;
       continue;
     }
-    if (r == sockapi::IoResult::Refused) {
-      why = refusedText(peer);
-      return Outcome::Silent;
-    }
+    if (r == sockapi::IoResult::Refused) return ended(Outcome::Silent, refusedText(peer), error);
     if (r == sockapi::IoResult::Failed) {
-      why = "cannot receive from " + sockapi::addressText(peer) + ": " + sockapi::errorText(error);
-      return Outcome::Silent;
+      return ended(Outcome::Silent,
+                   "cannot receive from " + sockapi::addressText(peer) + ": " + sockapi::errorText(error), error);
     }
     const int wait = deadline.remainingMs();
     if (wait == 0) break;
-    if (isCancelled(sock_.cancelled)) return cancelled();
-    if (sockapi::waitReadable(sock_.handle, wait < kCancelCheckMs ? wait : kCancelCheckMs, error) ==
+    if (isCancelled(cancelled_)) return cancelled();
+    if (sockapi::waitReadable(handle, wait < kCancelCheckMs ? wait : kCancelCheckMs, error) ==
         sockapi::WaitResult::Failed) {
-      why = "cannot wait for " + sockapi::addressText(peer) + ": " + sockapi::errorText(error);
-      return Outcome::Silent;
+      return ended(Outcome::Silent, "cannot wait for " + sockapi::addressText(peer) + ": " + sockapi::errorText(error),
+                   error);
     }
   }
-  error = 0;
-  why = "no valid reply from " + sockapi::addressText(peer) + " within " + std::to_string(timeoutMs) + " ms (" +
-        std::to_string(sock_.strayCount) + " other datagrams ignored)";
-  return Outcome::Silent;
+  return ended(Outcome::Silent,
+               "no valid reply from " + sockapi::addressText(peer) + " within " + std::to_string(timeoutMs) + " ms (" +
+                   std::to_string(sock_.strayCount) + " other datagrams ignored)",
+               0);
 }
 
 }  // namespace qrvl::udp

@@ -1,4 +1,4 @@
-#include "web/PrintableText.h"
+#include "qrvl/PrintableText.h"
 
 namespace qrvl {
 

@@ -8,6 +8,7 @@
 
 #include "qrvl/HostText.h"
 #include "qrvl/Record.h"
+#include "qrvl/WebSensorList.h"
 
 namespace qrvl::web {
 
@@ -22,9 +23,6 @@ struct WebAddress {
   // The sensor chosen in the query for each channel; empty where the rules choose.
   std::string pins[record::kChannelCount];
 };
-
-// Whether the text is meant as a web address ("http://", in any case).
-bool isWebAddress(const char* text);
 
 // Splits the text; false with the reason for anything but the form above, a space or a
 // control character before the path, a port outside 1..65535, a path other than the

@@ -6,10 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "qrvl/Record.h"
+#include "QRVLPLUG.h"
 #include "transport/CancelFlag.h"
 #include "transport/Deadline.h"
+#include "transport/Socket.h"
 #include "transport/SocketApi.h"
+#include "transport/SocketSession.h"
+#include "transport/Source.h"
 #include "web/HttpReply.h"
 #include "web/SensorChoice.h"
 #include "web/SensorTree.h"
@@ -17,30 +20,21 @@
 
 namespace qrvl::web {
 
-class WebSource {
+class WebSource : public Source {
  public:
-  explicit WebSource(const WebAddress& address);
-  ~WebSource();
-  WebSource(const WebSource&) = delete;
-  WebSource& operator=(const WebSource&) = delete;
+  WebSource(const WebAddress& address, CancelFlag& cancelled);
 
-  // Looks the server's name up, once, so that no poll waits on the resolver; false with
-  // the reason when the name does not resolve. Before fetch() and read().
-  bool resolve(std::string& why, int& error);
-  // The server's sensors, read and parsed before the deadline; a non-zero `cancelFlag`
-  // (set from any thread) ends the work within some 20 ms. False with one line saying
-  // why, and the system's error code where there is one. `timeoutMs` is the time-out the
-  // failures name.
-  bool fetch(const Deadline& deadline, unsigned timeoutMs, const CancelFlag& cancelFlag,
-             std::vector<WebSensor>& sensors, std::string& why, int& error);
-  bool fetch(unsigned timeoutMs, const CancelFlag& cancelFlag, std::vector<WebSensor>& sensors, std::string& why,
-             int& error) {
-    return fetch(Deadline(timeoutMs), timeoutMs, cancelFlag, sensors, why, error);
-  }
-  // One reading of the six channels and three fans, NaN where no sensor gives a value;
+  // Looks the server's name up, once, so that no poll waits on the resolver. Before
+  // fetch() and read().
+  bool connect() override;
+  // The server's sensors, read and parsed before the deadline; cancel() ends the work
+  // within some 20 ms. False with one line saying why, and the system's error code where
+  // there is one. `timeoutMs` is the time-out the failures name.
+  bool fetch(const Deadline& deadline, unsigned timeoutMs, std::vector<WebSensor>& sensors, std::string& why,
+             int& error);
+  // One reading of the six channels and three fans, empty where no sensor gives a value;
   // each channel keeps its sensor from one reading to the next (SensorChoice).
-  bool read(const Deadline& deadline, unsigned timeoutMs, const CancelFlag& cancelFlag, record::Reading& reading,
-            std::string& why, int& error);
+  bool read(LMDATA& data, const Deadline& deadline, unsigned timeoutMs) override;
   // Whether the last fetch found a server to talk to, whatever it answered.
   bool reached() const { return reached_; }
 
@@ -51,17 +45,16 @@ class WebSource {
  private:
   enum class Outcome { Done, Failed, Stale };
 
-  bool connect(const Deadline& deadline, const CancelFlag& cancelFlag, std::string& why, int& error);
-  Outcome exchange(const Deadline& deadline, unsigned timeoutMs, const CancelFlag& cancelFlag, std::string& why,
-                   int& error);
-  void disconnect();
+  bool open(const Deadline& deadline, std::string& why, int& error);
+  Outcome exchange(const Deadline& deadline, unsigned timeoutMs, std::string& why, int& error);
   // Drops a kept connection that the server has closed or that holds bytes no request asked for.
   void dropIfOutOfStep();
 
   WebAddress address_;
+  sockapi::SocketSession session_;
   std::vector<sockapi::Address> addresses_;
   std::string request_;
-  sockapi::Handle handle_ = sockapi::kInvalidHandle;
+  sockapi::Socket socket_;
   HttpReply reply_;
   std::vector<WebSensor> sensors_;
   SensorChoice choice_;

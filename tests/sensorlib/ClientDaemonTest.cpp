@@ -4,6 +4,7 @@
 #include <charconv>
 #include <chrono>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -117,9 +118,47 @@ TEST(ClientDaemon, CreateGetDestroyLifeCycle) {
   QRVLPLUG copy;
   copy = plug;
   EXPECT_EQ(std::memcmp(static_cast<const void*>(&copy), static_cast<const void*>(&plug), sizeof plug), 0);
-  // The copy shares the socket; a fresh object's bytes make it forget it again.
+  // The copy holds the bytes but not the socket; a fresh object's bytes replace them.
   copy = QRVLPLUG();
   EXPECT_EQ(plug.Get(data, 2000), 1);
+}
+
+// A copy of a connected object, by its byte-copy assignment, owns no source: its Get fails
+// and says so rather than sharing the original's, and destroying the two in either order
+// frees nothing twice (the native-asan build checks that, and that nothing leaks).
+TEST(ClientDaemon, ACopyOwnsNoSource) {
+  DaemonProcess daemon;
+  std::string error;
+  ASSERT_TRUE(daemon.start(error)) << error;
+  const std::string port = std::to_string(daemon.port());
+  // A web server's address connects at the first Get, so its Create needs no server.
+  for (const std::string& host : {"127.0.0.1:" + port, "http://127.0.0.1:" + port + "/"}) {
+    SCOPED_TRACE(host);
+    for (bool originalFirst : {true, false}) {
+      auto original = std::make_unique<QRVLPLUG>();
+      auto copy = std::make_unique<QRVLPLUG>();
+      ASSERT_TRUE(original->Create(host.c_str())) << original->LastFailure();
+      *copy = *original;
+      LMDATA data;
+      EXPECT_EQ(copy->Get(data, 2000), 0);
+      EXPECT_NE(std::strstr(copy->LastFailure(), "a copy of a connected object"), nullptr) << copy->LastFailure();
+      (originalFirst ? original : copy).reset();
+      QRVLPLUG& left = originalFirst ? *copy : *original;
+      EXPECT_EQ(left.Get(data, 2000), originalFirst || host[0] == 'h' ? 0 : 1) << left.LastFailure();
+    }
+  }
+
+  // Taking a copy releases the object's own source first; its own Create then reads again.
+  const std::string host = "127.0.0.1:" + port;
+  QRVLPLUG first;
+  QRVLPLUG second;
+  ASSERT_TRUE(first.Create(host.c_str()));
+  ASSERT_TRUE(second.Create(host.c_str()));
+  second = first;
+  ASSERT_TRUE(second.Create(host.c_str()));
+  LMDATA data;
+  EXPECT_EQ(second.Get(data, 2000), 1) << second.LastFailure();
+  EXPECT_EQ(first.Get(data, 2000), 1) << first.LastFailure();
 }
 
 // A name that resolves to both families is tried IPv4 first, each family in the resolver's

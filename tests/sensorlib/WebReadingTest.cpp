@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "qrvl/HostText.h"
+#include "qrvl/PrintableText.h"
 #include "web/HttpReply.h"
-#include "web/PrintableText.h"
-#include "web/SensorTree.h"
 #include "web/SensorChoice.h"
+#include "web/SensorTree.h"
 #include "web/WebAddress.h"
 #include "web/WebMapping.h"
 

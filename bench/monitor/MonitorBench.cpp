@@ -1,6 +1,8 @@
-// Measures the running monitor program under wine: its CPU use at one poll a second, its
-// memory at start and after many polls, and the time from a reading leaving the sensor
-// host to its value on the screen. The host is played by this program on loopback.
+// Measures the running monitor program under wine: its CPU use at one poll a second with
+// the log on, its memory at start (with and without a full day of history) and after many
+// polls, the time from a reading leaving the sensor host to its value on the screen, a
+// paint live and at the 24-hour span, and the log's reading back of a day and its append
+// of a row. The host is played by this program on loopback.
 //
 // usage: monitor_bench.exe PROGRAM [POLLS]   PROGRAM: Windows path of QRVLGRPH.exe
 #include <winsock2.h>
@@ -16,10 +18,13 @@
 #include <thread>
 #include <vector>
 
+#include "CDailyLog.h"
 #include "CHandle.h"
+#include "CWindowsClock.h"
 #include "MonitorProcess.h"
 #include "WinTestSupport.h"
 #include "qrvl/Wire.h"
+#include "qrvl/history/LogRow.h"
 
 namespace {
 
@@ -95,13 +100,60 @@ private:
     std::atomic<double> m_dLastSent{0};
 };
 
-void WriteProfile(int monitorTimer) {
-    char text[256];
+// The log's folder, under the Windows directory.
+const char kLogFolder[] = "qrvl-bench-log";
+
+void WriteProfile(int monitorTimer, bool bLog) {
+    char text[512];
     std::snprintf(text, sizeof text,
                   "[bench]\r\nHostName=127.0.0.1:%u\r\nDelayTimer=0\r\nMonitorTimer=%d\r\nSocketTimer=1000\r\n"
-                  "Left=300\r\nTop=300\r\nRight=750\r\nBottom=460\r\nSaveIni=0\r\n",
-                  kPort, monitorTimer);
+                  "Left=300\r\nTop=300\r\nRight=750\r\nBottom=460\r\nSaveIni=0\r\n%s%s\r\n",
+                  kPort, monitorTimer, bLog ? "LogFolder=" : "", bLog ? wintest::WindowsPath(kLogFolder).c_str() : "");
     wintest::WriteWindowsFile("QRVLGRPH.INI", text);
+}
+
+// A day of the section's log, a reading a second up to now, in the files of its local days.
+void WriteFullDay(const CWindowsClock& clock) {
+    const std::string folder = wintest::WindowsPath(kLogFolder);
+    CreateDirectoryA(folder.c_str(), nullptr);
+    WIN32_FIND_DATAA found;
+    const HANDLE hFind = FindFirstFileA((folder + "\\bench-*").c_str(), &found);
+    for (bool more = hFind != INVALID_HANDLE_VALUE; more; more = FindNextFileA(hFind, &found))
+        DeleteFileA((folder + "\\" + found.cFileName).c_str());
+    if (hFind != INVALID_HANDLE_VALUE) FindClose(hFind);
+    const std::int64_t now = clock.nowUtcMs();
+    std::string day, name;
+    for (std::int64_t t = now - 86400000; t < now; t += 1000) {
+        char texts[6][8];
+        const char* fields[6];
+        for (int c = 0; c < 6; ++c) {
+            std::snprintf(texts[c], sizeof texts[c], c < 3 ? "%.1f" : "%.3f", (c < 3 ? 40.0 : 2.5) + (t / 1000 % 97) * 0.01);
+            fields[c] = texts[c];
+        }
+        const int offset = clock.offsetMinutesAt(t);
+        std::string row;
+        qrvl::history::appendLocalTime(row, t, offset);
+        const std::string file = "bench-" + row.substr(0, 10) + ".csv";
+        if (file != name) {
+            if (!name.empty()) wintest::WriteWindowsFile((std::string(kLogFolder) + "\\" + name).c_str(), day);
+            name = file;
+            day = qrvl::history::logFileStart();
+        }
+        qrvl::history::appendLogRow(day, t, offset, fields, "");
+    }
+    wintest::WriteWindowsFile((std::string(kLogFolder) + "\\" + name).c_str(), day);
+}
+
+// Milliseconds of one synchronous repaint of each chart, median over rounds.
+double PaintMs(const std::vector<HWND>& charts) {
+    std::vector<double> times;
+    for (int round = 0; round < 40; ++round) {
+        const double start = Seconds();
+        for (HWND hChart : charts) RedrawWindow(hChart, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        times.push_back((Seconds() - start) * 1000);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
 }
 
 double CpuSeconds(HANDLE hProcess) {
@@ -135,10 +187,55 @@ int main(int argc, char** argv) {
     const std::string program = argv[1];
     const long polls = argc > 2 ? std::atol(argv[2]) : 1000;
     Host host;
+    CWindowsClock clock;
+    WriteFullDay(clock);
+
+    {
+        // The log's own work, in this process: a day read back as the program does at start,
+        // then rows appended and pushed to the disk one by one.
+        CDailyLog log(clock);
+        qrvl::history::DayRing ring;
+        double start = Seconds();
+        log.Open(wintest::WindowsPath(kLogFolder).c_str(), "bench-append", 30, ring);
+        const double emptyMs = (Seconds() - start) * 1000;
+        CDailyLog day(clock);
+        start = Seconds();
+        day.Open(wintest::WindowsPath(kLogFolder).c_str(), "bench", 30, ring);
+        std::printf("log: a full day read back at start (%zu readings): %.1f ms (an empty folder: %.1f ms)\n",
+                    ring.size(), (Seconds() - start) * 1000, emptyMs);
+        const char* fields[6] = {"45.5", "40.0", "35.0", "2.500", "2.500", "3.500"};
+        std::vector<double> appends;
+        for (int i = 0; i < 200; ++i) {
+            start = Seconds();
+            log.Append(clock.nowUtcMs(), fields, "");
+            appends.push_back((Seconds() - start) * 1e6);
+        }
+        std::sort(appends.begin(), appends.end());
+        std::printf("log: a row appended and flushed: median %.1f us, 90th %.1f us\n", appends[appends.size() / 2],
+                    appends[appends.size() * 9 / 10]);
+    }
+
+    {
+        // A paint of the six charts, live and at the 24-hour span with a full day.
+        WriteProfile(3600, true);
+        monitortest::MonitorProcess monitor("bench", program);
+        HWND hWnd = monitor.Window();
+        const std::vector<HWND> charts = monitortest::ChartsOf(hWnd);
+        Sleep(2000);
+        const double live = PaintMs(charts);
+        const RECT rc = monitortest::ClientOnScreen(charts[0]);
+        PostMessageA(hWnd, WM_MOUSEWHEEL, MAKEWPARAM(0, 4 * WHEEL_DELTA), MAKELPARAM(rc.left + 5, rc.top + 5));
+        Sleep(500);
+        std::printf("paint of six charts: live %.2f ms, 24h span with a full day %.2f ms\n", live, PaintMs(charts));
+        const CHandle hProcess(OpenForCounters(monitor.Id()));
+        PrintMemory("with a full day:", hProcess);
+        PostMessageA(hWnd, WM_CLOSE, 0, 0);
+        monitor.WaitExit(5000);
+    }
 
     {
         // Reading to pixels: the readout of the CPU chart changes with every reading.
-        WriteProfile(1);
+        WriteProfile(1, true);
         monitortest::MonitorProcess monitor("bench", program);
         HWND hWnd = monitor.Window();
         if (!hWnd) {
@@ -176,15 +273,15 @@ int main(int argc, char** argv) {
         long polls0 = host.Answered();
         Sleep(60000);
         double cpu = CpuSeconds(hProcess) - cpu0, elapsed = Seconds() - t0;
-        std::printf("CPU use at MonitorTimer 1: %.3f s in %.0f s (%.2f %% of one core), %ld polls\n", cpu, elapsed,
+        std::printf("CPU use at MonitorTimer 1, log on: %.3f s in %.0f s (%.2f %% of one core), %ld polls\n", cpu, elapsed,
                     100 * cpu / elapsed, host.Answered() - polls0);
         PostMessageA(hWnd, WM_CLOSE, 0, 0);
         monitor.WaitExit(5000);
     }
 
     {
-        // Memory at start and after many polls without pause.
-        WriteProfile(0);
+        // Memory at start and after many polls without pause, without a log.
+        WriteProfile(0, false);
         long start = host.Answered();
         monitortest::MonitorProcess monitor("bench", program);
         HWND hWnd = monitor.Window();

@@ -86,8 +86,8 @@ bool DaemonProcess::launch(std::string& error) {
   // Ready, or ended (and so reaped) at start-up.
   bool ended = false;
   int status = 0;
-  if (waitUntil(5000, [&] { return saysReady(log()) || (ended = waitpid(pid_, &status, WNOHANG) == pid_); }) && !ended)
-    return true;
+  const auto readyOrEnded = [&] { return saysReady(log()) || (ended = waitpid(pid_, &status, WNOHANG) == pid_); };
+  if (waitUntil(5000, readyOrEnded) && !ended) return true;
   if (ended) pid_ = -1;
   error = (ended ? "qrvld ended at start-up: " : "qrvld did not get ready: ") + log();
   return false;

@@ -15,7 +15,7 @@ run=$!
 fail() { echo "run_ctrl_c: $*" >&2; cat "$log" >&2; /bin/kill -s KILL -- "-$run" 2>/dev/null; "$root/build/run/wine-session.sh" stop; exit 1; }
 
 # Past its builds (whose commands name the program too), run.sh says when it starts the monitor.
-started() { grep -q "^run: the $arch monitor on display" "$log" && pgrep -f "build/$arch/bin/QRVLGRPH.exe" >/dev/null; }
+started() { grep -q "^run: the $arch monitor on display" "$log" && pgrep -f "$root/build/$arch/bin/QRVLGRPH.exe" >/dev/null; }
 started_or_ended() { started || ! kill -0 "$run" 2>/dev/null; }
 wait_until 300 started_or_ended || fail "the monitor did not start"
 if ! started; then
@@ -38,7 +38,7 @@ running() {
   if kill -0 "$run" 2>/dev/null; then echo "run.sh"
   elif kill -0 "$xvfb" 2>/dev/null; then echo "its display"
   elif kill -0 "$qrvld" 2>/dev/null; then echo "qrvld"
-  elif pgrep -f "build/$arch/bin/QRVLGRPH.exe" >/dev/null; then echo "the monitor"
+  elif pgrep -f "$root/build/$arch/bin/QRVLGRPH.exe" >/dev/null; then echo "the monitor"
   fi
 }
 all_gone() { [ -z "$(running)" ]; }

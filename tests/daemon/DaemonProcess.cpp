@@ -6,20 +6,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
-#include <thread>
 
 #include "TempFiles.h"
 #include "UdpPeer.h"
+#include "WaitUntil.h"
 
 namespace qrvltest {
 
 namespace {
-using Clock = std::chrono::steady_clock;
-
 // A line "ready..." after its syslog priority prefix, as qrvld logs once it serves; not
 // any "ready", which "Address already in use" has too.
 bool saysReady(const std::string& log) {
@@ -60,14 +57,9 @@ DaemonProcess::Exit DaemonProcess::run(const std::vector<std::string>& args, int
   const std::string errPath = tempFile();
   const pid_t pid = spawn(args, outPath, errPath, -1);
   int status = 0;
-  const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (waitpid(pid, &status, WNOHANG) == 0) {
-    if (Clock::now() > end) {
-      kill(pid, SIGKILL);
-      waitpid(pid, &status, 0);
-      break;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  if (!waitUntil(timeoutMs, [&] { return waitpid(pid, &status, WNOHANG) != 0; })) {
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
   }
   Exit result{exitCode(status), readFile(outPath), readFile(errPath)};
   std::remove(outPath.c_str());
@@ -92,18 +84,13 @@ bool DaemonProcess::launch(std::string& error) {
   if (portOnCommandLine_) args.insert(args.end(), {"--port", std::to_string(port_)});
   args.insert(args.end(), args_.begin(), args_.end());
   pid_ = spawn(args, "/dev/null", logPath_, cpu_);
-  const auto end = Clock::now() + std::chrono::seconds(5);
-  while (Clock::now() < end) {
-    if (saysReady(log())) return true;
-    int status = 0;
-    if (waitpid(pid_, &status, WNOHANG) == pid_) {
-      pid_ = -1;
-      error = "qrvld ended at start-up: " + log();
-      return false;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  error = "qrvld did not get ready: " + log();
+  // Ready, or ended (and so reaped) at start-up.
+  bool ended = false;
+  int status = 0;
+  const auto readyOrEnded = [&] { return saysReady(log()) || (ended = waitpid(pid_, &status, WNOHANG) == pid_); };
+  if (waitUntil(5000, readyOrEnded) && !ended) return true;
+  if (ended) pid_ = -1;
+  error = (ended ? "qrvld ended at start-up: " : "qrvld did not get ready: ") + log();
   return false;
 }
 
@@ -142,12 +129,7 @@ bool DaemonProcess::running() const {
 std::string DaemonProcess::log() const { return readFile(logPath_); }
 
 bool DaemonProcess::waitForLog(const std::string& text, int timeoutMs) const {
-  const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
-  do {
-    if (log().find(text) != std::string::npos) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  } while (Clock::now() < end);
-  return false;
+  return waitUntil(timeoutMs, [&] { return log().find(text) != std::string::npos; });
 }
 
 }  // namespace qrvltest

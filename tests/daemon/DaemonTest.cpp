@@ -13,13 +13,13 @@
 #include <fstream>
 #include <map>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "DaemonProcess.h"
 #include "Server.h"
 #include "TempFiles.h"
 #include "UdpPeer.h"
+#include "WaitUntil.h"
 #include "qrvl/Record.h"
 #include "qrvl/Wire.h"
 
@@ -37,11 +37,12 @@ double fieldValue(const Datagram& d, record::Channel c) {
   return value;
 }
 
-// Sends `count` requests from `client` as fast as it can and counts the answers.
-int answeredOf(UdpPeer& client, std::uint16_t port, int count) {
+// Sends `count` requests from `client` as fast as it can and counts the answers until
+// none comes for `quietMs`.
+int answeredOf(UdpPeer& client, std::uint16_t port, int count, int quietMs = 200) {
   for (int i = 0; i < count; ++i) client.sendTo(port, request(static_cast<std::uint32_t>(i)));
   int answered = 0;
-  while (client.receive(200)) ++answered;
+  while (client.receive(quietMs)) ++answered;
   return answered;
 }
 
@@ -50,17 +51,6 @@ std::string counter(const std::string& log, const std::string& name) {
   if (at == std::string::npos) return "missing";
   const auto start = at + name.size() + 2;
   return log.substr(start, log.find_first_of(" \n", start) - start);
-}
-
-// Waits until `pid` is stopped by a signal, as /proc shows its state.
-bool waitUntilStopped(pid_t pid) {
-  for (int i = 0; i < 400; ++i) {
-    const std::string stat = readFile("/proc/" + std::to_string(pid) + "/stat");
-    const auto paren = stat.rfind(')');
-    if (paren != std::string::npos && paren + 2 < stat.size() && stat[paren + 2] == 'T') return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return false;
 }
 }  // namespace
 
@@ -101,14 +91,15 @@ TEST(Daemon, AnswersValidRequestsFromTheLatestSnapshot) {
 
   // The sampler refreshes the snapshot at its cadence: the sample time moves on.
   UdpPeer client;
-  const auto first = client.ask(daemon.port(), 1);
-  std::this_thread::sleep_for(std::chrono::milliseconds(350));
-  const auto second = client.ask(daemon.port(), 2);
-  ASSERT_TRUE(first && second);
-  const auto t1 = record::sampleTime(first->data.data() + wire::kRecordOffset);
-  const auto t2 = record::sampleTime(second->data.data() + wire::kRecordOffset);
-  EXPECT_GE(t2, t1 + 200);
-  EXPECT_LE(t2, t1 + 1000);
+  std::vector<std::uint64_t> t;
+  ASSERT_TRUE(waitUntil(3000, [&] {
+    const auto reply = client.ask(daemon.port(), 1);
+    const auto time = reply ? record::sampleTime(reply->data.data() + wire::kRecordOffset) : 0;
+    if (time != 0 && (t.empty() || time != t.back())) t.push_back(time);
+    return t.size() == 4;
+  }));
+  EXPECT_GE(t[3], t[0] + 200);
+  EXPECT_LE(t[3], t[0] + 1000);
 }
 
 TEST(Daemon, AWildcardListenerAnswersFromTheAddressAsked) {
@@ -231,15 +222,15 @@ TEST(Daemon, RateLimitsEachSource) {
   ASSERT_EQ(daemon.start(), "");
 
   // A burst of requests gets the bucket's 20 answers (plus what trickles in meanwhile);
-  // after a pause, the refill at 10 per second.
+  // then, asked one at a time, answers as fast as the refill of 10 per second.
   UdpPeer first("127.0.0.2");
   const int burst = answeredOf(first, daemon.port(), 60);
   EXPECT_GE(burst, 20);
   EXPECT_LE(burst, 22);
   const auto emptied = std::chrono::steady_clock::now();
-  std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+  int later = 0;
+  ASSERT_TRUE(waitUntil(5000, [&] { return (later += answeredOf(first, daemon.port(), 1, 20)) >= 10; }));
   const double refill = std::chrono::duration<double>(std::chrono::steady_clock::now() - emptied).count() * 10;
-  const int later = answeredOf(first, daemon.port(), 60);
   EXPECT_GE(later, static_cast<int>(refill) - 1);
   EXPECT_LE(later, static_cast<int>(refill) + 4);
 
@@ -413,8 +404,13 @@ TEST(Daemon, AnswersABurstOfSeveralBatchesExactly) {
   // batches. In each round of eight: one valid request from the first source, three from
   // the second, which outruns its bucket, one from the stranger and three pieces of junk.
   const int rounds = 4 * qrvld::Server::kBatch / 8 + 1;
+  // Stopped by the signal, as /proc shows its state.
   daemon.signal(SIGSTOP);
-  ASSERT_TRUE(waitUntilStopped(daemon.pid()));
+  ASSERT_TRUE(waitUntil(2000, [&] {
+    const std::string stat = readFile("/proc/" + std::to_string(daemon.pid()) + "/stat");
+    const auto paren = stat.rfind(')');
+    return paren != std::string::npos && paren + 2 < stat.size() && stat[paren + 2] == 'T';
+  }));
   std::vector<std::pair<std::uint32_t, std::string>> firstAsked, secondAsked;
   std::map<std::string, int> expected;
   std::uint32_t sequence = 1000;

@@ -9,7 +9,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <sstream>
 
+#include "TempFiles.h"
 #include "qrvl/Wire.h"
 
 namespace qrvltest {
@@ -140,6 +142,18 @@ std::string sourceAddress(const Datagram& d) {
     inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6&>(d.from).sin6_addr, text, sizeof text);
   }
   return text;
+}
+
+unsigned long queuedAt(std::uint16_t port) {
+  std::istringstream table(readFile("/proc/net/udp"));
+  for (std::string line; std::getline(table, line);) {
+    unsigned localPort = 0;
+    unsigned long queued = 0;
+    if (std::sscanf(line.c_str(), " %*u: %*x:%x %*x:%*x %*x %*x:%lx", &localPort, &queued) == 2 && localPort == port) {
+      return queued;
+    }
+  }
+  return 0;
 }
 
 }  // namespace qrvltest

@@ -58,6 +58,8 @@ std::vector<std::uint8_t> withSize(std::vector<std::uint8_t> bytes, std::size_t 
 // A port that was free a moment ago for UDP on 127.0.0.1 and ::1 and for TCP on 127.0.0.1.
 std::uint16_t freePort();
 std::uint16_t sourcePort(const Datagram& d);
+// Bytes queued for reading on the IPv4 datagram socket of `port`, as /proc/net/udp shows.
+unsigned long queuedAt(std::uint16_t port);
 std::string sourceAddress(const Datagram& d);
 
 }  // namespace qrvltest

@@ -21,12 +21,16 @@
 #   STATE is $QRVLD_STATE unless given. $QRVLD_STATE/pid holds the running daemon's pid.
 set -u
 . "$(dirname "$0")/random-port.sh"
+. "$(dirname "$0")/../support/wait-until.sh"
 
 ready_seconds=5
 stop_seconds=2
 
-# The log from line $1 on has a line "ready...", after its syslog priority prefix.
-ready_since() { tail -n "+$1" "$state/qrvld.log" | grep -q '^\(<[0-9]>\)\{0,1\}ready'; }
+# Whether the daemon that launch() started has logged its line "ready..." (after a syslog
+# priority prefix), has ended, or either.
+ready() { [ -s "$state/pid" ] && tail -n "+$from" "$state/qrvld.log" | grep -q '^\(<[0-9]>\)\{0,1\}ready'; }
+ended() { [ -e "$state/status" ]; }
+ready_or_ended() { ready || ended; }
 
 # Starts the daemon on $port and waits for it; 2 when the port was taken.
 launch() {
@@ -42,22 +46,18 @@ launch() {
     wait $!
     echo $? >"$state/status"
   ) </dev/null >/dev/null 2>&1 &
-  i=0
-  while [ $i -lt $((ready_seconds * 50)) ]; do
-    if [ -s "$state/pid" ] && ready_since "$from"; then
-      echo "$port" >"$state/port"
-      return 0
-    fi
-    if [ -e "$state/status" ]; then
-      # Only the UDP port is ours to change; any other port in use is the caller's to fix.
-      tail -n "+$from" "$state/qrvld.log" | grep -qF "cannot listen on 127.0.0.1:$port: Address already in use" && return 2
-      echo "qrvld ended at start-up with status $(cat "$state/status"):" >&2
-      tail -n "+$from" "$state/qrvld.log" >&2
-      return 1
-    fi
-    sleep 0.02
-    i=$((i + 1))
-  done
+  wait_until "$ready_seconds" ready_or_ended
+  if ready; then
+    echo "$port" >"$state/port"
+    return 0
+  fi
+  if ended; then
+    # Only the UDP port is ours to change; any other port in use is the caller's to fix.
+    tail -n "+$from" "$state/qrvld.log" | grep -qF "cannot listen on 127.0.0.1:$port: Address already in use" && return 2
+    echo "qrvld ended at start-up with status $(cat "$state/status"):" >&2
+    tail -n "+$from" "$state/qrvld.log" >&2
+    return 1
+  fi
   echo "qrvld did not get ready within $ready_seconds s:" >&2
   tail -n "+$from" "$state/qrvld.log" >&2
   kill -KILL "$(cat "$state/pid")" 2>/dev/null
@@ -94,12 +94,7 @@ stop() {
   pid=$(cat "$state/pid")
   : >"$state/stopped"
   kill -TERM "$pid" 2>/dev/null
-  i=0
-  while [ ! -e "$state/status" ] && [ $i -lt $((stop_seconds * 50)) ]; do
-    sleep 0.02
-    i=$((i + 1))
-  done
-  if [ ! -e "$state/status" ]; then
+  if ! wait_until "$stop_seconds" ended; then
     echo "qrvld did not end within $stop_seconds s of SIGTERM; killed" >&2
     kill -KILL "$pid" 2>/dev/null
     return 1

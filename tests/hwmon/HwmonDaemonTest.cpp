@@ -22,6 +22,7 @@
 #include "FakeSysfs.h"
 #include "TempFiles.h"
 #include "UdpPeer.h"
+#include "WaitUntil.h"
 #include "qrvl/Record.h"
 #include "qrvl/Wire.h"
 
@@ -102,19 +103,17 @@ std::string fields(std::vector<std::string> texts) {
   return all;
 }
 
-// Asks every 20 ms until a reading's fields are `expected` or `ms` have gone by; the last
-// reading's fields.
+// Asks until a reading's fields are `expected` or `ms` have gone by; the last reading's fields.
 std::string awaitFields(UdpPeer& client, std::uint16_t port, int ms, const std::string& expected) {
   static std::uint32_t sequence = 1000;
   std::string seen;
-  for (const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-       seen != expected && std::chrono::steady_clock::now() < end;) {
+  waitUntil(ms, [&] {
     const auto reply = client.ask(port, ++sequence, 20);
     if (reply && checkResponse(reply->data.data(), reply->data.size(), sequence) == ResponseCheck::Reading) {
       seen.assign(reinterpret_cast<const char*>(reply->data.data()) + qrvl::wire::kRecordOffset, expected.size());
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
+    return seen == expected;
+  });
   return seen;
 }
 
@@ -439,12 +438,11 @@ TEST(HwmonDaemon, SighupAppliesTheConfigurationAgain) {
   // the first two may still be of the old cadence.
   ASSERT_TRUE(reload(head + "allow = 127.0.0.1\ncadence = 700\n[map]\ncpu = none\n", "cadence 700 ms;"));
   std::vector<std::uint64_t> times;
-  for (const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(4);
-       times.size() < 4 && std::chrono::steady_clock::now() < end;
-       std::this_thread::sleep_for(std::chrono::milliseconds(20))) {
+  waitUntil(4000, [&] {
     const std::uint64_t time = sampleTimeOf(client, port);
     if (time != 0 && (times.empty() || time != times.back())) times.push_back(time);
-  }
+    return times.size() == 4;
+  });
   ASSERT_EQ(times.size(), 4u);
   EXPECT_GE(times[3] - times[2], 550u);
   EXPECT_LT(times[3] - times[2], 1000u);

@@ -9,13 +9,13 @@
 #include <filesystem>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <poll.h>
 
 #include "FakeSysfs.h"
 #include "HangingRead.h"
+#include "WaitUntil.h"
 #include "mapping/ChannelMap.h"
 #include "mapping/ChipList.h"
 #include "source/HwmonSource.h"
@@ -238,9 +238,7 @@ TEST(HwmonSource, AChipWhoseDriverHangsEmptiesOnlyItsOwnChannels) {
   // Once the read returns, the chip is read again, for the value it has now.
   intel.write("hwmon2", "temp1_input", "47000");
   hanging.release();
-  for (int i = 0; i < 50 && std::isnan(sampled(source).value[qrvl::record::CpuTemp]); ++i) {
-    std::this_thread::sleep_for(10ms);
-  }
+  waitUntil(500, [&] { return !std::isnan(sampled(source).value[qrvl::record::CpuTemp]); });
   expectValues(sampled(source), {47.0, 51.0, 32.0, 1.100, kEmpty, 3.296, 0, 845, 1203});
 }
 

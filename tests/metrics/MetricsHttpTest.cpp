@@ -19,6 +19,7 @@
 #include "TempFiles.h"
 #include "TestMaterial.h"
 #include "UdpPeer.h"
+#include "WaitUntil.h"
 
 using namespace qrvltest;
 using qrvltest::basicAuthorization;
@@ -33,12 +34,7 @@ bool startsWith(const std::string& text, const std::string& start) { return text
 
 // Scrapes until the exposition holds `line`, for counters that the poll loop stores after a batch.
 bool scrapeShows(std::uint16_t port, const std::string& line) {
-  const auto end = Clock::now() + std::chrono::seconds(2);
-  do {
-    if (httpRequest(port, "GET", "/metrics").find("\n" + line + "\n") != npos) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  } while (Clock::now() < end);
-  return false;
+  return waitUntil(2000, [&] { return httpRequest(port, "GET", "/metrics").find("\n" + line + "\n") != npos; });
 }
 
 // What curl, a client the daemon did not write, gets from https://127.0.0.1:port/metrics
@@ -293,9 +289,7 @@ TEST(MetricsHttp, TheRunningServerKeepsItsWebConfigWhileTheFileNamesNoMetrics) {
   const std::size_t firstReload = daemon.log().find("reloaded " + ini + ":");
   writeFile(ini, withMetrics);
   daemon.signal(SIGHUP);
-  const auto end = Clock::now() + std::chrono::seconds(2);
-  while (daemon.log().find("reloaded " + ini + ":", firstReload + 1) == npos && Clock::now() < end)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  waitUntil(2000, [&] { return daemon.log().find("reloaded " + ini + ":", firstReload + 1) != npos; });
   EXPECT_TRUE(startsWith(curl(port, client() + " -u bob:hunter2"), kOk));
   EXPECT_TRUE(startsWith(curl(port, client() + " -u alice:secret"), kUnauthorized));
 }

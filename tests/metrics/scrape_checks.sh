@@ -21,6 +21,7 @@ pids=()
 trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; wait; rm -rf "$work"' EXIT
 
 . "$here/../daemon/random-port.sh"
+. "$here/../support/wait-until.sh"
 # A TCP port on 127.0.0.1 that nothing listens on.
 free_port() {
   local port
@@ -32,7 +33,7 @@ free_port() {
 
 # Saves what $1 answers to $2 once it answers, within 20 s.
 fetch() {
-  for _ in $(seq 200); do curl -sf "$1" -o "$2" && return 0; sleep 0.1; done
+  wait_until 20 curl -sf "$1" -o "$2" && return 0
   echo "no answer from $1" >&2
   return 1
 }
@@ -140,18 +141,20 @@ case $check in
     prometheus --config.file="$work/prometheus.yml" --storage.tsdb.path="$work/data" \
       --web.listen-address="127.0.0.1:$listen" >"$work/prometheus.log" 2>&1 &
     pids+=($!)
-    # Waits for the query $1 to give the one value $2, as Prometheus has it from a scrape.
+    # Whether the query $1 gives the one value $2 (the one it gives in $got), as Prometheus
+    # has it from a scrape.
+    got=
+    gives() {
+      got=$(curl -sfG "http://127.0.0.1:$listen/api/v1/query" --data-urlencode "query=$1" |
+        sed -nE 's/.*"value":\[[0-9.]+,"([^"]*)"\].*/\1/p') || true
+      [ "$got" = "$2" ]
+    }
+    # Waits up to 30 s for the query $1 to give $2.
     expect() {
-      local got=
-      for _ in $(seq 300); do
-        got=$(curl -sfG "http://127.0.0.1:$listen/api/v1/query" --data-urlencode "query=$1" |
-          sed -nE 's/.*"value":\[[0-9.]+,"([^"]*)"\].*/\1/p') || true
-        if [ "$got" = "$2" ]; then
-          echo "$1 = $got"
-          return 0
-        fi
-        sleep 0.1
-      done
+      if wait_until 30 gives "$1" "$2"; then
+        echo "$1 = $got"
+        return 0
+      fi
       echo "$1: expected $2, got '${got}'" >&2
       tail -n 20 "$work/prometheus.log" >&2
       return 1

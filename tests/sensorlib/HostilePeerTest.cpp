@@ -13,6 +13,7 @@
 
 #include "QRVLPLUG.h"
 #include "UdpPeer.h"
+#include "WaitUntil.h"
 #include "qrvl/Record.h"
 #include "qrvl/Wire.h"
 
@@ -174,7 +175,7 @@ TEST_F(HostilePeer, LateAndQueuedRepliesAreNotTakenForANewGet) {
   // Its answer comes late: once before the next Get and once during it, ahead of that
   // Get's own answer, which is the one taken.
   peer_.sendTo(first, response(sequenceOf(first), 11.1));
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  ASSERT_TRUE(waitUntil(2000, [&] { return queuedAt(sourcePort(first)) > 0; }));
   auto outcome = get(3000, [&] {
     const Datagram request = receiveRequest();
     EXPECT_EQ(sequenceOf(request), sequenceOf(first) + 1);
@@ -194,11 +195,10 @@ TEST_F(HostilePeer, LateAndQueuedRepliesAreNotTakenForANewGet) {
   });
   ASSERT_EQ(outcome.result, 1);
   peer_.sendTo(source, response(sequenceOf(source) + 1, 44.4));
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  ASSERT_TRUE(waitUntil(2000, [&] { return queuedAt(sourcePort(source)) > 0; }));
   outcome = get(3000, [&] {
     const Datagram request = receiveRequest();
     EXPECT_EQ(sequenceOf(request), sequenceOf(source) + 1);
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
     peer_.sendTo(request, response(sequenceOf(request), 55.5));
   });
   EXPECT_EQ(outcome.result, 1);
@@ -206,41 +206,41 @@ TEST_F(HostilePeer, LateAndQueuedRepliesAreNotTakenForANewGet) {
 }
 
 TEST_F(HostilePeer, AFloodOfJunkStaysWithinTheTimeout) {
+  // Junk to the requester from its request on, until stopped after the Get.
   std::atomic<bool> stop{false};
+  std::atomic<int> sent{0};
+  std::thread flooder;
   auto flood = [&](const Datagram& to) {
-    std::uint32_t state = 7;
-    while (!stop) {
-      state = state * 1103515245u + 12345u;
-      std::vector<std::uint8_t> junk(state % 200);
-      for (auto& b : junk) b = static_cast<std::uint8_t>(state >>= 3);
-      peer_.sendTo(to, junk);
-      peer_.sendTo(to, response(sequenceOf(to) + 1 + (state & 0xff), 66.6));
-    }
+    stop = false;
+    sent = 0;
+    flooder = std::thread([&, to] {
+      for (std::uint32_t state = 7; !stop; ++sent) {
+        state = state * 1103515245u + 12345u;
+        std::vector<std::uint8_t> junk(state % 200);
+        for (auto& b : junk) b = static_cast<std::uint8_t>(state >>= 3);
+        peer_.sendTo(to, junk);
+        peer_.sendTo(to, response(sequenceOf(to) + 1 + (state & 0xff), 66.6));
+      }
+    });
   };
 
   // Junk for longer than the time-out: the Get fails on time.
-  auto outcome = get(400, [&] {
-    const Datagram request = receiveRequest();
-    std::thread t([&] { flood(request); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(700));
-    stop = true;
-    t.join();
-  });
+  auto outcome = get(400, [&] { flood(receiveRequest()); });
+  stop = true;
+  flooder.join();
   EXPECT_EQ(outcome.result, 0);
   EXPECT_LE(outcome.ms, 400 + kMarginMs);
   EXPECT_TRUE(untouched(data_));
 
-  // The answer in the middle of the junk is found.
-  stop = false;
+  // The answer amid the junk, sent once the client keeps pace (its queue short), is found.
   outcome = get(3000, [&] {
     const Datagram request = receiveRequest();
-    std::thread t([&] { flood(request); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    flood(request);
+    waitUntil(2000, [&] { return sent >= 1000 && queuedAt(sourcePort(request)) < 65536; });
     peer_.sendTo(request, response(sequenceOf(request), 22.2));
-    std::this_thread::sleep_for(std::chrono::milliseconds(150));
-    stop = true;
-    t.join();
   });
+  stop = true;
+  flooder.join();
   EXPECT_EQ(outcome.result, 1);
   EXPECT_STREQ(data_.CpuTemp, "22.2");
 }

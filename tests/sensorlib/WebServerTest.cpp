@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "QRVLPLUG.h"
+#include "WaitUntil.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -61,11 +62,8 @@ int connectionsSeen() { return logged("connection "); }
 
 // Waits until the server's log has more lines that begin so than `before`.
 void waitLogged(const char* start, int before) {
-  const auto since = std::chrono::steady_clock::now();
-  while (logged(start) <= before) {
-    ASSERT_LT(msSince(since), 10000) << "the server logged no \"" << start << "\"";
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
+  ASSERT_TRUE(qrvltest::waitUntil(10000, [&] { return logged(start) > before; }))
+      << "the server logged no \"" << start << "\"";
 }
 
 // The server (or, given its launcher's state and log, qrvld) stopped or started again
@@ -99,11 +97,10 @@ void control(const char* what, std::string state = "", std::string log = "") {
 #endif
   // start.exe may return before the launcher is done: the launcher records the server's
   // end in STATE/status, and the server logs "ready" when it is up.
-  const auto start = std::chrono::steady_clock::now();
-  while (stopping ? !std::ifstream(localPath(state + "/status")) : readyLines() == ready) {
-    ASSERT_LT(msSince(start), 10000) << "the server did not " << what;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
+  const auto done = [&] {
+    return stopping ? std::ifstream(localPath(state + "/status")).is_open() : readyLines() != ready;
+  };
+  ASSERT_TRUE(qrvltest::waitUntil(10000, done)) << "the server did not " << what;
 }
 
 // A path as the command shell takes it: cmd under wine wants backslashes.

@@ -1,4 +1,5 @@
 #pragma once
+#include "CDpiLayout.h"
 #include "CMonitorRun.h"
 #include "CMonitorSettings.h"
 #include "Framework.h"
@@ -38,6 +39,9 @@ protected:
     void OnSaveIniCommand();
     void OnVersionCommand();
     LRESULT OnTaskbarCreated(WPARAM wParam, LPARAM lParam);
+    // The window went to a monitor of another DPI: wParam the new DPI, lParam the
+    // rectangle the system suggests.
+    LRESULT OnDpiChanged(WPARAM wParam, LPARAM lParam);
 
     DECLARE_MESSAGE_MAP()
 
@@ -49,6 +53,8 @@ private:
     void ShowStartFailure(const char* pszMessage);
     // The profile could not be written: the user learns of it before the program ends.
     void ShowSaveFailure(DWORD dwError);
+    // Controls, charts and icons at nDpi.
+    void ApplyDpi(UINT nDpi);
 
     CMonitorSettings m_settings;
     CButton m_btnTopMost;
@@ -58,4 +64,9 @@ private:
     // The window has been placed from the settings; until then its rectangle says nothing.
     bool m_bPlaced = false;
     bool m_bAboutOpen = false;
+    // The DPI the window draws at, and its controls as the template laid them out.
+    UINT m_nDpi = 96;
+    CDpiLayout m_layout;
+    // The window icon at the large icon size of m_nDpi.
+    CIcon m_iconLarge;
 };

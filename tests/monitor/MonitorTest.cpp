@@ -840,119 +840,105 @@ TEST(Monitor, ReadsALibreHardwareMonitorWebServer) {
 // ---- display scale -------------------------------------------------------------------------
 
 // What scales with the display: the window's size, and per chart its size and its
-// readout's height, read as text pixels in the top third of the plot.
-struct ScaledFigures {
-    std::vector<int> values;
-    static ScaledFigures Of(HWND hWnd) {
-        RECT rc = WindowRect(hWnd);
-        ScaledFigures f{{rc.right - rc.left, rc.bottom - rc.top}};
-        for (HWND hChart : ChartsOf(hWnd)) {
-            RECT rcChart = WindowRect(hChart);
-            wintest::Image shot = wintest::CaptureScreen(ClientOnScreen(hChart));
-            std::vector<int> rows;
-            for (int y = 0; y < shot.height / 3; ++y)
-                if (shot.Count(kWhite, {shot.width / 3, y, shot.width, y + 1}) > 0) rows.push_back(y);
-            f.values.insert(f.values.end(), {rcChart.right - rcChart.left, rcChart.bottom - rcChart.top,
-                                             rows.empty() ? 0 : rows.back() - rows.front() + 1});
-        }
-        return f;
+// readout's height (text rows in the top third of the plot).
+std::vector<int> ScaledFigures(HWND hWnd) {
+    RECT rc = WindowRect(hWnd);
+    std::vector<int> figures = {rc.right - rc.left, rc.bottom - rc.top};
+    for (HWND hChart : ChartsOf(hWnd)) {
+        RECT rcChart = WindowRect(hChart);
+        wintest::Image shot = wintest::CaptureScreen(ClientOnScreen(hChart));
+        std::vector<int> rows;
+        for (int y = 0; y < shot.height / 3; ++y)
+            if (shot.Count(kWhite, {shot.width / 3, y, shot.width, y + 1}) > 0) rows.push_back(y);
+        figures.insert(figures.end(), {rcChart.right - rcChart.left, rcChart.bottom - rcChart.top,
+                                       rows.empty() ? 0 : rows.back() - rows.front() + 1});
     }
-};
+    return figures;
+}
 
-// The labels and the title drawn at the DPI, every pixel as the font draws it there.
-void ExpectMargins(HWND hWnd, int dpi) {
+// Every chart inside the window, its labels and title drawn as the font draws them at the DPI.
+void ExpectChartsAt(HWND hWnd, int dpi) {
     const Margin margins[] = {{0, "60", "20", "CPU"},  {0, "60", "20", "PWR"},   {0, "60", "20", "SYS"},
                               {0, "3.0", "2.0", "Vc"}, {0, "3.0", "2.0", "VTT"}, {0, "4.0", "3.0", "Vio"}};
     std::vector<HWND> charts = ChartsOf(hWnd);
+    RECT window = WindowRect(hWnd), common;
     for (size_t i = 0; i < charts.size(); ++i) {
+        RECT rcChart = WindowRect(charts[i]);
+        EXPECT_TRUE(IntersectRect(&common, &rcChart, &window) && EqualRect(&common, &rcChart)) << i << " outside";
         Margin m = margins[i];
         m.left = MulDiv(30, dpi, 96);
         ExpectMargin(charts[i], m, RGB(0, 0, 0), kWhite, dpi);
     }
 }
 
-// Columns of the first chart's plot that show its trace.
-int TraceColumns(HWND hChart) {
-    wintest::Image shot = wintest::CaptureScreen(ClientOnScreen(hChart));
-    int columns = 0;
-    for (int x = 0; x < shot.width; ++x) columns += shot.Count(RGB(255, 64, 0), {x, 1, x + 1, shot.height}) > 0;
-    return columns;
+// The DPI the profile says the rectangle was saved at: 96 without WindowDpi.
+int SavedDpi() {
+    const std::string ini = wintest::ReadWindowsFile(kIni);
+    const size_t key = ini.find("WindowDpi=");
+    return key == std::string::npos ? 96 : std::atoi(ini.c_str() + key + 10);
 }
 
-// Run at 96 DPI, then in prefixes of their own at 144 and 192 (QRVL_DPI): a rectangle saved
-// at 96 grows with the scale, with every chart inside, and comes back as saved at its own
-// DPI; a DPI change from the system takes the rectangle it suggests and keeps the trace.
+// Run at 96 DPI, then in prefixes of their own at 144 and 192 (QRVL_DPI) against the figures
+// taken at 96: a rectangle saved at 96 grows with the scale from its corner, and comes back
+// as saved at its own DPI; a DPI change from the system takes the rectangle it suggests and
+// keeps the trace.
 TEST(MonitorDpi, EveryLengthFollowsTheDisplayScale) {
-    const char* dpiText = std::getenv("QRVL_DPI");
-    if (!dpiText) GTEST_SKIP() << "runs as monitor.dpi_96, monitor.dpi_144 and monitor.dpi_192";
+    if (!std::getenv("QRVL_DPI")) GTEST_SKIP() << "runs as monitor.dpi_96, monitor.dpi_144 and monitor.dpi_192";
     SetProcessDPIAware();
-    const int dpi = std::atoi(dpiText);
-    const std::string referencePath = std::getenv("QRVL_DPI_REFERENCE");
+    const int dpi = std::atoi(std::getenv("QRVL_DPI"));
+    const char* referencePath = std::getenv("QRVL_DPI_REFERENCE");
+    std::vector<int> at96;
+    std::ifstream reference(referencePath);
+    for (int n; reference >> n;) at96.push_back(n);
+    auto expectScaled = [&](const std::vector<int>& figures, int to) {
+        ASSERT_EQ(figures.size(), at96.size());
+        for (size_t i = 0; i < figures.size(); ++i)
+            EXPECT_NEAR(figures[i], MulDiv(at96[i], to, 96), 2) << "figure " << i << " at " << to;
+    };
     wintest::FakeSensorHost host({"45.0", "40.0", "33.0", "2.500", "2.200", "3.300"});
     const std::string settings =
         "[QRVGRPH]\r\nHostName=" + host.HostText() + "\r\nDelayTimer=0\r\nMonitorTimer=1\r\nStringVCORE=Vc\r\n";
-    ScaledFigures at96;
-    std::ifstream reference(referencePath);
-    for (int n; reference >> n;) at96.values.push_back(n);
-    auto expectScaled = [&](const ScaledFigures& f, int to) {
-        ASSERT_EQ(f.values.size(), at96.values.size());
-        for (size_t i = 0; i < f.values.size(); ++i)
-            EXPECT_NEAR(f.values[i], MulDiv(at96.values[i], to, 96), 2) << "figure " << i << " at " << to;
-    };
-
-    // Saved at 96 (the template's size at 20, 40), shown at this DPI: scaled from its corner.
-    wintest::WriteWindowsFile(
-        kIni, dpi == 96 ? settings : settings + RectKeys({20, 40, 20 + at96.values.at(0), 40 + at96.values.at(1)}));
+    wintest::WriteWindowsFile(kIni, dpi == 96 ? settings : settings + RectKeys({20, 40, 20 + at96[0], 40 + at96[1]}));
     RECT saved;
     {
         MonitorProcess monitor("");
         HWND hWnd = monitor.Window();
         ASSERT_NE(hWnd, nullptr);
         ASSERT_TRUE(ReadoutShown(ChartsOf(hWnd)[5], 40, kWhite));
-        ScaledFigures f = ScaledFigures::Of(hWnd);
-        ExpectMargins(hWnd, dpi);
         if (dpi == 96) {
-            at96 = f;
+            at96 = ScaledFigures(hWnd);
             std::ofstream file(referencePath);
-            for (int n : f.values) file << n << ' ';
-        } else {
-            expectScaled(f, dpi);
+            for (int n : at96) file << n << ' ';
         }
-        const RECT window = WindowRect(hWnd);
-        for (HWND hChart : ChartsOf(hWnd)) {
-            RECT rcChart = WindowRect(hChart), common;
-            EXPECT_TRUE(IntersectRect(&common, &rcChart, &window) && EqualRect(&common, &rcChart)) << "chart outside";
-        }
+        expectScaled(ScaledFigures(hWnd), dpi);
+        ExpectChartsAt(hWnd, dpi);
         saved = WindowRect(hWnd);
         PostMessageA(hWnd, WM_CLOSE, 0, 0);
         EXPECT_TRUE(monitor.WaitExit(3000));
     }
-    // The rectangle as shown, with the DPI it was saved at unless that is 96.
-    const std::string ini = wintest::ReadWindowsFile(kIni);
-    EXPECT_NE(ini.find(RectKeys(saved)), std::string::npos) << ini;
-    EXPECT_EQ(ini.find("WindowDpi=" + std::to_string(dpi) + "\r\n") != std::string::npos, dpi != 96) << ini;
-    EXPECT_EQ(ini.find("WindowDpi=") != std::string::npos, dpi != 96) << ini;
+    EXPECT_NE(wintest::ReadWindowsFile(kIni).find(RectKeys(saved)), std::string::npos);
+    EXPECT_EQ(SavedDpi(), dpi);
 
-    // Saved at this DPI: back as it was. Then the system moves it to a monitor of another DPI.
     MonitorProcess monitor("");
     HWND hWnd = monitor.Window();
     ASSERT_NE(hWnd, nullptr);
     RECT rc = WindowRect(hWnd);
     EXPECT_TRUE(EqualRect(&rc, &saved));
-    HWND hFirst = ChartsOf(hWnd)[0];
-    ASSERT_TRUE(wintest::PumpUntil([&] { return TraceColumns(hFirst) >= 8; }, 15000));
-    const int to = dpi == 96 ? 192 : 96;
+    auto trace = [hChart = ChartsOf(hWnd)[0]] {
+        return wintest::CaptureScreen(ClientOnScreen(hChart)).Count(RGB(255, 64, 0));
+    };
+    ASSERT_TRUE(wintest::PumpUntil([&] { return trace() >= 24; }, 15000));
+    const int to = dpi == 96 ? 192 : 96, before = trace();
     const RECT suggested = {rc.left, rc.top, rc.left + MulDiv(rc.right - rc.left, to, dpi),
                             rc.top + MulDiv(rc.bottom - rc.top, to, dpi)};
-    const int before = TraceColumns(hFirst);
     monitor.SendWithRect(hWnd, WM_DPICHANGED, MAKEWPARAM(to, to), suggested);
     wintest::PumpMessages(300);
-    EXPECT_GE(TraceColumns(hFirst), MulDiv(before, to, dpi) - 2) << "the trace is kept";
+    EXPECT_GE(trace(), MulDiv(before, to, 2 * dpi)) << "the trace is kept, not cleared";
     rc = WindowRect(hWnd);
     EXPECT_TRUE(EqualRect(&rc, &suggested));
-    expectScaled(ScaledFigures::Of(hWnd), to);
-    ExpectMargins(hWnd, to);
+    expectScaled(ScaledFigures(hWnd), to);
+    ExpectChartsAt(hWnd, to);
     PostMessageA(hWnd, WM_CLOSE, 0, 0);
     EXPECT_TRUE(monitor.WaitExit(3000));
-    EXPECT_EQ(wintest::ReadWindowsFile(kIni).find("WindowDpi=") != std::string::npos, to != 96);
+    EXPECT_EQ(SavedDpi(), to);
 }

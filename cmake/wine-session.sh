@@ -97,6 +97,8 @@ case "${1:-}" in
   scaled)
     dpi=$2
     shift 2
+    unusable=$(qrvl_wine_unusable)
+    if [ -n "$unusable" ]; then echo "$unusable" >&2; exit 77; fi
     prepare_prefix
     "$QRVL_WINE64" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1 </dev/null
     # Wine reads the DPI when its server starts.

@@ -839,36 +839,29 @@ TEST(Monitor, ReadsALibreHardwareMonitorWebServer) {
 
 // ---- display scale -------------------------------------------------------------------------
 
-// What scales with the display: the window's size, and per chart its size and its
-// readout's height (text rows in the top third of the plot).
-std::vector<int> ScaledFigures(HWND hWnd) {
-    RECT rc = WindowRect(hWnd);
-    std::vector<int> figures = {rc.right - rc.left, rc.bottom - rc.top};
-    for (HWND hChart : ChartsOf(hWnd)) {
-        RECT rcChart = WindowRect(hChart);
-        wintest::Image shot = wintest::CaptureScreen(ClientOnScreen(hChart));
-        std::vector<int> rows;
-        for (int y = 0; y < shot.height / 3; ++y)
-            if (shot.Count(kWhite, {shot.width / 3, y, shot.width, y + 1}) > 0) rows.push_back(y);
-        figures.insert(figures.end(), {rcChart.right - rcChart.left, rcChart.bottom - rcChart.top,
-                                       rows.empty() ? 0 : rows.back() - rows.front() + 1});
-    }
-    return figures;
-}
-
-// Every chart inside the window, its labels and title drawn as the font draws them at the DPI.
-void ExpectChartsAt(HWND hWnd, int dpi) {
+// Checks every chart at the DPI: inside the window, its labels and title as the font draws
+// them there. Returns what scales with the display: the window's size, and per chart its
+// size and its readout's height (text rows in the top third of the plot).
+std::vector<int> ChartsAt(HWND hWnd, int dpi) {
     const Margin margins[] = {{0, "60", "20", "CPU"},  {0, "60", "20", "PWR"},   {0, "60", "20", "SYS"},
                               {0, "3.0", "2.0", "Vc"}, {0, "3.0", "2.0", "VTT"}, {0, "4.0", "3.0", "Vio"}};
     std::vector<HWND> charts = ChartsOf(hWnd);
     RECT window = WindowRect(hWnd), common;
+    std::vector<int> figures = {window.right - window.left, window.bottom - window.top};
     for (size_t i = 0; i < charts.size(); ++i) {
-        RECT rcChart = WindowRect(charts[i]);
-        EXPECT_TRUE(IntersectRect(&common, &rcChart, &window) && EqualRect(&common, &rcChart)) << i << " outside";
+        RECT rc = WindowRect(charts[i]);
+        EXPECT_TRUE(IntersectRect(&common, &rc, &window) && EqualRect(&common, &rc)) << i << " outside";
         Margin m = margins[i];
         m.left = MulDiv(30, dpi, 96);
         ExpectMargin(charts[i], m, RGB(0, 0, 0), kWhite, dpi);
+        wintest::Image shot = wintest::CaptureScreen(ClientOnScreen(charts[i]));
+        std::vector<int> rows;
+        for (int y = 0; y < shot.height / 3; ++y)
+            if (shot.Count(kWhite, {shot.width / 3, y, shot.width, y + 1}) > 0) rows.push_back(y);
+        figures.insert(figures.end(),
+                       {rc.right - rc.left, rc.bottom - rc.top, rows.empty() ? 0 : rows.back() - rows.front() + 1});
     }
+    return figures;
 }
 
 // The DPI the profile says the rectangle was saved at: 96 without WindowDpi.
@@ -905,13 +898,13 @@ TEST(MonitorDpi, EveryLengthFollowsTheDisplayScale) {
         HWND hWnd = monitor.Window();
         ASSERT_NE(hWnd, nullptr);
         ASSERT_TRUE(ReadoutShown(ChartsOf(hWnd)[5], 40, kWhite));
+        const std::vector<int> figures = ChartsAt(hWnd, dpi);
         if (dpi == 96) {
-            at96 = ScaledFigures(hWnd);
+            at96 = figures;
             std::ofstream file(referencePath);
             for (int n : at96) file << n << ' ';
         }
-        expectScaled(ScaledFigures(hWnd), dpi);
-        ExpectChartsAt(hWnd, dpi);
+        expectScaled(figures, dpi);
         saved = WindowRect(hWnd);
         PostMessageA(hWnd, WM_CLOSE, 0, 0);
         EXPECT_TRUE(monitor.WaitExit(3000));
@@ -936,8 +929,7 @@ TEST(MonitorDpi, EveryLengthFollowsTheDisplayScale) {
     EXPECT_GE(trace(), MulDiv(before, to, 2 * dpi)) << "the trace is kept, not cleared";
     rc = WindowRect(hWnd);
     EXPECT_TRUE(EqualRect(&rc, &suggested));
-    expectScaled(ScaledFigures(hWnd), to);
-    ExpectChartsAt(hWnd, to);
+    expectScaled(ChartsAt(hWnd, to), to);
     PostMessageA(hWnd, WM_CLOSE, 0, 0);
     EXPECT_TRUE(monitor.WaitExit(3000));
     EXPECT_EQ(SavedDpi(), to);

@@ -13,6 +13,7 @@
 #include "CPaintDC.h"
 #include "CResourceException.h"
 #include "ChartGeometry.h"
+#include "DisplayScale.h"
 
 namespace {
 
@@ -71,7 +72,9 @@ CStripChart::CStripChart()
       m_rcPlot{},
       m_rcReadout{},
       m_hTip(nullptr),
-      m_nTipColumn(-1) {
+      m_nTipColumn(-1),
+      m_nDpi(displayscale::kBaseDpi),
+      m_bKeepTrace(false) {
     m_penTrace.CreatePen(PS_SOLID, 0, m_crTrace);
     m_brBack.CreateSolidBrush(m_crBack);
 }
@@ -80,6 +83,7 @@ CStripChart::~CStripChart() = default;
 
 BOOL CStripChart::Create(DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT nID) {
     const CString& strClassName = ChartClassName();
+    if (pParentWnd && pParentWnd->GetSafeHwnd()) m_nDpi = displayscale::DpiOfWindow(pParentWnd->GetSafeHwnd());
     // The size notification during creation sets the geometry and draws the layers before
     // CreateEx returns; a window that got none is drawn here.
     BOOL bCreated = CreateEx(WS_EX_CLIENTEDGE | WS_EX_STATICEDGE, strClassName, nullptr, dwStyle, rect.left, rect.top,
@@ -92,20 +96,52 @@ BOOL CStripChart::Create(DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT
 
 void CStripChart::OnSize(UINT nType, int cx, int cy) {
     CWnd::OnSize(nType, cx, cy);
+    // The trace as it stands, to be drawn again over the new plot.
+    CMemoryLayer dcTrace;
+    const RECT rcOldPlot = m_rcPlot;
+    const bool bKeepTrace = m_bKeepTrace && m_dcPlot.GetSafeHdc() &&
+                            dcTrace.Create(&m_dcPlot, m_nClientWidth, m_nClientHeight) &&
+                            dcTrace.BitBlt(0, 0, m_nClientWidth, m_nClientHeight, &m_dcPlot, 0, 0, SRCCOPY);
     GetClientRect(&m_rcClient);
     m_nClientHeight = m_rcClient.bottom - m_rcClient.top;
     m_nClientWidth = m_rcClient.right - m_rcClient.left;
-    m_rcPlot.left = 4;
+    m_rcPlot.left = Px(4);
     m_rcPlot.top = 0;
-    m_rcPlot.right = m_rcClient.right - 4;
-    m_rcPlot.bottom = m_rcClient.bottom - 4;
+    m_rcPlot.right = m_rcClient.right - Px(4);
+    m_rcPlot.bottom = m_rcClient.bottom - Px(4);
     m_nPlotHeight = m_rcPlot.bottom - m_rcPlot.top;
     m_nPlotWidth = m_rcPlot.right - m_rcPlot.left;
     m_dScale = chart::PlotScale(m_nPlotHeight, m_dRange);
     m_dcBackground.Release();
     m_dcPlot.Release();
     RebuildLayers();
+    if (!bKeepTrace || !m_dcPlot.GetSafeHdc()) return;
+    // Rows and columns that a smaller plot leaves out are ORed into those kept, as the paint
+    // ORs the trace over the background: a thin trace stays whole, in its own colours.
+    const int nOldMode = ::SetStretchBltMode(m_dcPlot.GetSafeHdc(), STRETCH_ORSCANS);
+    ::StretchBlt(m_dcPlot.GetSafeHdc(), m_rcPlot.left, m_rcPlot.top + 1, m_nPlotWidth, m_nPlotHeight,
+                 dcTrace.GetSafeHdc(), rcOldPlot.left, rcOldPlot.top + 1, rcOldPlot.right - rcOldPlot.left,
+                 rcOldPlot.bottom - rcOldPlot.top, SRCCOPY);
+    ::SetStretchBltMode(m_dcPlot.GetSafeHdc(), nOldMode);
+    if (!m_strReadout.IsEmpty()) DrawReadout();
 }
+
+void CStripChart::SetDpi(UINT nDpi, const RECT& rect) {
+    m_nDpi = nDpi;
+    if (!m_hWnd) return;
+    RECT rcNow;
+    GetClientRect(&rcNow);
+    m_bKeepTrace = true;
+    ::SetWindowPos(m_hWnd, nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT rcAfter;
+    GetClientRect(&rcAfter);
+    // The same size sends no notification: the lengths change all the same.
+    if (::EqualRect(&rcNow, &rcAfter)) OnSize(SIZE_RESTORED, rcAfter.right, rcAfter.bottom);
+    m_bKeepTrace = false;
+}
+
+int CStripChart::Px(int nLength) const { return displayscale::Scale(nLength, m_nDpi); }
 
 BOOL CStripChart::OnEraseBkgnd(HDC) { return TRUE; }
 
@@ -185,7 +221,7 @@ void CStripChart::RebuildLayers() {
     m_dcBackground.FillRect(&m_rcClient, &m_brBack);
     ::SetRectEmpty(&m_rcReadout);
 
-    m_rcPlot.left = chart::PlotLeft(m_rcClient.left, m_dMin, m_dMax, m_nDecimals);
+    m_rcPlot.left = m_rcClient.left + Px(chart::PlotLeft(0, m_dMin, m_dMax, m_nDecimals));
     m_nPlotWidth = m_rcPlot.right - m_rcPlot.left;
 
     {
@@ -199,7 +235,7 @@ void CStripChart::RebuildLayers() {
 
     int nMid = (m_rcPlot.bottom + m_rcPlot.top) / 2;
     int nQuarter = m_nPlotHeight / 4;
-    for (int x = m_rcPlot.left; x < m_rcPlot.right; x += 4) {
+    for (int x = m_rcPlot.left; x < m_rcPlot.right; x += Px(4)) {
         m_dcBackground.SetPixel(x, nMid - nQuarter, m_crGrid);
         m_dcBackground.SetPixel(x, nMid, m_crGrid);
         m_dcBackground.SetPixel(x, nMid + nQuarter, m_crGrid);
@@ -207,19 +243,19 @@ void CStripChart::RebuildLayers() {
 
     CFont fontScale;
     CFont fontTitle;
-    MakeFont(fontScale, m_strScaleFont, m_nScaleFontSize, 0);
+    MakeFont(fontScale, m_strScaleFont, Px(m_nScaleFontSize), 0);
     // Escapement 900: the title reads bottom to top.
-    MakeFont(fontTitle, m_strTitleFont, m_nTitleFontSize, 900);
+    MakeFont(fontTitle, m_strTitleFont, Px(m_nTitleFontSize), 900);
     {
         CSelectScope font(m_dcBackground, fontScale);
         m_dcBackground.SetTextColor(m_crText);
         CString strLabel;
         m_dcBackground.SetTextAlign(TA_RIGHT | TA_TOP);
         strLabel.Format("%.*lf", chart::LabelPrecision(m_nDecimals), m_dMax);
-        m_dcBackground.TextOut(m_rcPlot.left - 4, m_rcPlot.top, strLabel);
+        m_dcBackground.TextOut(m_rcPlot.left - Px(4), m_rcPlot.top, strLabel);
         m_dcBackground.SetTextAlign(TA_RIGHT | TA_BASELINE);
         strLabel.Format("%.*lf", chart::LabelPrecision(m_nDecimals), m_dMin);
-        m_dcBackground.TextOut(m_rcPlot.left - 4, m_rcPlot.bottom, strLabel);
+        m_dcBackground.TextOut(m_rcPlot.left - Px(4), m_rcPlot.bottom, strLabel);
     }
     {
         // Drawn after the labels: where they meet, the title covers them.
@@ -240,13 +276,16 @@ void CStripChart::ScrollAndPlot() {
     if (!m_dcPlot.GetSafeHdc()) return;
 
     // Only the trace rows move; the rows outside them keep nothing between values.
-    m_dcPlot.BitBlt(m_rcPlot.left, m_rcPlot.top + 1, m_nPlotWidth, m_nPlotHeight, &m_dcPlot,
-                    m_rcPlot.left + m_nScrollStep, m_rcPlot.top + 1, SRCCOPY);
-    RECT rcFreed = {m_rcPlot.right - m_nScrollStep, m_rcPlot.top, m_rcPlot.right, m_rcPlot.bottom};
+    const int nStep = Px(m_nScrollStep);
+    m_dcPlot.BitBlt(m_rcPlot.left, m_rcPlot.top + 1, m_nPlotWidth, m_nPlotHeight, &m_dcPlot, m_rcPlot.left + nStep,
+                    m_rcPlot.top + 1, SRCCOPY);
+    RECT rcFreed = {m_rcPlot.right - nStep, m_rcPlot.top, m_rcPlot.right, m_rcPlot.bottom};
     m_dcPlot.FillRect(&rcFreed, &m_brBack);
 
-    int xNew = m_rcPlot.right - m_nNewPointInset;
-    int xPrev = m_rcPlot.right - m_nPrevPointInset;
+    int xNew = m_rcPlot.right - Px(m_nNewPointInset);
+    // Scaled as the gap to the newest point, which is the step: the previous point stays
+    // where the newest one was before the step at every scale.
+    int xPrev = xNew - Px(m_nPrevPointInset - m_nNewPointInset);
     std::optional<int> yPrev = chart::ValueToRow(m_dPrevious, m_dMin, m_dScale, m_rcPlot.bottom);
     std::optional<int> yNew = chart::ValueToRow(m_dCurrent, m_dMin, m_dScale, m_rcPlot.bottom);
     // A NaN at either end has no row: its two segments are left out, and the trace goes on
@@ -269,6 +308,10 @@ void CStripChart::ScrollAndPlot() {
     }
     m_dPrevious = m_dCurrent;
 
+    DrawReadout();
+}
+
+void CStripChart::DrawReadout() {
     // The readout lives in the layer that does not scroll; drawn opaque, it covers the
     // previous one as far as its blanks reach. A value that is not there shows no number:
     // every readout drawn since the last rebuild is cleared, so none stays on show.
@@ -279,16 +322,16 @@ void CStripChart::ScrollAndPlot() {
         return;
     }
     CFont fontValue;
-    MakeFont(fontValue, m_strValueFont, m_nValueFontSize, 0);
+    MakeFont(fontValue, m_strValueFont, Px(m_nValueFontSize), 0);
     CSelectScope font(m_dcBackground, fontValue);
     m_dcBackground.SetTextColor(m_bReadoutAlarm ? m_crReadoutAlarm : m_crText);
     m_strReadout.Format("  %.*lf  ", m_nDecimals, m_dCurrent);
     m_dcBackground.SetTextAlign(TA_CENTER | TA_TOP);
     const int xCentre = (m_rcPlot.right + m_rcPlot.left) / 2;
     const SIZE size = m_dcBackground.GetTextExtent(m_strReadout);
-    const RECT rcText = {xCentre - size.cx / 2, m_rcPlot.top + 3, xCentre - size.cx / 2 + size.cx,
-                         m_rcPlot.top + 3 + size.cy};
-    m_dcBackground.ExtTextOut(xCentre, m_rcPlot.top + 3, ETO_OPAQUE, &rcText, m_strReadout);
+    const RECT rcText = {xCentre - size.cx / 2, m_rcPlot.top + Px(3), xCentre - size.cx / 2 + size.cx,
+                         m_rcPlot.top + Px(3) + size.cy};
+    m_dcBackground.ExtTextOut(xCentre, m_rcPlot.top + Px(3), ETO_OPAQUE, &rcText, m_strReadout);
     ::UnionRect(&m_rcReadout, &m_rcReadout, &rcText);
 }
 
@@ -343,12 +386,12 @@ void CStripChart::DrawLookBack(CDC& dc) {
     dc.BitBlt(0, 0, m_nClientWidth, m_nClientHeight, &dcColumns, 0, 0, SRCPAINT);
 
     CFont fontScale;
-    MakeFont(fontScale, m_strScaleFont, m_nScaleFontSize, 0);
+    MakeFont(fontScale, m_strScaleFont, Px(m_nScaleFontSize), 0);
     CSelectScope font(dc, fontScale);
     dc.SetTextColor(m_crText);
     dc.SetBkMode(TRANSPARENT);
     dc.SetTextAlign(TA_RIGHT | TA_TOP);
-    dc.TextOut(m_rcPlot.right - 1, m_rcPlot.top + 2, m_strSpan);
+    dc.TextOut(m_rcPlot.right - Px(1), m_rcPlot.top + Px(2), m_strSpan);
 }
 
 LRESULT CStripChart::OnMouseMove(WPARAM, LPARAM lParam) {
@@ -378,7 +421,7 @@ LRESULT CStripChart::OnMouseMove(WPARAM, LPARAM lParam) {
     }
     POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
     ::ClientToScreen(m_hWnd, &pt);
-    ::SendMessageW(m_hTip, TTM_TRACKPOSITION, 0, MAKELPARAM(pt.x + 12, pt.y + 16));
+    ::SendMessageW(m_hTip, TTM_TRACKPOSITION, 0, MAKELPARAM(pt.x + Px(12), pt.y + Px(16)));
     if (m_nTipColumn < 0) {
         ::SendMessageW(m_hTip, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&info));
         TRACKMOUSEEVENT track = {sizeof track, TME_LEAVE, m_hWnd, 0};

@@ -44,6 +44,11 @@ public:
     void SetTraceColor(COLORREF crTrace);
     void SetBackColor(COLORREF crBack);
 
+    // Draws at nDpi from now on, over rect (in the parent's client coordinates): fonts,
+    // insets, margins and steps are lengths at 96 DPI scaled to it. The trace drawn so far
+    // is kept, scaled with the plot.
+    void SetDpi(UINT nDpi, const RECT& rect);
+
     // Adds the newest value: scrolls the trace, draws the new segment and the readout.
     // A NaN leaves a gap in the trace and a blank readout; infinities run off the plot like
     // any far value.
@@ -66,6 +71,10 @@ protected:
     void RebuildLayers();
     // One appended value's drawing in the layers.
     void ScrollAndPlot();
+    // The readout of m_dCurrent, in the background layer.
+    void DrawReadout();
+    // A length at 96 DPI in pixels at the chart's DPI.
+    int Px(int nLength) const;
 
     void OnPaint();
     // Every pixel comes from the layers: there is nothing to erase, and erasing would flicker.
@@ -122,4 +131,8 @@ protected:
     std::function<std::wstring(int)> m_tipText;
     HWND m_hTip;
     int m_nTipColumn;
+    // The DPI the chart draws at; the parent's when created.
+    UINT m_nDpi;
+    // Set while SetDpi resizes the window: the next size notification keeps the trace.
+    bool m_bKeepTrace;
 };

@@ -1,7 +1,8 @@
 # Environment of every wine command of one build's test session; sourced by wine-run.sh and
 # wine-session.sh, which live beside it in <build>/wine.
 QRVL_WINE_STATE=$(cd "$(dirname "$0")" && pwd)
-export WINEPREFIX="$QRVL_WINE_STATE/prefix"
+# wine-session.sh scaled names a prefix of its own.
+export WINEPREFIX="${QRVL_WINEPREFIX:-$QRVL_WINE_STATE/prefix}"
 # A 64-bit prefix for both builds: its syswow64 half runs the i686 programs.
 export WINEARCH=win64
 export WINEDEBUG=-all

@@ -3,9 +3,16 @@
 #   wine-session.sh start   Xvfb (unless QRVL_TEST_DISPLAY names a display), a window
 #                           manager, a prepared WINEPREFIX and a persistent wineserver
 #   wine-session.sh stop    ends what start began
+#   wine-session.sh scaled DPI COMMAND...
+#                           runs the command on the session's display in a prefix of its
+#                           own whose display scale is DPI (96, 144, 192), with its own
+#                           wineserver, so that the session's prefix keeps 96
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
-rm -f "$here/display"
+case "${1:-}" in
+  start | stop) rm -f "$here/display" ;;
+  scaled) QRVL_WINEPREFIX="$here/prefix-scaled"; export QRVL_WINEPREFIX ;;
+esac
 . "$here/wine-env.sh"
 
 stop() {
@@ -87,5 +94,22 @@ case "${1:-}" in
     echo "wine session on display $DISPLAY, prefix $WINEPREFIX"
     ;;
   stop) stop ;;
-  *) echo "usage: $0 start|stop" >&2; exit 2 ;;
+  scaled)
+    dpi=$2
+    shift 2
+    unusable=$(qrvl_wine_unusable)
+    if [ -n "$unusable" ]; then echo "$unusable" >&2; exit 77; fi
+    prepare_prefix
+    "$QRVL_WINE64" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1 </dev/null
+    # Wine reads the DPI when its server starts.
+    "$QRVL_WINESERVER" -k 2>/dev/null || true
+    "$QRVL_WINESERVER" -w
+    "$QRVL_WINESERVER" -p >/dev/null 2>&1 </dev/null
+    "$QRVL_WINE" cmd /c exit </dev/null >/dev/null 2>&1
+    status=0
+    "$@" || status=$?
+    "$QRVL_WINESERVER" -k 2>/dev/null || true
+    exit $status
+    ;;
+  *) echo "usage: $0 start|stop|scaled DPI COMMAND..." >&2; exit 2 ;;
 esac

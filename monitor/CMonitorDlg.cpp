@@ -4,6 +4,7 @@
 
 #include "CAboutDlg.h"
 #include "CProfileLock.h"
+#include "DisplayScale.h"
 #include "ErrorText.h"
 #include "ImageChecksum.h"
 #include "MonitorMessages.h"
@@ -43,6 +44,7 @@ BEGIN_MESSAGE_MAP(CMonitorDlg, CDialog)
     ON_COMMAND(ID_VERSION, OnVersionCommand)
     ON_COMMAND(ID_EXIT, OnExitButton)
     ON_REGISTERED_MESSAGE(g_nTaskbarCreated, OnTaskbarCreated)
+    ON_MESSAGE(WM_DPICHANGED, OnDpiChanged)
 END_MESSAGE_MAP()
 
 void CMonitorDlg::DoDataExchange(CDataExchange* pDX) {
@@ -86,17 +88,29 @@ BOOL CMonitorDlg::OnInitDialog() {
             ::AppendMenuA(hSysMenu, MF_STRING, IDM_ABOUTBOX, strAboutMenu);
         }
     }
-    SetIcon(m_hIcon, TRUE);
+    m_nDpi = displayscale::DpiOfWindow(m_hWnd);
+    m_layout.Record(m_hWnd, m_nDpi);
+    // The controls grow by the ratio that grows the window, so the charts fit in it.
+    if (m_nDpi != displayscale::kBaseDpi) m_layout.PlaceAt(m_nDpi);
+    ApplyDpi(m_nDpi);
 
     // A captionless tool window: off the taskbar, with a thin dialog frame.
     ShowWindow(SW_HIDE);
     ModifyStyleEx(WS_EX_APPWINDOW, WS_EX_TOOLWINDOW);
     ModifyStyle(WS_CAPTION | WS_SYSMENU, WS_DLGFRAME);
+    // A rectangle saved at another DPI than that of the monitor under it keeps its corner
+    // and takes the size its charts have there.
+    RECT rcSaved = m_settings.m_rcWindow;
+    const UINT nDpiThere = displayscale::DpiOfRect(rcSaved);
+    if (m_settings.m_nWindowDpi > 0 && nDpiThere != static_cast<UINT>(m_settings.m_nWindowDpi)) {
+        const RECT rcScaled = displayscale::ScaleRect(rcSaved, m_settings.m_nWindowDpi, nDpiThere);
+        rcSaved.right = rcSaved.left + (rcScaled.right - rcScaled.left);
+        rcSaved.bottom = rcSaved.top + (rcScaled.bottom - rcScaled.top);
+    }
     // The saved place may be on a screen that is gone: the window must stay reachable.
     RECT rcCreated;
     GetWindowRect(&rcCreated);
-    const RECT rc =
-        ReachableRect(m_settings.m_rcWindow, {rcCreated.right - rcCreated.left, rcCreated.bottom - rcCreated.top});
+    const RECT rc = ReachableRect(rcSaved, {rcCreated.right - rcCreated.left, rcCreated.bottom - rcCreated.top});
     MoveWindow(rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, TRUE);
     m_bPlaced = true;
     ApplyTopMost(m_settings.m_nTopMost);
@@ -105,6 +119,7 @@ BOOL CMonitorDlg::OnInitDialog() {
     ShowWindow(SW_SHOW);
 
     m_run.CreateCharts(*this);
+    m_run.TrayIcon().SetIconSize(displayscale::SystemMetric(SM_CXSMICON, m_nDpi));
     m_run.ShowIcon();
     m_run.ChartsReady();
     return TRUE;
@@ -144,17 +159,19 @@ void CMonitorDlg::LoadSettings() {
     RECT rcWindow;
     GetWindowRect(&rcWindow);
     CProfileLock lock(m_pApp->m_strProfileName);
-    m_settings.LoadSettings(*m_pApp, rcWindow);
+    m_settings.LoadSettings(*m_pApp, rcWindow, static_cast<int>(displayscale::DpiOfWindow(m_hWnd)));
 }
 
 void CMonitorDlg::SaveSettings() {
     // A start that failed before the window was placed keeps the rectangle it loaded:
     // the template's place would otherwise overwrite where the user had put the window.
+    // Likewise the DPI it was saved at.
     RECT rcNormal = m_settings.m_rcWindow;
     if (m_bPlaced) {
         WINDOWPLACEMENT wp;
         if (GetWindowPlacement(&wp)) rcNormal = wp.rcNormalPosition;
     }
+    if (m_bPlaced) m_settings.m_nWindowDpi = static_cast<int>(m_nDpi);
     DWORD dwError;
     {
         CProfileLock lock(m_pApp->m_strProfileName);
@@ -274,4 +291,34 @@ LRESULT CMonitorDlg::OnTaskbarCreated(WPARAM, LPARAM) {
     // menu would be out of reach until the next start.
     m_run.TrayIcon().Readd();
     return 0;
+}
+
+LRESULT CMonitorDlg::OnDpiChanged(WPARAM wParam, LPARAM lParam) {
+    const UINT nDpi = LOWORD(wParam);
+    // Drawn once, when everything has its new size.
+    SendMessage(WM_SETREDRAW, FALSE, 0);
+    // While the window is being placed, the place comes from the settings.
+    if (m_bPlaced && lParam) {
+        const RECT& rc = *reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(nullptr, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    ApplyDpi(nDpi);
+    SendMessage(WM_SETREDRAW, TRUE, 0);
+    ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
+    return 0;
+}
+
+void CMonitorDlg::ApplyDpi(UINT nDpi) {
+    const bool bChanged = nDpi != m_nDpi;
+    m_nDpi = nDpi;
+    if (bChanged) {
+        m_layout.PlaceAt(nDpi);
+        for (int i = 0; i < qrvl::kChartCount; ++i)
+            m_run.Chart(i).SetDpi(nDpi, m_layout.RectAt(IDC_CHART_FIRST + i, nDpi));
+        m_run.RefreshSpan();
+        m_run.TrayIcon().SetIconSize(displayscale::SystemMetric(SM_CXSMICON, nDpi));
+    }
+    const int nIcon = displayscale::SystemMetric(SM_CXICON, nDpi);
+    m_iconLarge.Load(AfxGetResourceHandle(), IDR_MAINFRAME, nIcon, nIcon);
+    SetIcon(m_iconLarge.GetSafeHandle() ? m_iconLarge.GetSafeHandle() : static_cast<HICON>(m_hIcon), TRUE);
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include "CDpiLayout.h"
 #include "CMonitorRun.h"
 #include "CMonitorSettings.h"
 #include "Framework.h"
@@ -39,6 +40,9 @@ protected:
     void OnSaveIniCommand();
     void OnVersionCommand();
     LRESULT OnTaskbarCreated(WPARAM wParam, LPARAM lParam);
+    // The window went to a monitor of another DPI: wParam the new DPI, lParam the
+    // rectangle the system suggests.
+    LRESULT OnDpiChanged(WPARAM wParam, LPARAM lParam);
 
     DECLARE_MESSAGE_MAP()
 
@@ -50,6 +54,8 @@ private:
     void ShowStartFailure(const char* pszMessage);
     // The profile could not be written: the user learns of it before the program ends.
     void ShowSaveFailure(DWORD dwError);
+    // Controls, charts and icons at nDpi.
+    void ApplyDpi(UINT nDpi);
 
     CMonitorSettings m_settings;
     CButton m_btnTopMost;
@@ -61,4 +67,9 @@ private:
     bool m_bAboutOpen = false;
     // Wheel turns smaller than a notch, kept until they make one.
     int m_nWheelDelta = 0;
+    // The DPI the window draws at, and its controls as the template laid them out.
+    UINT m_nDpi = 96;
+    CDpiLayout m_layout;
+    // The window icon at the large icon size of m_nDpi.
+    CIcon m_iconLarge;
 };

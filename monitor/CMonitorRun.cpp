@@ -232,7 +232,7 @@ void CMonitorRun::Record(std::int64_t nUtcMs, const LMDATA* pReading, std::strin
         fields[i] = pReading ? reinterpret_cast<const char*>(pReading) + qrvl::record::fieldOffset(i) : nullptr;
     m_pHistory->append(qrvl::history::sampleOf(nUtcMs, pReading ? fields : nullptr));
     if (m_log.IsStarted()) m_log.Append(nUtcMs, pReading, std::move(strNote));
-    if (m_span != qrvl::history::LookBack::Live) ShowSpan();
+    RefreshSpan();
 }
 
 void CMonitorRun::OnLogEvent(WPARAM wParam, LPARAM lParam) {
@@ -242,7 +242,7 @@ void CMonitorRun::OnLogEvent(WPARAM wParam, LPARAM lParam) {
         // The polls since the start come after the day read.
         for (std::size_t i = 0; i < m_pHistory->size(); ++i) pDay->append(m_pHistory->at(i));
         m_pHistory = std::move(pDay);
-        if (m_span != qrvl::history::LookBack::Live) ShowSpan();
+        RefreshSpan();
         break;
     }
     case CLogWriter::EVENT_SIDE_FILE:
@@ -272,6 +272,10 @@ void CMonitorRun::EndLookBack() {
     if (m_hWndOwner) ::KillTimer(m_hWndOwner, ID_LOOKBACK_TIMER);
     m_span = qrvl::history::LookBack::Live;
     for (CStripChart& chart : m_wndChart) chart.ShowLive();
+}
+
+void CMonitorRun::RefreshSpan() {
+    if (m_span != qrvl::history::LookBack::Live) ShowSpan();
 }
 
 void CMonitorRun::ShowSpan() {

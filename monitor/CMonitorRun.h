@@ -56,7 +56,9 @@ public:
     void TurnWheel(int nNotches);
     // A minute has passed since the last wheel turn: back to the live view.
     void EndLookBack();
-    qrvl::history::LookBack Span() const { return m_span; }
+    // A look back drawn again from the day in memory, as wide as the plots are now;
+    // nothing in the live view.
+    void RefreshSpan();
     // Stops the worker and applies what it posted and the window has not yet seen.
     void StopSampling();
     // The worker is gone before the plug-in's Destroy, the icon's removal and its release.

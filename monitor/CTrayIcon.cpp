@@ -18,7 +18,15 @@ static_assert(offsetof(NOTIFYICONDATAA, szInfoTitle) == 420, "the balloon title 
 static_assert(offsetof(NOTIFYICONDATAA, dwInfoFlags) == 484, "the balloon flags of the 32-bit shell");
 #endif
 
-CTrayIcon::CTrayIcon() : m_hInstance(nullptr), m_hWndOwner(nullptr), m_nID(0), m_nid(), m_nLoaded(0), m_bCreated(0), m_bAdded(0) {}
+CTrayIcon::CTrayIcon()
+    : m_hInstance(nullptr),
+      m_hWndOwner(nullptr),
+      m_nID(0),
+      m_nid(),
+      m_nLoaded(0),
+      m_bCreated(0),
+      m_bAdded(0),
+      m_nIconSize(16) {}
 
 CTrayIcon::~CTrayIcon() { Destroy(); }
 
@@ -26,6 +34,7 @@ int CTrayIcon::Create(const TrayIconInit& init, UINT nCount) {
     if (m_bCreated) return 1;
     try {
         m_icons.resize(nCount);
+        m_resources.resize(nCount);
     } catch (const std::bad_alloc&) {
         return 0;
     }
@@ -103,8 +112,18 @@ BOOL CTrayIcon::ShowBalloon(LPCSTR lpszTitle, LPCSTR lpszText) {
 
 void CTrayIcon::AddIcon(UINT nIDResource) {
     if (m_nLoaded >= m_icons.size()) return;
-    LoadSlotIcon(nIDResource, m_nLoaded, 16, 16);
+    m_resources[m_nLoaded] = nIDResource;
+    LoadSlotIcon(nIDResource, m_nLoaded, m_nIconSize, m_nIconSize);
     ++m_nLoaded;
+}
+
+void CTrayIcon::SetIconSize(int nSize) {
+    if (nSize == m_nIconSize) return;
+    m_nIconSize = nSize;
+    if (!m_bCreated) return;
+    // The record follows a reloaded image, so the icon shown changes to its new size.
+    for (UINT nSlot = 0; nSlot < m_nLoaded; ++nSlot) LoadSlotIcon(m_resources[nSlot], nSlot, nSize, nSize);
+    if (m_bAdded) Notify(NIM_MODIFY);
 }
 
 HICON CTrayIcon::LoadSlotIcon(UINT nIDResource, UINT nSlot, int cx, int cy) {
@@ -149,6 +168,8 @@ void CTrayIcon::Destroy() {
     m_nid = NotifyIconDataV1();
     m_icons.clear();
     m_icons.shrink_to_fit();
+    m_resources.clear();
+    m_resources.shrink_to_fit();
     m_nLoaded = 0;
     m_bCreated = 0;
 }

@@ -40,8 +40,11 @@ public:
     void SetCallbackMessage(UINT nMessage);
     // Texts longer than the record's 63 characters are cut.
     void SetTip(LPCSTR lpszTip);
-    // Loads the resource into the next free slot, 16 x 16.
+    // Loads the resource into the next free slot, at the icon size (16 x 16 until set).
     void AddIcon(UINT nIDResource);
+    // The images' size in pixels, the small icon size of the owner's DPI: the images loaded
+    // so far are loaded again at it, and the shown icon takes its new image.
+    void SetIconSize(int nSize);
     // Loads the resource into one slot; the handle, or null when loading failed or nothing was done.
     HICON LoadSlotIcon(UINT nIDResource, UINT nSlot, int cx, int cy);
     // Shows the icon with the slot's image.
@@ -76,4 +79,7 @@ private:
     int m_bCreated;
     // Add was called and no Delete since: what Readd restores.
     int m_bAdded;
+    // The resource of each filled slot, to load it again at another size.
+    std::vector<UINT> m_resources;
+    int m_nIconSize;
 };

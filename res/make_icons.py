@@ -22,12 +22,16 @@ RED, GREEN, MAGENTA, YELLOW = (1, 9), (2, 10), (5, 13), (3, 11)
 AMBER_PALETTE = list(PALETTE)
 AMBER_PALETTE[3], AMBER_PALETTE[11] = (160, 96, 0), (255, 192, 0)
 
+# Every icon is drawn at each size Windows asks for between 100 % and 300 % scale, small
+# and large, so that no image is ever stretched from another.
+SIZES = (16, 20, 24, 32, 40, 48)
+
 ICONS = {
-    "mainframe.ico": (RED, (32, 16), PALETTE),
-    "tray_idle.ico": (RED, (16,), PALETTE),
-    "tray_error.ico": (MAGENTA, (16,), PALETTE),
-    "tray_received.ico": (GREEN, (16,), PALETTE),
-    "tray_alarm.ico": (YELLOW, (16,), AMBER_PALETTE),
+    "mainframe.ico": (RED, SIZES[::-1], PALETTE),
+    "tray_idle.ico": (RED, SIZES, PALETTE),
+    "tray_error.ico": (MAGENTA, SIZES, PALETTE),
+    "tray_received.ico": (GREEN, SIZES, PALETTE),
+    "tray_alarm.ico": (YELLOW, SIZES, AMBER_PALETTE),
 }
 
 

@@ -88,10 +88,12 @@ CMonitorSettings::CMonitorSettings()
       m_nLogDays(kDefaultLogDays),
       m_alarmCommand(),
       m_bAlarmPollsInFile(false),
+      m_nWindowDpi(96),
       m_bAlarmColorInFile(false),
+      m_bWindowDpiInFile(false),
       m_bLoaded(false) {}
 
-void CMonitorSettings::LoadSettings(CWinApp& app, const RECT& rcCurrent) {
+void CMonitorSettings::LoadSettings(CWinApp& app, const RECT& rcCurrent, int nCurrentDpi) {
     // Values are kept as read: the charts and the sampling loop get them unchecked. Colours
     // come back through the integer read, which takes the "0x" form they are saved in.
     for (const Key& key : Keys(rcCurrent)) {
@@ -106,6 +108,7 @@ void CMonitorSettings::LoadSettings(CWinApp& app, const RECT& rcCurrent) {
             },
             key.value);
     }
+    LoadWindowDpi(app, nCurrentDpi);
     LoadAlarms(app);
     LoadLogKeys(app);
     m_nSaveIni = ReadInt(app, "SaveIni", 1);
@@ -139,6 +142,7 @@ DWORD CMonitorSettings::SaveSettings(CWinApp& app, const RECT& rcNormal) {
                 },
                 key.value);
         }
+        SaveWindowDpi(app, check);
         SaveAlarms(app, check);
         SaveLogKeys(app, check);
     }
@@ -172,6 +176,25 @@ bool CMonitorSettings::ReadPresent(CWinApp& app, LPCSTR lpszKey, CString& strVal
     if (!(strValue == kAbsent)) return true;
     strValue.Empty();
     return false;
+}
+
+void CMonitorSettings::LoadWindowDpi(CWinApp& app, int nCurrentDpi) {
+    // Without a key of its own the rectangle is the window's, at the DPI it has now; a
+    // saved one without WindowDpi was saved at 96.
+    CString strIgnored;
+    bool bRectInFile = false;
+    for (const char* pszKey : {"Top", "Left", "Right", "Bottom"}) bRectInFile |= ReadPresent(app, pszKey, strIgnored);
+    m_bWindowDpiInFile = ReadPresent(app, "WindowDpi", strIgnored);
+    m_nWindowDpi = ReadInt(app, "WindowDpi", bRectInFile ? 96 : nCurrentDpi);
+}
+
+void CMonitorSettings::SaveWindowDpi(CWinApp& app, const std::function<void(BOOL)>& check) {
+    const char* pszSection = m_strSection;
+    if (m_nWindowDpi != 96)
+        check(app.WriteProfileInt(pszSection, "WindowDpi", m_nWindowDpi));
+    else if (m_bWindowDpiInFile)
+        // A rectangle now saved at 96 must not be read as one of the DPI saved before.
+        check(app.WriteProfileString(pszSection, "WindowDpi", nullptr));
 }
 
 void CMonitorSettings::LoadAlarms(CWinApp& app) {

@@ -16,9 +16,9 @@ public:
     CMonitorSettings(const CMonitorSettings&) = delete;
     CMonitorSettings& operator=(const CMonitorSettings&) = delete;
 
-    // Reads every key of m_strSection; rcCurrent (the window's screen rectangle now)
-    // gives the defaults of the rectangle keys.
-    void LoadSettings(CWinApp& app, const RECT& rcCurrent);
+    // Reads every key of m_strSection; rcCurrent (the window's screen rectangle now, at
+    // nCurrentDpi) gives the defaults of the rectangle keys.
+    void LoadSettings(CWinApp& app, const RECT& rcCurrent, int nCurrentDpi = 96);
     // Writes everything when SaveIni is on, SaveIni and ErrorCounter always; rcNormal
     // (the window's restored rectangle) becomes the saved rectangle. Returns the error of
     // the first write that failed, ERROR_SUCCESS when every key was written.
@@ -43,6 +43,8 @@ public:
     COLORREF m_crVoltColor;
     COLORREF m_crNumberColor;
     RECT m_rcWindow;  // screen pixels
+    // The DPI the rectangle was saved at; saved only when not 96.
+    int m_nWindowDpi;
     int m_nStick;
     int m_nTopMost;
     int m_nSaveIni;
@@ -94,6 +96,8 @@ private:
     // Every key but the alarms', SaveIni and ErrorCounter, in the order of loading and
     // saving, each bound to its member; rcDefault gives the rectangle's defaults.
     std::vector<Key> Keys(const RECT& rcDefault);
+    void LoadWindowDpi(CWinApp& app, int nCurrentDpi);
+    void SaveWindowDpi(CWinApp& app, const std::function<void(BOOL)>& check);
     void LoadAlarms(CWinApp& app);
     void LoadLogKeys(CWinApp& app);
     void SaveLogKeys(CWinApp& app, const std::function<void(BOOL)>& check);
@@ -107,6 +111,7 @@ private:
     // Whether AlarmPolls and AlarmColor were in the section: only then are they saved.
     bool m_bAlarmPollsInFile;
     bool m_bAlarmColorInFile;
+    bool m_bWindowDpiInFile;
     // A start can fail before the settings are read; its save must not put unset values
     // into the file, so a save before any load writes nothing at all.
     bool m_bLoaded;

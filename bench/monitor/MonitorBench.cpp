@@ -267,6 +267,24 @@ int main(int argc, char** argv) {
                     latencies.size(), latencies[latencies.size() / 2], latencies[latencies.size() * 9 / 10],
                     latencies.back());
 
+        // Moves to a monitor of twice the DPI and back, as WM_DPICHANGED tells them: from the
+        // message until the window answers the next one.
+        std::vector<double> rescales;
+        RECT rc;
+        GetWindowRect(hWnd, &rc);
+        for (int i = 0; i < 20; ++i) {
+            const int dpi = i % 2 ? 96 : 192;
+            const RECT to = {rc.left, rc.top, rc.left + MulDiv(rc.right - rc.left, dpi, 96),
+                             rc.top + MulDiv(rc.bottom - rc.top, dpi, 96)};
+            rescales.push_back(wintest::MeasureMs([&] {
+                monitor.SendWithRect(hWnd, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), to);
+                SendMessageA(hWnd, WM_NULL, 0, 0);
+            }));
+        }
+        std::sort(rescales.begin(), rescales.end());
+        std::printf("DPI change until the window answers, over %zu changes: median %.1f ms, max %.1f ms\n",
+                    rescales.size(), rescales[rescales.size() / 2], rescales.back());
+
         // CPU use over 60 s at one poll a second.
         const CHandle hProcess(OpenForCounters(monitor.Id()));
         double cpu0 = CpuSeconds(hProcess), t0 = Seconds();

@@ -113,6 +113,18 @@ DWORD MonitorProcess::ExitCode() const {
     return code;
 }
 
+LRESULT MonitorProcess::SendWithRect(HWND hWnd, UINT message, WPARAM wParam, const RECT& rc) {
+    const CHandle process(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, m_pi.dwProcessId));
+    void* pRemote =
+        process ? VirtualAllocEx(process, nullptr, sizeof rc, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE) : nullptr;
+    if (!pRemote || !WriteProcessMemory(process, pRemote, &rc, sizeof rc, nullptr))
+        throw std::runtime_error("cannot place a rectangle in the program's memory");
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(hWnd, message, wParam, reinterpret_cast<LPARAM>(pRemote), SMTO_NORMAL, 10000, &result);
+    VirtualFreeEx(process, pRemote, 0, MEM_RELEASE);
+    return static_cast<LRESULT>(result);
+}
+
 std::string ClassOf(HWND hWnd) {
     char name[256] = {};
     GetClassNameA(hWnd, name, sizeof name);

@@ -33,6 +33,9 @@ public:
     void Kill();
     // The exit code once it has ended, STILL_ACTIVE before.
     DWORD ExitCode() const;
+    // Sends a message whose lParam points to a rectangle, as the system sends it: the
+    // rectangle lives in the program's own memory.
+    LRESULT SendWithRect(HWND hWnd, UINT message, WPARAM wParam, const RECT& rc);
 
 private:
     PROCESS_INFORMATION m_pi{};

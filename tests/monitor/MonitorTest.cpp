@@ -62,18 +62,20 @@ struct Margin {
     const char* title;
 };
 
-wintest::Image ReferenceMargin(int width, int height, const Margin& m, COLORREF back, COLORREF text) {
+// At another DPI than 96 the font's height and the insets grow with it.
+wintest::Image ReferenceMargin(int width, int height, const Margin& m, COLORREF back, COLORREF text, int dpi) {
     ReferenceCanvas ref(width, height, back);
-    ref.Text(kGothic, 12, 0, TA_RIGHT | TA_TOP, m.left - 4, 0, m.max, text, back);
-    ref.Text(kGothic, 12, 0, TA_RIGHT | TA_BASELINE, m.left - 4, height - 4, m.min, text, back);
-    ref.Text(kGothic, 12, 900, TA_CENTER | TA_BASELINE, m.left / 2, (height - 4) / 2, m.title, text, back);
+    const int font = MulDiv(12, dpi, 96), inset = MulDiv(4, dpi, 96);
+    ref.Text(kGothic, font, 0, TA_RIGHT | TA_TOP, m.left - inset, 0, m.max, text, back);
+    ref.Text(kGothic, font, 0, TA_RIGHT | TA_BASELINE, m.left - inset, height - inset, m.min, text, back);
+    ref.Text(kGothic, font, 900, TA_CENTER | TA_BASELINE, m.left / 2, (height - inset) / 2, m.title, text, back);
     return ref.Image();
 }
 
 // Compares everything left of the plot's frame.
-void ExpectMargin(HWND hChart, const Margin& m, COLORREF back, COLORREF text) {
+void ExpectMargin(HWND hChart, const Margin& m, COLORREF back, COLORREF text, int dpi = 96) {
     wintest::Image shot = wintest::CaptureScreen(ClientOnScreen(hChart));
-    wintest::Image expected = ReferenceMargin(shot.width, shot.height, m, back, text);
+    wintest::Image expected = ReferenceMargin(shot.width, shot.height, m, back, text, dpi);
     int differing = 0, ink = 0;
     for (int y = 0; y < shot.height; ++y)
         for (int x = 0; x < m.left; ++x) {
@@ -1016,3 +1018,101 @@ TEST(Monitor, TheWheelLooksBackAcrossARestartAndTheChartsReturnToLive) {
 }
 
 }  // namespace
+
+// ---- display scale -------------------------------------------------------------------------
+
+// Checks every chart at the DPI: inside the window, its labels and title as the font draws
+// them there. Returns what scales with the display: the window's size, and per chart its
+// size and its readout's height (text rows in the top third of the plot).
+std::vector<int> ChartsAt(HWND hWnd, int dpi) {
+    const Margin margins[] = {{0, "60", "20", "CPU"},  {0, "60", "20", "PWR"},   {0, "60", "20", "SYS"},
+                              {0, "3.0", "2.0", "Vc"}, {0, "3.0", "2.0", "VTT"}, {0, "4.0", "3.0", "Vio"}};
+    std::vector<HWND> charts = ChartsOf(hWnd);
+    RECT window = WindowRect(hWnd), common;
+    std::vector<int> figures = {window.right - window.left, window.bottom - window.top};
+    for (size_t i = 0; i < charts.size(); ++i) {
+        RECT rc = WindowRect(charts[i]);
+        EXPECT_TRUE(IntersectRect(&common, &rc, &window) && EqualRect(&common, &rc)) << i << " outside";
+        Margin m = margins[i];
+        m.left = MulDiv(30, dpi, 96);
+        ExpectMargin(charts[i], m, RGB(0, 0, 0), kWhite, dpi);
+        wintest::Image shot = wintest::CaptureScreen(ClientOnScreen(charts[i]));
+        std::vector<int> rows;
+        for (int y = 0; y < shot.height / 3; ++y)
+            if (shot.Count(kWhite, {shot.width / 3, y, shot.width, y + 1}) > 0) rows.push_back(y);
+        figures.insert(figures.end(),
+                       {rc.right - rc.left, rc.bottom - rc.top, rows.empty() ? 0 : rows.back() - rows.front() + 1});
+    }
+    return figures;
+}
+
+// The DPI the profile says the rectangle was saved at: 96 without WindowDpi.
+int SavedDpi() {
+    const std::string ini = wintest::ReadWindowsFile(kIni);
+    const size_t key = ini.find("WindowDpi=");
+    return key == std::string::npos ? 96 : std::atoi(ini.c_str() + key + 10);
+}
+
+// Run at 96 DPI, then in prefixes of their own at 144 and 192 (QRVL_DPI) against the figures
+// taken at 96: a rectangle saved at 96 grows with the scale from its corner, and comes back
+// as saved at its own DPI; a DPI change from the system takes the rectangle it suggests and
+// keeps the trace.
+TEST(MonitorDpi, EveryLengthFollowsTheDisplayScale) {
+    if (!std::getenv("QRVL_DPI")) GTEST_SKIP() << "runs as monitor.dpi_96, monitor.dpi_144 and monitor.dpi_192";
+    SetProcessDPIAware();
+    const int dpi = std::atoi(std::getenv("QRVL_DPI"));
+    const char* referencePath = std::getenv("QRVL_DPI_REFERENCE");
+    std::vector<int> at96;
+    std::ifstream reference(referencePath);
+    for (int n; reference >> n;) at96.push_back(n);
+    auto expectScaled = [&](const std::vector<int>& figures, int to) {
+        ASSERT_EQ(figures.size(), at96.size());
+        for (size_t i = 0; i < figures.size(); ++i)
+            EXPECT_NEAR(figures[i], MulDiv(at96[i], to, 96), 2) << "figure " << i << " at " << to;
+    };
+    wintest::FakeSensorHost host({"45.0", "40.0", "33.0", "2.500", "2.200", "3.300"});
+    const std::string settings =
+        "[QRVGRPH]\r\nHostName=" + host.HostText() + "\r\nDelayTimer=0\r\nMonitorTimer=1\r\nStringVCORE=Vc\r\n";
+    wintest::WriteWindowsFile(kIni, dpi == 96 ? settings : settings + RectKeys({20, 40, 20 + at96[0], 40 + at96[1]}));
+    RECT saved;
+    {
+        MonitorProcess monitor("");
+        HWND hWnd = monitor.Window();
+        ASSERT_NE(hWnd, nullptr);
+        ASSERT_TRUE(ReadoutShown(ChartsOf(hWnd)[5], 40, kWhite));
+        const std::vector<int> figures = ChartsAt(hWnd, dpi);
+        if (dpi == 96) {
+            at96 = figures;
+            std::ofstream file(referencePath);
+            for (int n : at96) file << n << ' ';
+        }
+        expectScaled(figures, dpi);
+        saved = WindowRect(hWnd);
+        PostMessageA(hWnd, WM_CLOSE, 0, 0);
+        EXPECT_TRUE(monitor.WaitExit(3000));
+    }
+    EXPECT_NE(wintest::ReadWindowsFile(kIni).find(RectKeys(saved)), std::string::npos);
+    EXPECT_EQ(SavedDpi(), dpi);
+
+    MonitorProcess monitor("");
+    HWND hWnd = monitor.Window();
+    ASSERT_NE(hWnd, nullptr);
+    RECT rc = WindowRect(hWnd);
+    EXPECT_TRUE(EqualRect(&rc, &saved));
+    auto trace = [hChart = ChartsOf(hWnd)[0]] {
+        return wintest::CaptureScreen(ClientOnScreen(hChart)).Count(RGB(255, 64, 0));
+    };
+    ASSERT_TRUE(wintest::PumpUntil([&] { return trace() >= 24; }, 15000));
+    const int to = dpi == 96 ? 192 : 96, before = trace();
+    const RECT suggested = {rc.left, rc.top, rc.left + MulDiv(rc.right - rc.left, to, dpi),
+                            rc.top + MulDiv(rc.bottom - rc.top, to, dpi)};
+    monitor.SendWithRect(hWnd, WM_DPICHANGED, MAKEWPARAM(to, to), suggested);
+    wintest::PumpMessages(300);
+    EXPECT_GE(trace(), MulDiv(before, to, 2 * dpi)) << "the trace is kept, not cleared";
+    rc = WindowRect(hWnd);
+    EXPECT_TRUE(EqualRect(&rc, &suggested));
+    expectScaled(ChartsAt(hWnd, to), to);
+    PostMessageA(hWnd, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(monitor.WaitExit(3000));
+    EXPECT_EQ(SavedDpi(), to);
+}

@@ -191,6 +191,16 @@ TEST(Resources, IconsAreSixteenPixelRingsInTheirColours) {
                               {IDR_MAINFRAME, RGB(128, 0, 0), RGB(255, 0, 0)}};
     CClientDC screen(nullptr);
     for (const Expected& e : icons) {
+        // Each size that the display scales ask for (the tray's 16, 24 and 32 at 100, 150
+        // and 200 %) has an image drawn for it, none stretched from another.
+        HRSRC hGroup = FindResourceA(nullptr, MAKEINTRESOURCEA(e.id), RT_GROUP_ICON);
+        auto* pGroup = static_cast<BYTE*>(LockResource(LoadResource(nullptr, hGroup)));
+        for (int size : {16, 20, 24, 32, 40, 48}) {
+            int image = LookupIconIdFromDirectoryEx(pGroup, TRUE, size, size, LR_DEFAULTCOLOR);
+            HRSRC hImage = FindResourceA(nullptr, MAKEINTRESOURCEA(image), RT_ICON);
+            ASSERT_NE(hImage, nullptr) << e.id << " at " << size;
+            EXPECT_EQ(static_cast<BITMAPINFOHEADER*>(LockResource(LoadResource(nullptr, hImage)))->biWidth, size);
+        }
         CIcon icon;
         ASSERT_TRUE(icon.Load(GetModuleHandleA(nullptr), e.id, 16, 16)) << e.id;
         ICONINFO info = {};

@@ -151,8 +151,6 @@ void CMonitorRun::ChartsReady() { m_sampler.ChartsReady(); }
 
 void CMonitorRun::StopSampling() {
     m_sampler.Stop();
-    // The rows of every poll shown are written before the program goes on to its end.
-    m_log.Stop();
     MSG msg;
     // Outcomes still queued are taken in now, so that failures are counted before the save;
     // a failure to draw one must not skip the rest of the stop.
@@ -163,6 +161,8 @@ void CMonitorRun::StopSampling() {
             AfxReportHandlerFailure("OnSampled", WM_SAMPLED);
         }
     }
+    // The rows of every poll taken in are written before the program goes on to its end.
+    m_log.Stop();
     while (m_hWndOwner != nullptr && ::PeekMessageA(&msg, m_hWndOwner, WM_LOGEVENT, WM_LOGEVENT, PM_REMOVE))
         CLogWriter::DiscardEvent(msg.wParam, msg.lParam);
 }

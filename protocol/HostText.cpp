@@ -1,5 +1,6 @@
 #include "qrvl/HostText.h"
 
+#include <cctype>
 #include <cstring>
 #include <string>
 
@@ -68,6 +69,15 @@ std::string withoutPassword(const char* text) {
   const std::size_t colon = all.find(':', start);
   if (colon == std::string::npos || colon > at) return all;
   return all.substr(0, colon + 1) + "***" + all.substr(at);
+}
+
+bool isWebAddress(const char* text) {
+  if (text == nullptr) return false;
+  const char kScheme[] = "http://";
+  for (std::size_t i = 0; kScheme[i] != '\0'; ++i) {
+    if (std::tolower(static_cast<unsigned char>(text[i])) != kScheme[i]) return false;
+  }
+  return true;
 }
 
 }  // namespace qrvl

@@ -195,7 +195,7 @@ int main(int argc, char** argv) {
   if (checking && (json || list)) return usage("--check prints the plugins' line, not --json or --list");
   if (list) {
     if (json) return usage("--list prints a table, not JSON");
-    if (!qrvl::web::isWebAddress(host)) {
+    if (!qrvl::isWebAddress(host)) {
       return usage(
           "--list reads a LibreHardwareMonitor web server (http://...); qrvld --list shows a daemon's sensors");
     }

@@ -61,7 +61,7 @@ int QRVLPLUG::Create(const char* host) {
   try {
     std::unique_ptr<qrvl::Source> source;
     const char* failureFormat = "%s";
-    if (qrvl::web::isWebAddress(host)) {
+    if (qrvl::isWebAddress(host)) {
       qrvl::web::WebAddress address;
       std::string why;
       if (!qrvl::web::parseWebAddress(host, address, why)) {

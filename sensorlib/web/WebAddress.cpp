@@ -92,14 +92,6 @@ bool parseQuery(const std::string& query, WebAddress& out, std::string& why) {
 }
 }  // namespace
 
-bool isWebAddress(const char* text) {
-  if (text == nullptr) return false;
-  for (std::size_t i = 0; kScheme[i] != '\0'; ++i) {
-    if (std::tolower(static_cast<unsigned char>(text[i])) != kScheme[i]) return false;
-  }
-  return true;
-}
-
 bool parseWebAddress(const char* text, WebAddress& out, std::string& why) {
   out = WebAddress();
   if (!isWebAddress(text)) {

@@ -8,7 +8,6 @@
 
 #include "qrvl/HostText.h"
 #include "qrvl/Record.h"
-#include "qrvl/WebSensorList.h"
 
 namespace qrvl::web {
 

@@ -1070,6 +1070,9 @@ TEST(MonitorDpi, EveryLengthFollowsTheDisplayScale) {
         for (size_t i = 0; i < figures.size(); ++i)
             EXPECT_NEAR(figures[i], MulDiv(at96[i], to, 96), 2) << "figure " << i << " at " << to;
     };
+    // The window manager puts the notification area's new window at the pointer: away from
+    // the charts.
+    wintest::MoveMouse(1010, 750);
     wintest::FakeSensorHost host({"45.0", "40.0", "33.0", "2.500", "2.200", "3.300"});
     const std::string settings =
         "[QRVGRPH]\r\nHostName=" + host.HostText() + "\r\nDelayTimer=0\r\nMonitorTimer=1\r\nStringVCORE=Vc\r\n";

@@ -20,4 +20,8 @@ bool parseHostText(const char* text, HostPort& out);
 // written as ***: for failures and the tray tip, which anyone near may read.
 std::string withoutPassword(const char* text);
 
+// Whether the text is meant as a web server's address ("http://", in any case) rather
+// than a sensor host's name.
+bool isWebAddress(const char* text);
+
 }  // namespace qrvl

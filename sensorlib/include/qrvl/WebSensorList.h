@@ -9,9 +9,6 @@
 
 namespace qrvl::web {
 
-// Whether the text is meant as a web address ("http://", in any case).
-bool isWebAddress(const char* text);
-
 // A channel fed by a sensor, and whether the sensor gives it a value in its unit.
 struct ChannelFeed {
   record::Channel channel;

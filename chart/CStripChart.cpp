@@ -114,6 +114,7 @@ void CStripChart::OnSize(UINT nType, int cx, int cy) {
     m_dScale = chart::PlotScale(m_nPlotHeight, m_dRange);
     m_dcBackground.Release();
     m_dcPlot.Release();
+    m_dcLookBack.Release();
     RebuildLayers();
     if (!bKeepTrace || !m_dcPlot.GetSafeHdc()) return;
     // Rows and columns that a smaller plot leaves out are ORed into those kept, as the paint
@@ -268,6 +269,7 @@ void CStripChart::RebuildLayers() {
     m_dcPlot.SetBkColor(m_crBack);
     // The trace drawn so far is gone; m_dPrevious stays, so the next segment starts from it.
     m_dcPlot.FillRect(&m_rcClient, &m_brBack);
+    if (IsLookingBack()) DrawLookBack();
 
     InvalidateRect(&m_rcClient, TRUE);
 }
@@ -341,10 +343,8 @@ void CStripChart::OnPaint() {
     CMemoryLayer dcMem;
     if (dcMem.Create(&dc, m_nClientWidth, m_nClientHeight)) {
         dcMem.BitBlt(0, 0, m_nClientWidth, m_nClientHeight, &m_dcBackground, 0, 0, SRCCOPY);
-        if (IsLookingBack())
-            DrawLookBack(dcMem);
-        else
-            dcMem.BitBlt(0, 0, m_nClientWidth, m_nClientHeight, &m_dcPlot, 0, 0, SRCPAINT);
+        CMemoryLayer& dcTrace = IsLookingBack() && m_dcLookBack.GetSafeHdc() ? m_dcLookBack : m_dcPlot;
+        dcMem.BitBlt(0, 0, m_nClientWidth, m_nClientHeight, &dcTrace, 0, 0, SRCPAINT);
         dc.BitBlt(0, 0, m_nClientWidth, m_nClientHeight, &dcMem, 0, 0, SRCCOPY);
     }
 }
@@ -352,6 +352,7 @@ void CStripChart::OnPaint() {
 void CStripChart::ShowLookBack(const CString& strSpan, std::vector<qrvl::history::ColumnRange> columns) {
     m_strSpan = strSpan;
     m_columns = std::move(columns);
+    DrawLookBack();
     if (m_hWnd) ::InvalidateRect(m_hWnd, nullptr, FALSE);
 }
 
@@ -359,15 +360,20 @@ void CStripChart::ShowLive() {
     if (!IsLookingBack()) return;
     m_strSpan.Empty();
     m_columns.clear();
+    m_dcLookBack.Release();
     HideTip();
     if (m_hWnd) ::InvalidateRect(m_hWnd, nullptr, FALSE);
 }
 
-void CStripChart::DrawLookBack(CDC& dc) {
-    // Drawn as the trace is, on the background colour and added to the background layer.
-    CMemoryLayer dcColumns;
-    if (!dcColumns.Create(&dc, m_nClientWidth, m_nClientHeight)) return;
-    dcColumns.FillRect(&m_rcClient, &m_brBack);
+void CStripChart::DrawLookBack() {
+    if (!m_hWnd) return;
+    if (!m_dcLookBack.GetSafeHdc()) {
+        CClientDC dc(this);
+        if (!m_dcLookBack.Create(&dc, m_nClientWidth, m_nClientHeight)) return;
+    }
+    // A layer in place of the trace's, composed the same way, so a paint costs what a live
+    // one does.
+    m_dcLookBack.FillRect(&m_rcClient, &m_brBack);
     CBrush brTrace;
     brTrace.CreateSolidBrush(m_crTrace);
     // The trace's rows: what lies beyond them is off the scale, as in the live view.
@@ -381,17 +387,15 @@ void CStripChart::DrawLookBack(CDC& dc) {
         const int yLow = std::min(*chart::ValueToRow(column.min, m_dMin, m_dScale, m_rcPlot.bottom), yBottom);
         if (yHigh > yLow) continue;
         const RECT rcColumn = {m_rcPlot.left + i, yHigh, m_rcPlot.left + i + 1, yLow + 1};
-        dcColumns.FillRect(&rcColumn, &brTrace);
+        m_dcLookBack.FillRect(&rcColumn, &brTrace);
     }
-    dc.BitBlt(0, 0, m_nClientWidth, m_nClientHeight, &dcColumns, 0, 0, SRCPAINT);
-
     CFont fontScale;
     MakeFont(fontScale, m_strScaleFont, Px(m_nScaleFontSize), 0);
-    CSelectScope font(dc, fontScale);
-    dc.SetTextColor(m_crText);
-    dc.SetBkMode(TRANSPARENT);
-    dc.SetTextAlign(TA_RIGHT | TA_TOP);
-    dc.TextOut(m_rcPlot.right - Px(1), m_rcPlot.top + Px(2), m_strSpan);
+    CSelectScope font(m_dcLookBack, fontScale);
+    m_dcLookBack.SetTextColor(m_crText);
+    m_dcLookBack.SetBkMode(TRANSPARENT);
+    m_dcLookBack.SetTextAlign(TA_RIGHT | TA_TOP);
+    m_dcLookBack.TextOut(m_rcPlot.right - Px(1), m_rcPlot.top + Px(2), m_strSpan);
 }
 
 LRESULT CStripChart::OnMouseMove(WPARAM, LPARAM lParam) {

@@ -83,8 +83,8 @@ protected:
     void OnSize(UINT nType, int cx, int cy);
     LRESULT OnMouseMove(WPARAM wParam, LPARAM lParam);
     LRESULT OnMouseLeave(WPARAM wParam, LPARAM lParam);
-    // The look-back columns and the span's name over the composed layers.
-    void DrawLookBack(CDC& dc);
+    // The look-back layer: the columns and the span's name.
+    void DrawLookBack();
     void HideTip();
 
     DECLARE_MESSAGE_MAP()
@@ -125,6 +125,7 @@ protected:
     CBrush m_brBack;
     CMemoryLayer m_dcBackground;
     CMemoryLayer m_dcPlot;
+    CMemoryLayer m_dcLookBack;
     // Empty in the live view.
     CString m_strSpan;
     std::vector<qrvl::history::ColumnRange> m_columns;

@@ -84,7 +84,7 @@ CDailyLog::Result CDailyLog::Append(std::int64_t nUtcMs, const char* const* pFie
     if (result.dwError == ERROR_SUCCESS) {
         std::string row;
         history::appendLogRow(row, nUtcMs, placement.offsetMinutes, pFields, note);
-        result.bWritten = WriteAll(m_hFile, row) && ::FlushFileBuffers(m_hFile);
+        result.bWritten = WriteAll(m_hFile, row);
         if (!result.bWritten) result.dwError = ::GetLastError();
     }
     if (!result.bWritten) {

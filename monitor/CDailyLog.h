@@ -11,9 +11,10 @@
 #include "qrvl/history/LocalClock.h"
 #include "qrvl/history/LogRotation.h"
 
-// The CSV log of one copy in its log folder: a file per local day, a row written through
-// to the disk per poll, so a power cut loses at most the row being written. While someone
-// else holds the day's file (a spreadsheet that locks it), rows go to a side file.
+// The CSV log of one copy in its log folder: a file per local day, each row handed to the
+// system whole in one write, so a copy that is killed loses no row it finished; a row torn
+// by a power cut is skipped when the file is read back. While someone else holds the day's
+// file (a spreadsheet that locks it), rows go to a side file.
 class CDailyLog {
 public:
     explicit CDailyLog(const qrvl::history::LocalClock& clock);

@@ -13,7 +13,10 @@ constexpr float kInfinity = std::numeric_limits<float>::infinity();
 DayRing::DayRing(std::size_t capacity) {
   // Whole blocks only, so a block never straddles the ring's seam.
   const std::size_t blocks = capacity == 0 ? 1 : (capacity + kBlockSize - 1) / kBlockSize;
-  samples_.resize(blocks * kBlockSize);
+  capacity_ = blocks * kBlockSize;
+  // Left uninitialised: the system backs a page only when a reading first lands on it, so
+  // a copy that has run an hour holds an hour.
+  samples_.reset(new Sample[capacity_]);
   blocks_.resize(blocks);
 }
 
@@ -38,11 +41,11 @@ void DayRing::append(const Sample& sample) {
     if (kept.values[c] > block.max[c]) block.max[c] = kept.values[c];
   }
   ++nextSequence_;
-  if (size_ < samples_.size()) ++size_;
+  if (size_ < capacity_) ++size_;
 }
 
 std::size_t DayRing::memoryBytes() const {
-  return samples_.capacity() * sizeof(Sample) + blocks_.capacity() * sizeof(BlockRange);
+  return capacity_ * sizeof(Sample) + blocks_.capacity() * sizeof(BlockRange);
 }
 
 std::size_t DayRing::firstAfter(std::int64_t timeMs) const {

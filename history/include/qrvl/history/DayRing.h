@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "qrvl/history/LookBack.h"
@@ -30,7 +31,7 @@ class DayRing {
   void append(const Sample& sample);
 
   std::size_t size() const { return size_; }
-  std::size_t capacity() const { return samples_.size(); }
+  std::size_t capacity() const { return capacity_; }
   // Index 0 is the oldest reading kept.
   const Sample& at(std::size_t index) const { return samples_[slotOf(firstSequence() + index)]; }
   // Heap bytes held, fixed from construction on.
@@ -50,12 +51,13 @@ class DayRing {
   static constexpr std::size_t kBlockSize = 32;
 
   std::uint64_t firstSequence() const { return nextSequence_ - size_; }
-  std::size_t slotOf(std::uint64_t sequence) const { return static_cast<std::size_t>(sequence % samples_.size()); }
+  std::size_t slotOf(std::uint64_t sequence) const { return static_cast<std::size_t>(sequence % capacity_); }
   // Index of the first reading later than timeMs.
   std::size_t firstAfter(std::int64_t timeMs) const;
   void fold(std::uint64_t from, std::uint64_t to, int channel, ColumnRange& range) const;
 
-  std::vector<Sample> samples_;
+  std::unique_ptr<Sample[]> samples_;
+  std::size_t capacity_ = 0;
   std::vector<BlockRange> blocks_;
   std::size_t size_ = 0;
   // Readings ever appended: reading n sits in slot n % capacity, its block's summary in

@@ -1,14 +1,48 @@
 #include "qrvl/history/DayRing.h"
 
+#include <algorithm>
+#include <array>
+#include <cmath>
 #include <limits>
+
+#include "qrvl/Channels.h"
 
 namespace qrvl::history {
 
 namespace {
 
 constexpr float kInfinity = std::numeric_limits<float>::infinity();
+// A channel without a number.
+constexpr std::int16_t kNoValue = std::numeric_limits<std::int16_t>::min();
+
+// The value of one step of each channel: 10 to the minus its decimals.
+const auto kSteps = [] {
+  std::array<float, kChannels> steps{};
+  for (int c = 0; c < kChannels; ++c) steps[c] = std::pow(10.f, -static_cast<float>(channelFacts(c).decimals));
+  return steps;
+}();
 
 }  // namespace
+
+DayRing::Slot DayRing::packed(const Sample& sample) {
+  Slot slot{sample.utcMs, {}};
+  for (int c = 0; c < kChannels; ++c) {
+    // Beyond the range the value stands at its end, far off any chart's scale.
+    const float steps = std::round(sample.values[c] / kSteps[c]);
+    slot.steps[c] = std::isnan(steps) ? kNoValue : static_cast<std::int16_t>(std::clamp(steps, -32767.f, 32767.f));
+  }
+  return slot;
+}
+
+float DayRing::valueOf(const Slot& slot, int channel) {
+  return slot.steps[channel] == kNoValue ? NAN : slot.steps[channel] * kSteps[channel];
+}
+
+Sample DayRing::unpacked(const Slot& slot) {
+  Sample sample{slot.utcMs, {}};
+  for (int c = 0; c < kChannels; ++c) sample.values[c] = valueOf(slot, c);
+  return sample;
+}
 
 DayRing::DayRing(std::size_t capacity) {
   // Whole blocks only, so a block never straddles the ring's seam.
@@ -16,17 +50,17 @@ DayRing::DayRing(std::size_t capacity) {
   capacity_ = blocks * kBlockSize;
   // Left uninitialised: the system backs a page only when a reading first lands on it, so
   // a copy that has run an hour holds an hour.
-  samples_.reset(new Sample[capacity_]);
+  slots_.reset(new Slot[capacity_]);
   blocks_.resize(blocks);
 }
 
 void DayRing::append(const Sample& sample) {
-  Sample kept = sample;
+  Slot kept = packed(sample);
   if (size_ > 0) {
     const std::int64_t newest = at(size_ - 1).utcMs;
     if (kept.utcMs < newest) kept.utcMs = newest;
   }
-  samples_[slotOf(nextSequence_)] = kept;
+  slots_[slotOf(nextSequence_)] = kept;
 
   BlockRange& block = blocks_[(nextSequence_ / kBlockSize) % blocks_.size()];
   if (nextSequence_ % kBlockSize == 0) {
@@ -37,15 +71,16 @@ void DayRing::append(const Sample& sample) {
   }
   // NaN compares false both ways and so stays out of the summary.
   for (int c = 0; c < kChannels; ++c) {
-    if (kept.values[c] < block.min[c]) block.min[c] = kept.values[c];
-    if (kept.values[c] > block.max[c]) block.max[c] = kept.values[c];
+    const float value = valueOf(kept, c);
+    if (value < block.min[c]) block.min[c] = value;
+    if (value > block.max[c]) block.max[c] = value;
   }
   ++nextSequence_;
   if (size_ < capacity_) ++size_;
 }
 
 std::size_t DayRing::memoryBytes() const {
-  return capacity_ * sizeof(Sample) + blocks_.capacity() * sizeof(BlockRange);
+  return capacity_ * sizeof(Slot) + blocks_.capacity() * sizeof(BlockRange);
 }
 
 std::size_t DayRing::firstAfter(std::int64_t timeMs) const {
@@ -70,7 +105,7 @@ void DayRing::fold(std::uint64_t from, std::uint64_t to, int channel, ColumnRang
   // Readings up to a block's start, whole blocks, then the readings left. A whole block
   // inside [from, to) is both complete and still wholly kept, so its summary is current.
   for (; from < to && from % kBlockSize != 0; ++from) {
-    const float v = samples_[slotOf(from)].values[channel];
+    const float v = valueOf(slots_[slotOf(from)], channel);
     foldValue(v, v);
   }
   for (; from + kBlockSize <= to; from += kBlockSize) {
@@ -78,7 +113,7 @@ void DayRing::fold(std::uint64_t from, std::uint64_t to, int channel, ColumnRang
     foldValue(block.min[channel], block.max[channel]);
   }
   for (; from < to; ++from) {
-    const float v = samples_[slotOf(from)].values[channel];
+    const float v = valueOf(slots_[slotOf(from)], channel);
     foldValue(v, v);
   }
 }

@@ -1,7 +1,5 @@
 #include "CLogWriter.h"
 
-#include <malloc.h>
-
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -102,8 +100,6 @@ void CLogWriter::Run(std::shared_ptr<Shared> shared) {
         log.Open(shared->strFolder, shared->strSection, shared->nLogDays, *pDay);
         PostEvent(shared->hWnd, EVENT_DAY_READ, pDay.release());
     }
-    // The files' texts and rows read for the day are gone: their memory goes back to the system.
-    _heapmin();
     bool bFailed = false;
     std::unique_lock<std::mutex> lock(shared->mutex);
     for (;;) {

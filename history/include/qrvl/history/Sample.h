@@ -1,5 +1,5 @@
 #pragma once
-// One poll as the history keeps it: 32 bytes, so a day at one poll a second fits in 2.7 MiB.
+// One poll: its time and the charted channels, NaN where a channel has no number.
 
 #include <cstdint>
 

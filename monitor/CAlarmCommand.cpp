@@ -1,10 +1,10 @@
 #include "CAlarmCommand.h"
 
-#include "ErrorText.h"
-
 #include <cstring>
 #include <utility>
 #include <vector>
+
+#include "ErrorText.h"
 
 namespace {
 

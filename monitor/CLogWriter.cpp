@@ -7,8 +7,8 @@
 
 #include "CDailyLog.h"
 #include "CString.h"
-#include "ErrorText.h"
 #include "CWindowsClock.h"
+#include "ErrorText.h"
 #include "MonitorMessages.h"
 #include "TextCodec.h"
 #include "qrvl/Channels.h"
@@ -41,7 +41,8 @@ struct CLogWriter::Shared {
     std::condition_variable wake;
     std::condition_variable idle;
     std::deque<Row> rows;
-    bool bBusy = false;
+    // From the start: reading the day back is work a stop waits for, or leaves behind.
+    bool bBusy = true;
     bool bStop = false;
 };
 
@@ -102,6 +103,7 @@ void CLogWriter::Run(std::shared_ptr<Shared> shared) {
     }
     bool bFailed = false;
     std::unique_lock<std::mutex> lock(shared->mutex);
+    shared->bBusy = false;
     for (;;) {
         shared->wake.wait(lock, [&] { return shared->bStop || !shared->rows.empty(); });
         if (shared->rows.empty()) break;
@@ -115,7 +117,8 @@ void CLogWriter::Run(std::shared_ptr<Shared> shared) {
             fields[c] = reinterpret_cast<const char*>(&row.data) + qrvl::record::fieldOffset(c);
         const CDailyLog::Result result = log.Append(row.nUtcMs, row.bReading ? fields : nullptr, row.strNote);
         // One balloon for each side file, and one for a failure until the log writes again.
-        if (!result.strSideFile.empty()) PostEvent(shared->hWnd, EVENT_SIDE_FILE, new CString(AnsiFromUtf8(result.strSideFile.c_str()).c_str()));
+        if (!result.strSideFile.empty())
+            PostEvent(shared->hWnd, EVENT_SIDE_FILE, new CString(AnsiFromUtf8(result.strSideFile.c_str()).c_str()));
         if (!result.bWritten && !bFailed) PostEvent(shared->hWnd, EVENT_FAILED, new CString(ErrorText(result.dwError)));
         bFailed = !result.bWritten;
 

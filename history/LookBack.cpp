@@ -19,6 +19,11 @@ std::int64_t spanMs(LookBack span) {
   return 0;
 }
 
+const char* spanName(LookBack span) {
+  static const char* const names[] = {"", "10m", "1h", "6h", "24h"};
+  return names[static_cast<int>(span)];
+}
+
 LookBack longerSpan(LookBack span) {
   return span == LookBack::Day ? span : static_cast<LookBack>(static_cast<int>(span) + 1);
 }

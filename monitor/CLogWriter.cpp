@@ -114,7 +114,7 @@ void CLogWriter::Run(std::shared_ptr<Shared> shared) {
 
         const char* fields[qrvl::kChartCount];
         for (int c = 0; c < qrvl::kChartCount; ++c)
-            fields[c] = reinterpret_cast<const char*>(&row.data) + qrvl::record::fieldOffset(c);
+            fields[c] = qrvl::record::field(&row.data, c);
         const CDailyLog::Result result = log.Append(row.nUtcMs, row.bReading ? fields : nullptr, row.strNote);
         // One balloon for each side file, and one for a failure until the log writes again.
         if (!result.strSideFile.empty())

@@ -100,22 +100,23 @@ void CMonitorRun::FeedAlarm(int nChannel, double dValue, const char* pszText, st
     m_wndChart[nChannel].SetReadoutAlarm(alarm.InAlarm(), m_settings.m_crAlarmColor);
 
     // "CPU above 85", "CPU back inside": the leave event names the limit the enter crossed.
-    const CMonitorSettings::ChartSettings& settings = m_settings.m_charts[nChannel];
-    std::string strEvent = qrvl::kChannels[nChannel].name;
+    const qrvl::ChannelFacts& facts = qrvl::kChannels[nChannel];
+    const CMonitorSettings::ChartSettings& chart = m_settings.m_charts[nChannel];
+    const bool bAbove = alarm.Cause() == ChannelAlarm::ABOVE;
+    std::string strEvent = facts.name;
     if (!alarm.InAlarm()) {
         strEvent += " back inside";
     } else if (alarm.Cause() == ChannelAlarm::NO_VALUE) {
         m_strCrossed[nChannel].Empty();
         strEvent += " has no value";
     } else {
-        const bool bAbove = alarm.Cause() == ChannelAlarm::ABOVE;
-        m_strCrossed[nChannel] = (bAbove ? settings.alarmHigh : settings.alarmLow).strText;
+        m_strCrossed[nChannel] = (bAbove ? chart.alarmHigh : chart.alarmLow).strText;
         strEvent += std::string(bAbove ? " above " : " below ") + m_strCrossed[nChannel].GetString();
     }
     if (m_command.IsSet()) {
         CString strReason;
         const CAlarmCommand::Event event = {nChannel, alarm.InAlarm(), pszText, m_strCrossed[nChannel],
-                                            LocalTime(nUtcMs)};
+                                            LocalTime(nUtcMs).c_str()};
         switch (m_command.Run(event, strReason)) {
         case CAlarmCommand::STARTED:
             break;
@@ -132,18 +133,14 @@ void CMonitorRun::FeedAlarm(int nChannel, double dValue, const char* pszText, st
 
     // "CPU 91.0 °C above 85": the chart's title, the value to the digits the host sends
     // (a volt limit of 1.45 needs three), and the limit as the profile has it.
-    const qrvl::ChannelFacts& facts = qrvl::kChannels[nChannel];
-    const CMonitorSettings::ChartSettings& chart = m_settings.m_charts[nChannel];
     const char* pszName = chart.strTitle.IsEmpty() ? facts.name : chart.strTitle.GetString();
-    const bool bAbove = alarm.Cause() == ChannelAlarm::ABOVE;
-    const CMonitorSettings::AlarmLimit& limit = bAbove ? chart.alarmHigh : chart.alarmLow;
     CString strText;
     if (alarm.Cause() == ChannelAlarm::NO_VALUE)
         strText.Format("%s has no value", pszName);
     else
         strText.Format("%s %.*f %s %s %s", pszName, facts.decimals, dValue,
                        AnsiFromUtf8(qrvl::quantityFacts(facts.quantity).unit).c_str(), bAbove ? "above" : "below",
-                       limit.strText.GetString());
+                       m_strCrossed[nChannel].GetString());
     ShowBalloon(strText);
 }
 
@@ -204,9 +201,10 @@ void CMonitorRun::OnSampled(WPARAM wParam, LPARAM lParam) {
         std::string strNote;
         for (int i = 0; i < qrvl::kChartCount; ++i) {
             const double dValue = FieldValue(*pReading, i);
-            const char* pField = reinterpret_cast<const char*>(pReading.get()) + qrvl::record::fieldOffset(i);
+            const char* pField = qrvl::record::field(pReading.get(), i);
             // First the alarm, so the readout of the reading that raises it is in its colour.
-            FeedAlarm(i, dValue, CString(pField, static_cast<int>(strnlen(pField, 8))), nNowMs, strNote);
+            FeedAlarm(i, dValue, CString(pField, static_cast<int>(strnlen(pField, qrvl::record::kFieldSize))), nNowMs,
+                      strNote);
             m_wndChart[i].AppendValue(dValue);
         }
         Record(nNowMs, pReading.get(), std::move(strNote));
@@ -229,7 +227,7 @@ void CMonitorRun::OnSampled(WPARAM wParam, LPARAM lParam) {
 void CMonitorRun::Record(std::int64_t nUtcMs, const LMDATA* pReading, std::string strNote) {
     const char* fields[qrvl::kChartCount];
     for (int i = 0; i < qrvl::kChartCount; ++i)
-        fields[i] = pReading ? reinterpret_cast<const char*>(pReading) + qrvl::record::fieldOffset(i) : nullptr;
+        fields[i] = pReading ? qrvl::record::field(pReading, i) : nullptr;
     m_pHistory->append(qrvl::history::sampleOf(nUtcMs, pReading ? fields : nullptr));
     if (m_log.IsStarted()) m_log.Append(nUtcMs, pReading, std::move(strNote));
     RefreshSpan();
@@ -279,20 +277,19 @@ void CMonitorRun::RefreshSpan() {
 }
 
 void CMonitorRun::ShowSpan() {
-    static const char* const names[] = {"", "10m", "1h", "6h", "24h"};
     const std::int64_t nEndMs = m_clock.nowUtcMs();
     for (int i = 0; i < qrvl::kChartCount; ++i) {
         std::vector<qrvl::history::ColumnRange> columns(static_cast<std::size_t>(std::max(m_wndChart[i].GetPlotWidth(), 0)));
         m_pHistory->reduce(nEndMs, qrvl::history::spanMs(m_span), static_cast<int>(columns.size()), i, columns.data());
-        m_wndChart[i].ShowLookBack(names[static_cast<int>(m_span)], std::move(columns));
+        m_wndChart[i].ShowLookBack(qrvl::history::spanName(m_span), std::move(columns));
     }
     m_nSpanEndMs = nEndMs;
 }
 
-CString CMonitorRun::LocalTime(std::int64_t nUtcMs) const {
+std::string CMonitorRun::LocalTime(std::int64_t nUtcMs) const {
     std::string strTime;
     qrvl::history::appendLocalTime(strTime, nUtcMs, m_clock.offsetMinutesAt(nUtcMs));
-    return strTime.c_str();
+    return strTime;
 }
 
 std::wstring CMonitorRun::ColumnTip(int nChannel, int nColumn) const {
@@ -304,11 +301,7 @@ std::wstring CMonitorRun::ColumnTip(int nChannel, int nColumn) const {
     const std::int64_t nSliceMs = range.untilMs - range.afterMs;
     m_pHistory->reduce(range.untilMs, nSliceMs, 1, nChannel, &values);
     // Local clock times, to the second when a slice is shorter than a minute.
-    auto clock = [&](std::int64_t nUtcMs) {
-        std::string strTime;
-        qrvl::history::appendLocalTime(strTime, nUtcMs, m_clock.offsetMinutesAt(nUtcMs));
-        return strTime.substr(11, nSliceMs < 60000 ? 8 : 5);
-    };
+    auto clock = [&](std::int64_t nUtcMs) { return LocalTime(nUtcMs).substr(11, nSliceMs < 60000 ? 8 : 5); };
     const qrvl::ChannelFacts& facts = qrvl::kChannels[nChannel];
     std::string strTip = clock(range.afterMs) + kDash + clock(range.untilMs) + " " + facts.name + " ";
     if (values.hasValue) {
@@ -326,7 +319,7 @@ double CMonitorRun::FieldValue(const LMDATA& data, int nField) {
     // The field need not end in a NUL within its 8 bytes; the conversion must not run on
     // into the next one.
     char text[9];
-    std::memcpy(text, reinterpret_cast<const char*>(&data) + qrvl::record::fieldOffset(nField), 8);
+    std::memcpy(text, qrvl::record::field(&data, nField), 8);
     text[8] = '\0';
     // An empty field is a channel without a value: a gap, never a measured 0.
     if (text[0] == '\0') return std::numeric_limits<double>::quiet_NaN();

@@ -91,7 +91,8 @@ private:
     // The look-back columns of every chart, as the day in memory has them now.
     void ShowSpan();
     std::wstring ColumnTip(int nChannel, int nColumn) const;
-    CString LocalTime(std::int64_t nUtcMs) const;
+    // "2026-12-09T03:10:01+09:00", as the log writes it.
+    std::string LocalTime(std::int64_t nUtcMs) const;
     void ShowBalloon(const CString& strText);
 
     CMonitorSettings& m_settings;

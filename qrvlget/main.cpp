@@ -216,7 +216,7 @@ int main(int argc, char** argv) {
   // This machine's web server stood in for qrvld: which source answered.
   if (plug.LastFailure()[0] != '\0') std::fprintf(stderr, "qrvlget: %s\n", plug.LastFailure());
   const char* fields[kChannelCount];
-  for (int c = 0; c < kChannelCount; ++c) fields[c] = reinterpret_cast<const char*>(&data) + qrvl::record::fieldOffset(c);
+  for (int c = 0; c < kChannelCount; ++c) fields[c] = qrvl::record::field(&data, c);
   if (checking) {
     std::vector<std::string> texts;
     for (const char* field : fields) texts.push_back(fieldText(field));

@@ -31,6 +31,8 @@ void encode(const Reading& reading, std::uint64_t sampleTimeMs, std::uint8_t (&o
 
 // Where channel c's text starts in the record.
 constexpr std::size_t fieldOffset(int c) { return static_cast<std::size_t>(c) * kFieldSize; }
+// Channel c's text field in a record (the 104 bytes of a reading, whatever its type).
+inline const char* field(const void* record, int c) { return static_cast<const char*>(record) + fieldOffset(c); }
 
 bool fieldTerminated(const std::uint8_t* record, Channel c);
 std::uint64_t sampleTime(const std::uint8_t* record);

@@ -15,6 +15,8 @@ struct TimeRange {
 
 // Milliseconds across the plot's width; 0 for Live, which the chart draws as it always did.
 std::int64_t spanMs(LookBack span);
+// Its name in the plot's corner: "10m", "1h", "6h", "24h"; empty for Live.
+const char* spanName(LookBack span);
 // The next span outward and inward, for the mouse wheel; each stops at its end.
 LookBack longerSpan(LookBack span);
 LookBack shorterSpan(LookBack span);

@@ -352,6 +352,11 @@ void CStripChart::OnPaint() {
 void CStripChart::ShowLookBack(const CString& strSpan, std::vector<qrvl::history::ColumnRange> columns) {
     m_strSpan = strSpan;
     m_columns = std::move(columns);
+    // A tip on show tells what its column holds now.
+    if (m_nTipColumn >= static_cast<int>(m_columns.size()))
+        HideTip();
+    else if (m_nTipColumn >= 0)
+        UpdateTipText();
     DrawLookBack();
     if (m_hWnd) ::InvalidateRect(m_hWnd, nullptr, FALSE);
 }
@@ -408,31 +413,39 @@ LRESULT CStripChart::OnMouseMove(WPARAM, LPARAM lParam) {
         m_hTip = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, 0,
                                    0, 0, 0, m_hWnd, nullptr, nullptr, nullptr);
         if (!m_hTip) return 0;
-        TTTOOLINFOW info = {};
-        info.cbSize = TTTOOLINFOW_V2_SIZE;
+        TTTOOLINFOW info = TipTool();
         info.uFlags = TTF_TRACK | TTF_ABSOLUTE;
-        info.hwnd = m_hWnd;
         info.lpszText = const_cast<wchar_t*>(L"");
         ::SendMessageW(m_hTip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
     }
-    TTTOOLINFOW info = {};
-    info.cbSize = TTTOOLINFOW_V2_SIZE;
-    info.hwnd = m_hWnd;
-    if (nColumn != m_nTipColumn) {
-        const std::wstring strText = m_tipText(nColumn);
-        info.lpszText = const_cast<wchar_t*>(strText.c_str());
-        ::SendMessageW(m_hTip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&info));
-    }
+    const bool bShown = m_nTipColumn >= 0;
+    const bool bMoved = nColumn != m_nTipColumn;
+    m_nTipColumn = nColumn;
+    if (bMoved) UpdateTipText();
     POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
     ::ClientToScreen(m_hWnd, &pt);
     ::SendMessageW(m_hTip, TTM_TRACKPOSITION, 0, MAKELPARAM(pt.x + Px(12), pt.y + Px(16)));
-    if (m_nTipColumn < 0) {
+    if (!bShown) {
+        TTTOOLINFOW info = TipTool();
         ::SendMessageW(m_hTip, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&info));
         TRACKMOUSEEVENT track = {sizeof track, TME_LEAVE, m_hWnd, 0};
         ::TrackMouseEvent(&track);
     }
-    m_nTipColumn = nColumn;
     return 0;
+}
+
+TTTOOLINFOW CStripChart::TipTool() const {
+    TTTOOLINFOW info = {};
+    info.cbSize = TTTOOLINFOW_V2_SIZE;
+    info.hwnd = m_hWnd;
+    return info;
+}
+
+void CStripChart::UpdateTipText() {
+    const std::wstring strText = m_tipText(m_nTipColumn);
+    TTTOOLINFOW info = TipTool();
+    info.lpszText = const_cast<wchar_t*>(strText.c_str());
+    ::SendMessageW(m_hTip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&info));
 }
 
 LRESULT CStripChart::OnMouseLeave(WPARAM, LPARAM) {
@@ -442,9 +455,7 @@ LRESULT CStripChart::OnMouseLeave(WPARAM, LPARAM) {
 
 void CStripChart::HideTip() {
     if (!m_hTip || m_nTipColumn < 0) return;
-    TTTOOLINFOW info = {};
-    info.cbSize = TTTOOLINFOW_V2_SIZE;
-    info.hwnd = m_hWnd;
+    TTTOOLINFOW info = TipTool();
     ::SendMessageW(m_hTip, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&info));
     m_nTipColumn = -1;
 }

@@ -1,6 +1,8 @@
 #pragma once
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -86,6 +88,9 @@ protected:
     // The look-back layer: the columns and the span's name.
     void DrawLookBack();
     void HideTip();
+    // The tip's one tool, and its text for the column under the pointer.
+    TTTOOLINFOW TipTool() const;
+    void UpdateTipText();
 
     DECLARE_MESSAGE_MAP()
 

@@ -8,6 +8,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <string_view>
 
 #include "TextCodec.h"
 #include "qrvl/HostText.h"
@@ -201,10 +202,11 @@ void CMonitorRun::OnSampled(WPARAM wParam, LPARAM lParam) {
         std::string strNote;
         for (int i = 0; i < qrvl::kChartCount; ++i) {
             const double dValue = FieldValue(*pReading, i);
-            const char* pField = qrvl::record::field(pReading.get(), i);
+            // The host's text reaches the alarm command only when it is a number, as in the log:
+            // a command line must not take whatever a sensor host sends.
+            const std::string_view value = qrvl::history::numberText(qrvl::record::field(pReading.get(), i));
             // First the alarm, so the readout of the reading that raises it is in its colour.
-            FeedAlarm(i, dValue, CString(pField, static_cast<int>(strnlen(pField, qrvl::record::kFieldSize))), nNowMs,
-                      strNote);
+            FeedAlarm(i, dValue, std::string(value).c_str(), nNowMs, strNote);
             m_wndChart[i].AppendValue(dValue);
         }
         Record(nNowMs, pReading.get(), std::move(strNote));
